@@ -1,0 +1,31 @@
+# Compiler settings shared by every target of the project.
+
+if(KESTROVA_SANITIZE)
+  string(REPLACE "," ";" _kestrova_sanitizers "${KESTROVA_SANITIZE}")
+  list(JOIN _kestrova_sanitizers "," _kestrova_sanitize_flag)
+  add_compile_options(-fsanitize=${_kestrova_sanitize_flag} -fno-omit-frame-pointer -fno-sanitize-recover=all)
+  add_link_options(-fsanitize=${_kestrova_sanitize_flag})
+endif()
+
+if(KESTROVA_BUILD_FUZZ AND NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+  message(FATAL_ERROR "The fuzz targets need clang (libFuzzer): configure with -DCMAKE_CXX_COMPILER=clang++")
+endif()
+
+# Warnings are errors for our own code; third-party headers come in as system headers.
+function(kestrova_target_defaults target)
+  target_compile_features(${target} PUBLIC cxx_std_20)
+  target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Werror)
+  if(KESTROVA_BUILD_FUZZ)
+    # Library code gets coverage instrumentation so the fuzzers can steer into it.
+    target_compile_options(${target} PRIVATE -fsanitize=fuzzer-no-link)
+  endif()
+endfunction()
+
+# One library per folder under src/.
+function(kestrova_add_library name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;PUBLIC_LINK;PRIVATE_LINK" ${ARGN})
+  add_library(${name} STATIC ${ARG_SOURCES})
+  target_include_directories(${name} PUBLIC "${PROJECT_SOURCE_DIR}/src")
+  target_link_libraries(${name} PUBLIC ${ARG_PUBLIC_LINK} PRIVATE ${ARG_PRIVATE_LINK})
+  kestrova_target_defaults(${name})
+endfunction()
