@@ -8,13 +8,6 @@ namespace {
 constexpr double kRowLimit = 1.0e9;
 }
 
-std::int32_t TruncToRowRange(double value) {
-  if (std::isnan(value)) return 0;
-  if (value >= kRowLimit) return static_cast<std::int32_t>(kRowLimit);
-  if (value <= -kRowLimit) return -static_cast<std::int32_t>(kRowLimit);
-  return static_cast<std::int32_t>(value);  // truncates toward zero
-}
-
 DisplayMapping MappingForAxis(double yMin, double yMax) {
   DisplayMapping mapping;
   mapping.pixelsPerUnit = kPlotHeight / (yMax - yMin);
@@ -29,10 +22,6 @@ DisplayMapping MappingForAxis(double yMin, double yMax) {
   }
   mapping.pixelOffset = TruncToRowRange(-yMin * mapping.pixelsPerUnit);
   return mapping;
-}
-
-std::int32_t ValueToRow(const DisplayMapping& mapping, double value) {
-  return kPlotHeight - TruncToRowRange(value * mapping.pixelsPerUnit + mapping.pixelOffset);
 }
 
 double RowToValue(const DisplayMapping& mapping, std::int32_t row) {

@@ -1,6 +1,12 @@
 #include "acquisition/FrameDecoder.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 #include <string>
 
 #include "acquisition/NumberText.h"
@@ -47,20 +53,93 @@ std::uint16_t ConvertIrregularField(std::span<const std::uint8_t, 4> field) {
   return static_cast<std::uint16_t>(value);
 }
 
+// Eight characters (two fields) at a time, as one 64-bit word, byte k of the
+// word being character k. The unit sends four plain hexadecimal digits per
+// field; a word holding anything else goes through the general rule.
+constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
+constexpr std::uint64_t kHighBits = 0x8080808080808080ULL;
+
+// High bit of each byte set where lo <= byte <= hi (bytes below 0x80).
+constexpr std::uint64_t InRange(std::uint64_t x, unsigned lo, unsigned hi) {
+  return (x + (0x80U - lo) * kOnes) & ~(x + (0x7FU - hi) * kOnes);
+}
+
+bool DecodePlainWord(std::uint64_t x, std::uint16_t& first, std::uint16_t& second) {
+  if ((x & kHighBits) != 0) return false;
+  const std::uint64_t valid = (InRange(x, '0', '9') | InRange(x, 'A', 'F') | InRange(x, 'a', 'f')) & kHighBits;
+  if (valid != kHighBits) return false;
+  // Digit values: low nibble, plus 9 for letters (bit 6 set).
+  const std::uint64_t nibbles = (x & (0x0F * kOnes)) + ((x >> 6) & kOnes) * 9U;
+  // Byte 2j now holds characters 2j and 2j + 1 as one byte value.
+  const std::uint64_t pairs = (nibbles << 4) | (nibbles >> 8);
+  first = static_cast<std::uint16_t>(((pairs & 0xFFU) << 8) | ((pairs >> 16) & 0xFFU));
+  second = static_cast<std::uint16_t>((((pairs >> 32) & 0xFFU) << 8) | ((pairs >> 48) & 0xFFU));
+  return true;
+}
+
+std::uint64_t LoadWord(const std::uint8_t* bytes) {
+  std::uint64_t word = 0;
+  if constexpr (std::endian::native == std::endian::little) {
+    std::memcpy(&word, bytes, sizeof word);
+  } else {
+    for (int k = 7; k >= 0; --k) word = (word << 8) | bytes[k];
+  }
+  return word;
+}
+
+// Channels c and c + 1 of one sample, from the word at chars.
+void DecodeFieldPair(const std::uint8_t* chars, std::uint16_t& first, std::uint16_t& second) {
+  if (!DecodePlainWord(LoadWord(chars), first, second)) {
+    first = ConvertIrregularField(std::span<const std::uint8_t, 4>(chars, kFieldWidth));
+    second = ConvertIrregularField(std::span<const std::uint8_t, 4>(chars + kFieldWidth, kFieldWidth));
+  }
+}
+
+#if defined(__SSE2__)
+// One sample's four fields (16 characters) in one SSE2 register: true and the
+// four values when every character is a plain hexadecimal digit.
+bool DecodePlainSample(const std::uint8_t* chars, std::uint16_t* out) {
+  const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(chars));
+  const auto inRange = [&x](char lo, char hi) {
+    return _mm_and_si128(_mm_cmpgt_epi8(x, _mm_set1_epi8(static_cast<char>(lo - 1))),
+                         _mm_cmplt_epi8(x, _mm_set1_epi8(static_cast<char>(hi + 1))));
+  };
+  // Signed compares: bytes from 0x80 up are negative and fail every range.
+  const __m128i valid = _mm_or_si128(_mm_or_si128(inRange('0', '9'), inRange('A', 'F')), inRange('a', 'f'));
+  if (_mm_movemask_epi8(valid) != 0xFFFF) return false;
+  // Digit values: low nibble, plus 9 for letters (bit 6 set).
+  const __m128i letter = _mm_and_si128(_mm_srli_epi16(x, 6), _mm_set1_epi8(1));
+  const __m128i nibbles = _mm_add_epi8(_mm_and_si128(x, _mm_set1_epi8(0x0F)),
+                                       _mm_add_epi8(letter, _mm_slli_epi16(letter, 3)));
+  // Each 16-bit lane: first character's value * 16 + second's.
+  const __m128i pairs = _mm_or_si128(_mm_slli_epi16(_mm_and_si128(nibbles, _mm_set1_epi16(0x0F)), 4),
+                                     _mm_srli_epi16(nibbles, 8));
+  // Each 32-bit lane: first pair * 256 + second pair.
+  const __m128i fields = _mm_or_si128(_mm_slli_epi32(_mm_and_si128(pairs, _mm_set1_epi32(0xFF)), 8),
+                                      _mm_srli_epi32(pairs, 16));
+  alignas(16) std::uint32_t values[4];
+  _mm_store_si128(reinterpret_cast<__m128i*>(values), fields);
+  for (int c = 0; c < 4; ++c) out[c] = static_cast<std::uint16_t>(values[c]);
+  return true;
+}
+#endif
+
 void DecodeFields(const std::uint8_t* fields, RawFrame& raw) {
+  static_assert(kChannelCount == 4);
   for (std::size_t i = 0; i < kSamplesPerFrame; ++i) {
-    for (std::size_t c = 0; c < kChannelCount; ++c) {
-      const std::uint8_t* field = fields + (i * kChannelCount + c) * kFieldWidth;
-      const unsigned a = kHexTable[field[0]];
-      const unsigned b = kHexTable[field[1]];
-      const unsigned d2 = kHexTable[field[2]];
-      const unsigned d3 = kHexTable[field[3]];
-      if ((a | b | d2 | d3) < 16U) {
-        raw[c][i] = static_cast<std::uint16_t>((a << 12) | (b << 8) | (d2 << 4) | d3);
-      } else {
-        raw[c][i] = ConvertIrregularField(std::span<const std::uint8_t, 4>(field, kFieldWidth));
-      }
+    const std::uint8_t* sample = fields + i * kChannelCount * kFieldWidth;
+#if defined(__SSE2__)
+    std::uint16_t values[4];
+    if (DecodePlainSample(sample, values)) {
+      raw[0][i] = values[0];
+      raw[1][i] = values[1];
+      raw[2][i] = values[2];
+      raw[3][i] = values[3];
+      continue;
     }
+#endif
+    DecodeFieldPair(sample, raw[0][i], raw[1][i]);
+    DecodeFieldPair(sample + 2 * kFieldWidth, raw[2][i], raw[3][i]);
   }
 }
 
@@ -144,19 +223,18 @@ void FrameDecoder::StoreFrame(const RawFrame& raw) {
   const int m = settings_.Mode();
   const DisplayMapping mapping = settings_.mapping;
   for (std::size_t c = 0; c < kChannelCount; ++c) {
-    const bool isUnsigned = settings_.unsignedSamples[m][c] != 0;
     const double scale = settings_.scale[m][c];
     const double offset = settings_.offset[m][c];
     const auto values = buffer_.Values(buffer_.writeIndex, static_cast<int>(c));
     const auto rows = buffer_.Rows(buffer_.writeIndex, static_cast<int>(c));
-    for (std::size_t i = 0; i < kSamplesPerFrame; ++i) {
-      const std::uint16_t sample = raw[c][i];
-      const double number = isUnsigned ? static_cast<double>(sample)
-                                       : static_cast<double>(static_cast<std::int16_t>(sample));
-      const double value = number * scale + offset;
-      values[i] = value;
-      rows[i] = ValueToRow(mapping, value);
+    if (settings_.unsignedSamples[m][c] != 0) {
+      for (std::size_t i = 0; i < kSamplesPerFrame; ++i) values[i] = static_cast<double>(raw[c][i]) * scale + offset;
+    } else {
+      for (std::size_t i = 0; i < kSamplesPerFrame; ++i) {
+        values[i] = static_cast<double>(static_cast<std::int16_t>(raw[c][i])) * scale + offset;
+      }
     }
+    for (std::size_t i = 0; i < kSamplesPerFrame; ++i) rows[i] = ValueToRow(mapping, values[i]);
   }
 }
 

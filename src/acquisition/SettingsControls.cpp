@@ -165,7 +165,7 @@ void ClampSettings(ScopeSettings& settings, ControlPanel& panel) {
     limit(scale, settings.scaleText[m][c]);
     if (scale == 0.0) {
       scale = 1.0;
-      settings.scaleText[m][c] = "1";
+      settings.scaleText[m][c] = std::string("1");  // (not = "1": GCC 12 -Wrestrict false alarm)
     }
     limit(settings.offset[m][c], settings.offsetText[m][c]);
   }

@@ -14,6 +14,8 @@
 namespace kestrova {
 namespace {
 
+constexpr std::size_t kMaxPayloadLengthForTest = 8003;
+
 using testing::Bytes;
 using testing::MakeConstantPayload;
 using testing::MakePayload;
@@ -142,6 +144,36 @@ TEST(SampleFields, ShortPayloadsReadZerosPastTheirEnd) {
   EXPECT_EQ(raw[0][0], 0x12);  // "12\0\0"
   EXPECT_EQ(raw[1][0], 0);
   EXPECT_EQ(raw[3][499], 0);
+}
+
+// The word-at-a-time path must agree with the field-by-field rule on any mix
+// of plain and irregular fields.
+TEST(SampleFields, WholeFrameDecodingAgreesWithFieldByFieldConversion) {
+  static constexpr char kAlphabet[] = "0123456789abcdefABCDEFxX+- \t\0\x80gG";
+  const std::string_view alphabet(kAlphabet, sizeof kAlphabet - 1);
+  std::uint32_t seed = 12345;
+  const auto next = [&seed] {
+    seed = seed * 1664525U + 1013904223U;
+    return seed >> 8;
+  };
+  for (int round = 0; round < 200; ++round) {
+    std::vector<std::uint8_t> payload(kMaxPayloadLengthForTest);
+    const int irregularEvery = 1 + round % 7;
+    for (std::size_t k = 0; k < payload.size(); ++k) {
+      const bool irregular = next() % static_cast<unsigned>(irregularEvery * 50) == 0;
+      payload[k] = static_cast<std::uint8_t>(irregular ? alphabet[next() % alphabet.size()] : "0123456789ABCDEFabcdef"[next() % 22]);
+    }
+    RawFrame raw{};
+    DecodeSampleFields(payload, raw);
+    for (int i = 0; i < kSamplesPerFrame; ++i) {
+      for (int c = 0; c < kChannelCount; ++c) {
+        const std::size_t offset = 1 + 4 * static_cast<std::size_t>(4 * i + c);
+        const std::span<const std::uint8_t, 4> field(payload.data() + offset, 4);
+        ASSERT_EQ(raw[static_cast<std::size_t>(c)][static_cast<std::size_t>(i)], ConvertSampleField(field))
+            << "round " << round << " sample " << i << " channel " << c;
+      }
+    }
+  }
 }
 
 TEST_F(FrameDecoderTest, AllZeroTriggeredFrameDecodesToZero) {
