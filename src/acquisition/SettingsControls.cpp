@@ -104,7 +104,8 @@ void ReadControls(ScopeSettings& settings, ControlPanel& panel, AxisLabelBuilder
 
 bool ValidateInputs(ControlPanel& panel) {
   const auto checkChannelEdit = [&panel](int id, const char* emptyText) {
-    const std::string_view text = StripWhitespace(panel.Text(id));
+    const std::string entry = panel.Text(id);
+    const std::string_view text = StripWhitespace(entry);
     if (text.empty()) {
       panel.SetText(id, emptyText);
       return true;
