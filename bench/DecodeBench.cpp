@@ -2,13 +2,13 @@
 // The reference converts each field the literal way (four characters copied
 // into a five-character text and converted with strtoul); the decoder must be
 // much faster while keeping every conversion rule.
-#include <benchmark/benchmark.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
+
+#include <benchmark/benchmark.h>
 
 #include "acquisition/AcquisitionRunning.h"
 #include "acquisition/FrameDecoder.h"
@@ -87,8 +87,9 @@ void BM_DecodeFrameWithStrtoul(benchmark::State& state) {
     const std::size_t length = payload.size();
     unsigned sum = 0;
     for (std::size_t i = 0; i + 2 < length; ++i) sum += payload[i];
-    const unsigned expected = (static_cast<unsigned>(HexDigitValue(static_cast<char>(payload[length - 2]))) << 4) |
-                              HexDigitValue(static_cast<char>(payload[length - 1]));
+    const unsigned expected =
+        (static_cast<unsigned>(HexDigitValue(static_cast<char>(payload[length - 2]))) << 4) |
+        HexDigitValue(static_cast<char>(payload[length - 1]));
     benchmark::DoNotOptimize(expected == (sum & 0xFFU));
     std::uint16_t raw[kChannelCount][kSamplesPerFrame];
     for (int i = 0; i < kSamplesPerFrame; ++i) {

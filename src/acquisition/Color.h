@@ -12,9 +12,15 @@ constexpr ColorRef Rgb(std::uint8_t red, std::uint8_t green, std::uint8_t blue) 
   return static_cast<ColorRef>(red) | (static_cast<ColorRef>(green) << 8) |
          (static_cast<ColorRef>(blue) << 16);
 }
-constexpr std::uint8_t RedOf(ColorRef c) { return static_cast<std::uint8_t>(c & 0xFFU); }
-constexpr std::uint8_t GreenOf(ColorRef c) { return static_cast<std::uint8_t>((c >> 8) & 0xFFU); }
-constexpr std::uint8_t BlueOf(ColorRef c) { return static_cast<std::uint8_t>((c >> 16) & 0xFFU); }
+constexpr std::uint8_t RedOf(ColorRef c) {
+  return static_cast<std::uint8_t>(c & 0xFFU);
+}
+constexpr std::uint8_t GreenOf(ColorRef c) {
+  return static_cast<std::uint8_t>((c >> 8) & 0xFFU);
+}
+constexpr std::uint8_t BlueOf(ColorRef c) {
+  return static_cast<std::uint8_t>((c >> 16) & 0xFFU);
+}
 
 // Index into the six configurable colours.
 inline constexpr int kTraceColorCount = 4;
@@ -24,7 +30,7 @@ inline constexpr int kGraphColorCount = 6;
 
 // Four traces, trigger line, cursor. Also each colour button's "Default" entry.
 inline constexpr std::array<ColorRef, kGraphColorCount> DefaultGraphColors = {
-    Rgb(0, 255, 0),    Rgb(0, 255, 255), Rgb(255, 107, 41),
+    Rgb(0, 255, 0),    Rgb(0, 255, 255),  Rgb(255, 107, 41),
     Rgb(112, 31, 255), Rgb(251, 37, 109), Rgb(255, 255, 42),
 };
 

@@ -9,7 +9,7 @@ inline constexpr int kPlotHeight = 400;
 
 // Maps scaled values to plot rows: yMax lies on row 0, yMin on row 400.
 struct DisplayMapping {
-  double pixelsPerUnit = 4.0;  // 400 / (yMax - yMin)
+  double pixelsPerUnit = 4.0;    // 400 / (yMax - yMin)
   std::int32_t pixelOffset = 0;  // trunc(-yMin * pixelsPerUnit)
 };
 

@@ -24,8 +24,10 @@ constexpr std::array<std::uint8_t, 256> MakeHexTable() {
   std::array<std::uint8_t, 256> table{};
   for (auto& entry : table) entry = kNotHex;
   for (int c = '0'; c <= '9'; ++c) table[static_cast<std::size_t>(c)] = static_cast<std::uint8_t>(c - '0');
-  for (int c = 'A'; c <= 'F'; ++c) table[static_cast<std::size_t>(c)] = static_cast<std::uint8_t>(c - 'A' + 10);
-  for (int c = 'a'; c <= 'f'; ++c) table[static_cast<std::size_t>(c)] = static_cast<std::uint8_t>(c - 'a' + 10);
+  for (int c = 'A'; c <= 'F'; ++c)
+    table[static_cast<std::size_t>(c)] = static_cast<std::uint8_t>(c - 'A' + 10);
+  for (int c = 'a'; c <= 'f'; ++c)
+    table[static_cast<std::size_t>(c)] = static_cast<std::uint8_t>(c - 'a' + 10);
   return table;
 }
 constexpr std::array<std::uint8_t, 256> kHexTable = MakeHexTable();
@@ -66,7 +68,8 @@ constexpr std::uint64_t InRange(std::uint64_t x, unsigned lo, unsigned hi) {
 
 bool DecodePlainWord(std::uint64_t x, std::uint16_t& first, std::uint16_t& second) {
   if ((x & kHighBits) != 0) return false;
-  const std::uint64_t valid = (InRange(x, '0', '9') | InRange(x, 'A', 'F') | InRange(x, 'a', 'f')) & kHighBits;
+  const std::uint64_t valid =
+      (InRange(x, '0', '9') | InRange(x, 'A', 'F') | InRange(x, 'a', 'f')) & kHighBits;
   if (valid != kHighBits) return false;
   // Digit values: low nibble, plus 9 for letters (bit 6 set).
   const std::uint64_t nibbles = (x & (0x0F * kOnes)) + ((x >> 6) & kOnes) * 9U;
@@ -109,14 +112,14 @@ bool DecodePlainSample(const std::uint8_t* chars, std::uint16_t* out) {
   if (_mm_movemask_epi8(valid) != 0xFFFF) return false;
   // Digit values: low nibble, plus 9 for letters (bit 6 set).
   const __m128i letter = _mm_and_si128(_mm_srli_epi16(x, 6), _mm_set1_epi8(1));
-  const __m128i nibbles = _mm_add_epi8(_mm_and_si128(x, _mm_set1_epi8(0x0F)),
-                                       _mm_add_epi8(letter, _mm_slli_epi16(letter, 3)));
+  const __m128i nibbles =
+      _mm_add_epi8(_mm_and_si128(x, _mm_set1_epi8(0x0F)), _mm_add_epi8(letter, _mm_slli_epi16(letter, 3)));
   // Each 16-bit lane: first character's value * 16 + second's.
   const __m128i pairs = _mm_or_si128(_mm_slli_epi16(_mm_and_si128(nibbles, _mm_set1_epi16(0x0F)), 4),
                                      _mm_srli_epi16(nibbles, 8));
   // Each 32-bit lane: first pair * 256 + second pair.
-  const __m128i fields = _mm_or_si128(_mm_slli_epi32(_mm_and_si128(pairs, _mm_set1_epi32(0xFF)), 8),
-                                      _mm_srli_epi32(pairs, 16));
+  const __m128i fields =
+      _mm_or_si128(_mm_slli_epi32(_mm_and_si128(pairs, _mm_set1_epi32(0xFF)), 8), _mm_srli_epi32(pairs, 16));
   alignas(16) std::uint32_t values[4];
   _mm_store_si128(reinterpret_cast<__m128i*>(values), fields);
   for (int c = 0; c < 4; ++c) out[c] = static_cast<std::uint16_t>(values[c]);
@@ -145,7 +148,9 @@ void DecodeFields(const std::uint8_t* fields, RawFrame& raw) {
 
 }  // namespace
 
-std::uint8_t HexDigitValue(char c) { return kHexTable[static_cast<unsigned char>(c)]; }
+std::uint8_t HexDigitValue(char c) {
+  return kHexTable[static_cast<unsigned char>(c)];
+}
 
 bool ChecksumMatches(std::span<const std::uint8_t> payload) {
   const std::size_t length = payload.size();
@@ -228,7 +233,8 @@ void FrameDecoder::StoreFrame(const RawFrame& raw) {
     const auto values = buffer_.Values(buffer_.writeIndex, static_cast<int>(c));
     const auto rows = buffer_.Rows(buffer_.writeIndex, static_cast<int>(c));
     if (settings_.unsignedSamples[m][c] != 0) {
-      for (std::size_t i = 0; i < kSamplesPerFrame; ++i) values[i] = static_cast<double>(raw[c][i]) * scale + offset;
+      for (std::size_t i = 0; i < kSamplesPerFrame; ++i)
+        values[i] = static_cast<double>(raw[c][i]) * scale + offset;
     } else {
       for (std::size_t i = 0; i < kSamplesPerFrame; ++i) {
         values[i] = static_cast<double>(static_cast<std::int16_t>(raw[c][i])) * scale + offset;
@@ -244,8 +250,8 @@ void FrameDecoder::AdvanceRing() {
   if (!IsHistoryTimeBase(perDivision)) return;  // the next frame overwrites this one
 
   buffer_.writeIndex = (buffer_.writeIndex + 1) % kHistoryFrames;
-  const int position = settings_.triggerUse != 0 ? buffer_.frameCount - 1
-                                                 : buffer_.frameCount - FramesPerScreen(perDivision);
+  const int position =
+      settings_.triggerUse != 0 ? buffer_.frameCount - 1 : buffer_.frameCount - FramesPerScreen(perDivision);
   historyScroll_.SetPosition(position);
   buffer_.viewIndex = historyScroll_.Position();
 }

@@ -41,7 +41,9 @@ bool FrameHandoff::TakeNext(FramePayload& out) {
   return true;
 }
 
-void FrameHandoff::ClearLatestLength() { latestLength_.store(0, std::memory_order_release); }
+void FrameHandoff::ClearLatestLength() {
+  latestLength_.store(0, std::memory_order_release);
+}
 
 std::string FrameHandoff::LatestText() const {
   const std::lock_guard lock(mutex_);

@@ -11,7 +11,9 @@ namespace kestrova {
 
 namespace {
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsDigit(char c) {
+  return c >= '0' && c <= '9';
+}
 
 bool IsHexDigit(char c) {
   return IsDigit(c) || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
@@ -27,7 +29,9 @@ bool IsSpace(char c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
 
-char ToUpper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+char ToUpper(char c) {
+  return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
 
 // Value of a text that passed IsDecimalText. from_chars leaves the value alone
 // when it is out of range, where strtod gives +-HUGE_VAL or zero; keep strtod's
@@ -65,8 +69,8 @@ UnsignedParse ParseUnsigned32(std::string_view text, int base) {
     result.negative = text[i] == '-';
     ++i;
   }
-  if (base == 16 && i + 2 < text.size() && text[i] == '0' &&
-      (text[i + 1] == 'x' || text[i + 1] == 'X') && IsHexDigit(text[i + 2])) {
+  if (base == 16 && i + 2 < text.size() && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X') &&
+      IsHexDigit(text[i + 2])) {
     i += 2;
   }
   std::uint64_t value = 0;
@@ -173,7 +177,8 @@ double LeadingDecimalValue(std::string_view text) {
     // Pick strtod's answer: overflow gives infinity, underflow zero.
     const std::string_view numeral(first, static_cast<std::size_t>(end - first));
     const auto e = numeral.find_first_of("eE");
-    const bool negativeExponent = e != std::string_view::npos && e + 1 < numeral.size() && numeral[e + 1] == '-';
+    const bool negativeExponent =
+        e != std::string_view::npos && e + 1 < numeral.size() && numeral[e + 1] == '-';
     value = negativeExponent ? 0.0 : std::numeric_limits<double>::infinity();
   }
   return negative ? -value : value;
@@ -189,8 +194,12 @@ std::string FormatFixed(double value, int decimals) {
   return ToChars(value, std::chars_format::fixed, decimals);
 }
 
-std::string FormatGeneral(double value) { return ToChars(value, std::chars_format::general, 6); }
+std::string FormatGeneral(double value) {
+  return ToChars(value, std::chars_format::general, 6);
+}
 
-std::string FormatInt(long long value) { return ToChars(value); }
+std::string FormatInt(long long value) {
+  return ToChars(value);
+}
 
 }  // namespace kestrova

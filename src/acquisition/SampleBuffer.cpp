@@ -29,8 +29,7 @@ std::span<double, kSamplesPerFrame> SampleBuffer::Values(int frame, int channel)
   return std::span<double, kSamplesPerFrame>(values_.data() + Offset(frame, channel), kSamplesPerFrame);
 }
 std::span<const double, kSamplesPerFrame> SampleBuffer::Values(int frame, int channel) const {
-  return std::span<const double, kSamplesPerFrame>(values_.data() + Offset(frame, channel),
-                                                   kSamplesPerFrame);
+  return std::span<const double, kSamplesPerFrame>(values_.data() + Offset(frame, channel), kSamplesPerFrame);
 }
 std::span<std::int32_t, kSamplesPerFrame> SampleBuffer::Rows(int frame, int channel) {
   return std::span<std::int32_t, kSamplesPerFrame>(rows_.data() + Offset(frame, channel), kSamplesPerFrame);

@@ -25,9 +25,9 @@ class SampleBuffer {
 
   // Frame f (0..99), channel c (0..3).
   std::span<double, kSamplesPerFrame> Values(int frame, int channel);
-  std::span<const double, kSamplesPerFrame> Values(int frame, int channel) const;
+  [[nodiscard]] std::span<const double, kSamplesPerFrame> Values(int frame, int channel) const;
   std::span<std::int32_t, kSamplesPerFrame> Rows(int frame, int channel);
-  std::span<const std::int32_t, kSamplesPerFrame> Rows(int frame, int channel) const;
+  [[nodiscard]] std::span<const std::int32_t, kSamplesPerFrame> Rows(int frame, int channel) const;
 
   int writeIndex = 0;       // slot the next decoded frame goes into, 0..99
   int viewIndex = 0;        // history position chosen with the scroll bar

@@ -17,8 +17,8 @@ constexpr int kRealSaveIntervalCount = 14;
 
 // Reads a numeric edit: the stripped text is kept; an empty or unreadable
 // entry takes the fallback value and text.
-void ReadNumericEdit(const ControlPanel& panel, int id, std::string& text, double& value,
-                     double fallback, const char* fallbackText) {
+void ReadNumericEdit(const ControlPanel& panel, int id, std::string& text, double& value, double fallback,
+                     const char* fallbackText) {
   text = std::string(StripWhitespace(panel.Text(id)));
   const std::optional<double> parsed = text.empty() ? std::nullopt : ParseNumberText(text);
   if (parsed) {
@@ -35,7 +35,9 @@ int SelectionOr(const ControlPanel& panel, int id, int previous) {
   return selection >= 0 ? selection : previous;
 }
 
-bool IsNumberEntry(std::string_view text) { return !text.empty() && ParseNumberText(text).has_value(); }
+bool IsNumberEntry(std::string_view text) {
+  return !text.empty() && ParseNumberText(text).has_value();
+}
 
 int ClampIndex(int index, int count) {
   if (index < 0) return 0;
@@ -49,7 +51,8 @@ void ReadControls(ScopeSettings& settings, ControlPanel& panel, AxisLabelBuilder
   const int m = settings.Mode();
 
   for (int k = 0; k < kGraphColorCount; ++k) {
-    settings.liveColors[static_cast<std::size_t>(k)] = panel.ButtonColor(ctl::GraphColorButton[static_cast<std::size_t>(k)]);
+    settings.liveColors[static_cast<std::size_t>(k)] =
+        panel.ButtonColor(ctl::GraphColorButton[static_cast<std::size_t>(k)]);
   }
 
   for (std::size_t c = 0; c < kChannelCount; ++c) {
@@ -73,8 +76,8 @@ void ReadControls(ScopeSettings& settings, ControlPanel& panel, AxisLabelBuilder
 
   settings.triggerChannel[m] = SelectionOr(panel, ctl::TriggerChannelList, settings.triggerChannel[m]);
   settings.triggerEdge = SelectionOr(panel, ctl::TriggerSlopeList, settings.triggerEdge);
-  ReadNumericEdit(panel, ctl::TriggerLevelEdit, settings.triggerLevelText[m], settings.triggerLevel[m],
-                  10.0, "10");
+  ReadNumericEdit(panel, ctl::TriggerLevelEdit, settings.triggerLevelText[m], settings.triggerLevel[m], 10.0,
+                  "10");
 
   // The labels are redrawn with the plain decimal reading of the factor; the
   // factor is then read again with the edits' own rule and fallback.

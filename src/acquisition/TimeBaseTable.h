@@ -31,10 +31,14 @@ inline constexpr std::array<TimeBase, kTimeBaseCount> TimeBaseTable = {{
 
 // Up to 5 ms per division every frame replaces the one frame on screen; from
 // 10 ms per division on, frames fill successive slots of the history ring.
-constexpr bool IsHistoryTimeBase(int timePerDivision) { return timePerDivision > 50; }
+constexpr bool IsHistoryTimeBase(int timePerDivision) {
+  return timePerDivision > 50;
+}
 
 // Frames per screen at a history time base (1, 2, 5, ..., 100).
-constexpr int FramesPerScreen(int timePerDivision) { return timePerDivision / 100; }
+constexpr int FramesPerScreen(int timePerDivision) {
+  return timePerDivision / 100;
+}
 
 // The entry for an index, with out-of-range indices pulled to the nearest end.
 constexpr const TimeBase& TimeBaseAt(int index) {

@@ -1,10 +1,9 @@
-#include "acquisition/DisplayMapping.h"
-
-#include <gtest/gtest.h>
-
 #include <cmath>
 #include <limits>
 
+#include <gtest/gtest.h>
+
+#include "acquisition/DisplayMapping.h"
 #include "acquisition/SampleBuffer.h"
 #include "acquisition/ScopeSettings.h"
 
@@ -39,7 +38,7 @@ TEST(DisplayMapping, TruncatesTowardZeroOnBothSides) {
 
 TEST(DisplayMapping, DegenerateAxesAndWildValuesStayFinite) {
   for (const auto& [lo, hi] : {std::pair{5.0, 5.0}, std::pair{0.0, 1e-320}, std::pair{10.0, 0.0},
-                              std::pair{0.0, std::numeric_limits<double>::infinity()}}) {
+                               std::pair{0.0, std::numeric_limits<double>::infinity()}}) {
     const DisplayMapping m = MappingForAxis(lo, hi);
     EXPECT_TRUE(std::isfinite(m.pixelsPerUnit));
     EXPECT_NE(m.pixelsPerUnit, 0.0);

@@ -49,7 +49,8 @@ class FakeControlPanel : public ControlPanel {
       texts[ctl::OffsetEdit[c]] = s.offsetText[m][c];
       checks[ctl::UnsignedCheck[c]] = s.unsignedSamples[m][c] != 0;
     }
-    for (std::size_t k = 0; k < ctl::GraphColorButton.size(); ++k) colors[ctl::GraphColorButton[k]] = s.graphColor[k];
+    for (std::size_t k = 0; k < ctl::GraphColorButton.size(); ++k)
+      colors[ctl::GraphColorButton[k]] = s.graphColor[k];
     selections[ctl::TimeList] = s.timeIndex;
     selections[ctl::YDivList] = s.yDivision;
     texts[ctl::YMinEdit] = s.yMinText[m];
@@ -59,8 +60,10 @@ class FakeControlPanel : public ControlPanel {
     texts[ctl::TriggerLevelEdit] = s.triggerLevelText[m];
     checks[ctl::AxisScaleCheck] = s.axisScaleEnable[m] != 0;
     texts[ctl::AxisScaleEdit] = "1";
-    for (std::size_t b = 0; b < ctl::OptionCheck.size(); ++b) checks[ctl::OptionCheck[b]] = s.optionBits[m][b] != 0;
-    for (std::size_t k = 0; k < ctl::ModeRadio.size(); ++k) checks[ctl::ModeRadio[k]] = static_cast<int>(k) == m;
+    for (std::size_t b = 0; b < ctl::OptionCheck.size(); ++b)
+      checks[ctl::OptionCheck[b]] = s.optionBits[m][b] != 0;
+    for (std::size_t k = 0; k < ctl::ModeRadio.size(); ++k)
+      checks[ctl::ModeRadio[k]] = static_cast<int>(k) == m;
     checks[ctl::RealSaveEnable] = s.realSaveEnable != 0;
     selections[ctl::RealSaveInterval] = s.realSaveIndex;
   }

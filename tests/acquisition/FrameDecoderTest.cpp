@@ -1,14 +1,12 @@
-#include "acquisition/FrameDecoder.h"
-
-#include <gtest/gtest.h>
-
-#include <ostream>
-
 #include <algorithm>
+#include <ostream>
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "Payloads.h"
+#include "acquisition/FrameDecoder.h"
 #include "acquisition/TimeBaseTable.h"
 
 namespace kestrova {
@@ -107,7 +105,9 @@ TEST(Checksum, ShortPayloadsNeverMatch) {
   EXPECT_FALSE(ChecksumMatches({}));
   EXPECT_FALSE(ChecksumMatches(Bytes("0")));
   EXPECT_FALSE(ChecksumMatches(Bytes("00")));
-  EXPECT_TRUE(ChecksumMatches(Bytes("\x01" "01")));
+  EXPECT_TRUE(
+      ChecksumMatches(Bytes("\x01"
+                            "01")));
 }
 
 struct FieldCase {
@@ -135,7 +135,13 @@ INSTANTIATE_TEST_SUITE_P(
                       FieldCase{"0x1F", 0x1F}, FieldCase{"0X7g", 7}, FieldCase{"0xg1", 0},
                       FieldCase{"-001", 0xFFFF}, FieldCase{"-0x1", 0xFFFF}, FieldCase{"+12z", 0x12},
                       FieldCase{"- 12", 0}, FieldCase{"12G4", 0x12}, FieldCase{"ZZZZ", 0},
-                      FieldCase{"1\0" "23", 1}, FieldCase{"\0" "123", 0}, FieldCase{"    ", 0}));
+                      FieldCase{"1\0"
+                                "23",
+                                1},
+                      FieldCase{"\0"
+                                "123",
+                                0},
+                      FieldCase{"    ", 0}));
 
 TEST(SampleFields, ShortPayloadsReadZerosPastTheirEnd) {
   RawFrame raw{};
@@ -161,7 +167,8 @@ TEST(SampleFields, WholeFrameDecodingAgreesWithFieldByFieldConversion) {
     const int irregularEvery = 1 + round % 7;
     for (std::size_t k = 0; k < payload.size(); ++k) {
       const bool irregular = next() % static_cast<unsigned>(irregularEvery * 50) == 0;
-      payload[k] = static_cast<std::uint8_t>(irregular ? alphabet[next() % alphabet.size()] : "0123456789ABCDEFabcdef"[next() % 22]);
+      payload[k] = static_cast<std::uint8_t>(irregular ? alphabet[next() % alphabet.size()]
+                                                       : "0123456789ABCDEFabcdef"[next() % 22]);
     }
     RawFrame raw{};
     DecodeSampleFields(payload, raw);

@@ -1,20 +1,21 @@
-#include "acquisition/FrameHandoff.h"
-
-#include <gtest/gtest.h>
-
 #include <atomic>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "Payloads.h"
+#include "acquisition/FrameHandoff.h"
 
 namespace kestrova {
 namespace {
 
 using testing::Bytes;
 
-std::string AsText(const FramePayload& p) { return std::string(p.bytes.begin(), p.bytes.begin() + p.length); }
+std::string AsText(const FramePayload& p) {
+  return std::string(p.bytes.begin(), p.bytes.begin() + p.length);
+}
 
 TEST(FrameHandoff, BackToBackFramesAreEachTakenOnceInOrder) {
   FrameHandoff handoff;
@@ -82,7 +83,8 @@ TEST(FrameHandoff, ConcurrentHandOffDeliversEveryFrameIntact) {
   std::atomic<bool> done{false};
   std::thread producer([&] {
     for (int k = 0; k < kFrames; ++k) {
-      const std::vector<std::uint8_t> payload(static_cast<std::size_t>(1 + k % 500), static_cast<std::uint8_t>(k % 251));
+      const std::vector<std::uint8_t> payload(static_cast<std::size_t>(1 + k % 500),
+                                              static_cast<std::uint8_t>(k % 251));
       handoff.Enqueue(payload);
       handoff.StoreLatest(payload);
     }

@@ -1,13 +1,13 @@
-#include "acquisition/NumberText.h"
-
-#include <gtest/gtest.h>
-
 #include <clocale>
 #include <cmath>
 #include <limits>
 #include <optional>
 #include <ostream>
 #include <string>
+
+#include <gtest/gtest.h>
+
+#include "acquisition/NumberText.h"
 
 namespace kestrova {
 namespace {
@@ -17,7 +17,9 @@ struct ParseCase {
   std::optional<double> value;
 };
 
-void PrintTo(const ParseCase& c, std::ostream* os) { *os << '"' << c.text << '"'; }
+void PrintTo(const ParseCase& c, std::ostream* os) {
+  *os << '"' << c.text << '"';
+}
 
 class ParseNumberTextTest : public ::testing::TestWithParam<ParseCase> {};
 
@@ -49,10 +51,10 @@ INSTANTIATE_TEST_SUITE_P(
         ParseCase{"123456789AH", 4294967295.0},
         // Not numbers.
         // Letters that are hexadecimal digits make a hexadecimal entry.
-        ParseCase{"abc", 2748.0}, ParseCase{"1e3", 483.0},
-        ParseCase{"xyz", std::nullopt}, ParseCase{"1.2.3", std::nullopt}, ParseCase{"1-2", std::nullopt},
-        ParseCase{"0x1FH", std::nullopt}, ParseCase{"1.5e3", std::nullopt}, ParseCase{"+5", std::nullopt},
-        ParseCase{"5 ", std::nullopt}, ParseCase{"--1", std::nullopt}, ParseCase{"\xEA\xB0\x80", std::nullopt}));
+        ParseCase{"abc", 2748.0}, ParseCase{"1e3", 483.0}, ParseCase{"xyz", std::nullopt},
+        ParseCase{"1.2.3", std::nullopt}, ParseCase{"1-2", std::nullopt}, ParseCase{"0x1FH", std::nullopt},
+        ParseCase{"1.5e3", std::nullopt}, ParseCase{"+5", std::nullopt}, ParseCase{"5 ", std::nullopt},
+        ParseCase{"--1", std::nullopt}, ParseCase{"\xEA\xB0\x80", std::nullopt}));
 
 TEST(ParseNumberText, HugeDecimalEntriesBecomeInfiniteOrZeroLikeTheCLibrary) {
   const std::string huge = "1" + std::string(400, '0');

@@ -38,6 +38,8 @@ inline std::vector<std::uint8_t> MakeConstantPayload(char type, std::array<std::
   });
 }
 
-inline std::vector<std::uint8_t> Bytes(const std::string& text) { return {text.begin(), text.end()}; }
+inline std::vector<std::uint8_t> Bytes(const std::string& text) {
+  return {text.begin(), text.end()};
+}
 
 }  // namespace kestrova::testing

@@ -1,11 +1,10 @@
-#include "acquisition/SettingsControls.h"
+#include <ostream>
 
 #include <gtest/gtest.h>
 
-#include <ostream>
-
 #include "FakeControlPanel.h"
 #include "acquisition/ControlIds.h"
+#include "acquisition/SettingsControls.h"
 
 namespace kestrova {
 namespace {
@@ -141,7 +140,8 @@ TEST_F(SettingsControlsTest, ValidateInputsFillsEmptyChannelEditsAndRejectsNonNu
   EXPECT_EQ(panel.texts[ctl::ScaleEdit[3]], "1");
   EXPECT_EQ(panel.texts[ctl::OffsetEdit[2]], "0");
 
-  for (const int id : {ctl::ScaleEdit[1], ctl::OffsetEdit[0], ctl::YMinEdit, ctl::YMaxEdit, ctl::TriggerLevelEdit}) {
+  for (const int id :
+       {ctl::ScaleEdit[1], ctl::OffsetEdit[0], ctl::YMinEdit, ctl::YMaxEdit, ctl::TriggerLevelEdit}) {
     FakeControlPanel bad = panel;
     bad.texts[id] = "1,5";
     EXPECT_FALSE(ValidateInputs(bad)) << id;
@@ -162,7 +162,9 @@ struct ClampCase {
   double expectedMax;
 };
 
-void PrintTo(const ClampCase& c, std::ostream* os) { *os << c.yMin << ".." << c.yMax; }
+void PrintTo(const ClampCase& c, std::ostream* os) {
+  *os << c.yMin << ".." << c.yMax;
+}
 
 class ClampAxisTest : public SettingsControlsTest, public ::testing::WithParamInterface<ClampCase> {};
 
