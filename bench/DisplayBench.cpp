@@ -1,11 +1,11 @@
 // Cost of one repaint of the scope display: four full channels, cursors and
 // trigger line on, at a single-frame time base and at "1 s" per division with
 // the whole 100-frame ring on screen.
-#include <benchmark/benchmark.h>
-
 #include <QGuiApplication>
 #include <cmath>
 #include <numbers>
+
+#include <benchmark/benchmark.h>
 
 #include "acquisition/SampleBuffer.h"
 #include "acquisition/ScopeSettings.h"
@@ -46,7 +46,8 @@ Scene MakeScene(int timeIndex, int frames, double noise) {
       for (int k = 0; k < kSamplesPerFrame; ++k) {
         seed = seed * 1103515245U + 12345U;
         const double jitter = noise * (static_cast<double>((seed >> 16) & 0x7FFFU) / 32767.0 - 0.5);
-        const double v = 50.0 + 40.0 * std::sin((k + 37 * c + 500 * f) * 2 * std::numbers::pi / 97.0) + jitter;
+        const double v =
+            50.0 + 40.0 * std::sin((k + 37 * c + 500 * f) * 2 * std::numbers::pi / 97.0) + jitter;
         values[static_cast<std::size_t>(k)] = v;
         rows[static_cast<std::size_t>(k)] = kestrova::ValueToRow(scene.settings.mapping, v);
       }

@@ -20,14 +20,15 @@ constexpr YLabelPlacement kPlainAboveScaled{5, 20, 405, 420, 7, 20};
 constexpr YLabelPlacement kScaled{20, 33, 420, 433, 20, 33};
 
 void DrawYLabel(Canvas& canvas, int top, int bottom, double value, ColorRef color) {
-  canvas.DrawText(Box{kYLabelLeft, top, kYLabelRight, bottom}, FormatFixed(value, 1), color, TextAlign::Center);
+  canvas.DrawText(Box{kYLabelLeft, top, kYLabelRight, bottom}, FormatFixed(value, 1), color,
+                  TextAlign::Center);
 }
 
 void DrawYLabelSet(Canvas& canvas, const YLabelPlacement& at, double yMin, double yMax, int divisions,
                    double factor, ColorRef color) {
   const int spacing = kPlotHeight / divisions;
   // The step is kept in single precision, as the labels always were.
-  const float step = static_cast<float>((yMax - yMin) / divisions);
+  const auto step = static_cast<float>((yMax - yMin) / divisions);
   DrawYLabel(canvas, at.maxTop, at.maxBottom, yMax * factor, color);
   DrawYLabel(canvas, at.minTop, at.minBottom, yMin * factor, color);
   for (int i = 1; i < divisions; ++i) {

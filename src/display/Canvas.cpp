@@ -33,7 +33,9 @@ ColorRef Canvas::PixelAt(int x, int y) const {
   return FromQRgb(reinterpret_cast<const QRgb*>(image_.constScanLine(y))[x]);
 }
 
-void Canvas::Fill(ColorRef color) { image_.fill(ToQRgb(color)); }
+void Canvas::Fill(ColorRef color) {
+  image_.fill(ToQRgb(color));
+}
 
 void Canvas::SetPixel(int x, int y, ColorRef color) {
   if (x < 0 || y < 0 || x >= Width() || y >= Height()) return;

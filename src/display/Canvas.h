@@ -46,10 +46,10 @@ class Canvas {
   void Fill(ColorRef color);
   void SetPixel(int x, int y, ColorRef color);
 
-  // The pixels from (x0, y0) towards (x1, y1), the start included and the end
+  // The pixels from (fromX, fromY) towards (toX, toY), the start included and the end
   // left out; a line to its own start draws nothing. Any int coordinates are
   // accepted; only the part on the canvas costs time.
-  void DrawLine(int x0, int y0, int x1, int y1, ColorRef color);
+  void DrawLine(int fromX, int fromY, int toX, int toY, ColorRef color);
 
   // Every pixel whose centre lies inside the polygon (even-odd rule).
   void FillPolygon(std::span<const QPoint> corners, ColorRef color);
@@ -74,8 +74,8 @@ constexpr QRgb ToQRgb(ColorRef color) {
          BlueOf(color);
 }
 constexpr ColorRef FromQRgb(QRgb pixel) {
-  return Rgb(static_cast<std::uint8_t>((pixel >> 16) & 0xFFU), static_cast<std::uint8_t>((pixel >> 8) & 0xFFU),
-             static_cast<std::uint8_t>(pixel & 0xFFU));
+  return Rgb(static_cast<std::uint8_t>((pixel >> 16) & 0xFFU),
+             static_cast<std::uint8_t>((pixel >> 8) & 0xFFU), static_cast<std::uint8_t>(pixel & 0xFFU));
 }
 
 }  // namespace kestrova

@@ -23,7 +23,8 @@ std::string Measurement(double d, std::string_view dUnit, double f, std::string_
 
 // d in the row's time unit; f = 1/d in the matching frequency unit, or in the
 // next lower one (times 1000) when |f| < 1 or d is 0.
-std::string TwoUnitText(double d, std::string_view dUnit, std::string_view fUnit, std::string_view lowerFUnit) {
+std::string TwoUnitText(double d, std::string_view dUnit, std::string_view fUnit,
+                        std::string_view lowerFUnit) {
   const double f = d == 0.0 ? 0.0 : 1.0 / d;
   if (f >= 1.0 || f <= -1.0) return Measurement(d, dUnit, f, fUnit);
   return Measurement(d, dUnit, f * 1000.0, lowerFUnit);
@@ -47,7 +48,8 @@ std::string CursorReadoutText(int timePerDivision, int cursor1X, int cursor2X) {
   return {};
 }
 
-ReadoutTexts FormatReadouts(const ChannelCaptures& captures, const ChannelTicks& ticked, bool axisScaleEnable) {
+ReadoutTexts FormatReadouts(const ChannelCaptures& captures, const ChannelTicks& ticked,
+                            bool axisScaleEnable) {
   ReadoutTexts texts;
   for (std::size_t c = 0; c < kChannelCount; ++c) {
     if (!ticked[c] || !captures[c]) continue;

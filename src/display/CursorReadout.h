@@ -38,6 +38,7 @@ using ReadoutTexts = std::array<ChannelReadout, kChannelCount>;
 // "%.4f" of each captured number. A channel whose "Ch n" box is not ticked,
 // or that drew no sample at the cursor, gets three empty texts; "Scale_Data"
 // is empty while "Y-axis scale" is off.
-ReadoutTexts FormatReadouts(const ChannelCaptures& captures, const ChannelTicks& ticked, bool axisScaleEnable);
+ReadoutTexts FormatReadouts(const ChannelCaptures& captures, const ChannelTicks& ticked,
+                            bool axisScaleEnable);
 
 }  // namespace kestrova

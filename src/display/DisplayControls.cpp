@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <optional>
 
 #include "acquisition/ControlIds.h"
 #include "acquisition/NumberText.h"
@@ -38,6 +39,28 @@ constexpr std::array<int, 30> kChannelPanelControls = [] {
 
 constexpr DisplayRefresh kRebuildAll{true, true, true};
 
+// The position a request asks for; none for the requests that leave the bar
+// where it is.
+std::optional<int> ScrollTarget(ScrollRequest request, int current, int trackPosition) {
+  switch (request) {
+    case ScrollRequest::LineLeft:
+      return current - 1;
+    case ScrollRequest::LineRight:
+      return current + 1;
+    case ScrollRequest::PageLeft:
+      return current - kPageStep;
+    case ScrollRequest::PageRight:
+      return current + kPageStep;
+    case ScrollRequest::ThumbTrack:
+      return trackPosition;
+    case ScrollRequest::ThumbPosition:
+    case ScrollRequest::EndScroll:
+    case ScrollRequest::Other:
+      break;
+  }
+  return std::nullopt;
+}
+
 }  // namespace
 
 void ResetHistoryScroll(int timeIndex, ScrollBarControl& bar) {
@@ -48,20 +71,11 @@ void ResetHistoryScroll(int timeIndex, ScrollBarControl& bar) {
 bool ScrollHistory(ScrollRequest request, int trackPosition, const ScopeSettings& settings,
                    bool acquisitionRunning, ScrollBarControl& bar, SampleBuffer& buffer) {
   if (acquisitionRunning || settings.timePerDivision >= 10000) return false;
-  const int current = bar.Position();
-  int target = current;
-  switch (request) {
-    case ScrollRequest::LineLeft: target = current - 1; break;
-    case ScrollRequest::LineRight: target = current + 1; break;
-    case ScrollRequest::PageLeft: target = current - kPageStep; break;
-    case ScrollRequest::PageRight: target = current + kPageStep; break;
-    case ScrollRequest::ThumbTrack: target = trackPosition; break;
-    case ScrollRequest::ThumbPosition:
-    case ScrollRequest::EndScroll:
-    case ScrollRequest::Other: return true;
+  const std::optional<int> target = ScrollTarget(request, bar.Position(), trackPosition);
+  if (target) {
+    bar.SetPosition(*target);
+    buffer.viewIndex = bar.Position();
   }
-  bar.SetPosition(target);
-  buffer.viewIndex = bar.Position();
   return true;
 }
 

@@ -27,7 +27,16 @@ struct DisplayRefresh {
 void ResetHistoryScroll(int timeIndex, ScrollBarControl& bar);
 
 // Requests of the history scroll bar (control 1080).
-enum class ScrollRequest { LineLeft, LineRight, PageLeft, PageRight, ThumbTrack, ThumbPosition, EndScroll, Other };
+enum class ScrollRequest {
+  LineLeft,
+  LineRight,
+  PageLeft,
+  PageRight,
+  ThumbTrack,
+  ThumbPosition,
+  EndScroll,
+  Other
+};
 
 // Serves a scroll request while acquisition is stopped and the time base is
 // below "1 s": line and page steps of 1 and 10 and thumb tracking move the bar

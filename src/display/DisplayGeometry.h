@@ -51,7 +51,9 @@ inline constexpr int kYLabelRight = 60;
 inline constexpr Box kTimeUnitBox{290, 440, 330, 480};
 inline constexpr Box kCursorReadoutBox{10, 440, 200, 480};
 // Time tick label k (0..10) sits centred under plot column 50k.
-constexpr Box TimeTickBox(int k) { return Box{35 + 50 * k, 425, 85 + 50 * k, 460}; }
+constexpr Box TimeTickBox(int k) {
+  return Box{35 + 50 * k, 425, 85 + 50 * k, 460};
+}
 inline constexpr int kTimeTickCount = 11;
 
 // Ten horizontal divisions of 50 columns each.

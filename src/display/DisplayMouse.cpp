@@ -11,14 +11,16 @@ namespace kestrova {
 
 namespace {
 
-bool IsChannel(int index) { return index >= 0 && index < kChannelCount; }
+bool IsChannel(int index) {
+  return index >= 0 && index < kChannelCount;
+}
 
 // "%d" of a value truncated toward zero; the value is a row mapped back onto
 // the axis, so it is finite, but keep the conversion defined regardless.
 std::string TruncatedText(double value) {
   if (std::isnan(value)) return "0";
-  constexpr double kMax = static_cast<double>(std::numeric_limits<int>::max());
-  constexpr double kMin = static_cast<double>(std::numeric_limits<int>::min());
+  constexpr auto kMax = static_cast<double>(std::numeric_limits<int>::max());
+  constexpr auto kMin = static_cast<double>(std::numeric_limits<int>::min());
   return FormatInt(static_cast<long long>(std::trunc(std::clamp(value, kMin, kMax))));
 }
 
@@ -59,7 +61,8 @@ MouseOutcome DisplayLeftButtonDown(QPoint point, const Box& display, MouseButton
                           kPlotTop - kMarkerHalfHeight;
     const long long left = static_cast<long long>(display.left) + kMarkerStripLeft;
     const long long right = static_cast<long long>(display.left) + kMarkerStripRight;
-    if (left <= point.x() && point.x() < right && top <= point.y() && point.y() < top + 2 * kMarkerHalfHeight) {
+    if (left <= point.x() && point.x() < right && top <= point.y() &&
+        point.y() < top + 2LL * kMarkerHalfHeight) {
       state.draggedMarker = c;
       break;
     }

@@ -28,9 +28,9 @@ struct OffsetEditText {
 };
 
 struct MouseOutcome {
-  bool invalidate = false;                  // InvalidateDisplay
-  std::optional<std::string> levelText;     // new text of the "Level" edit (1028)
-  std::optional<OffsetEditText> offsetText; // new text of a channel's offset edit
+  bool invalidate = false;                   // InvalidateDisplay
+  std::optional<std::string> levelText;      // new text of the "Level" edit (1028)
+  std::optional<OffsetEditText> offsetText;  // new text of a channel's offset edit
 };
 
 // Move with a button held: the right button moves the solid cursor; the left

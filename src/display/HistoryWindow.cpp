@@ -34,8 +34,8 @@ HistoryWindow ComputeHistoryWindow(int framesPerScreen, const SampleBuffer& buff
     window.frames = span == 0 ? n : std::min(span, n);
     return window;
   }
-  const long long start =
-      static_cast<long long>(buffer.writeIndex) - n + (static_cast<long long>(buffer.viewIndex) - buffer.viewIndexAtStop);
+  const long long start = static_cast<long long>(buffer.writeIndex) - n +
+                          (static_cast<long long>(buffer.viewIndex) - buffer.viewIndexAtStop);
   window.start = start < 0 && !filled ? 0 : Wrap(start);
   window.end = Wrap(static_cast<long long>(window.start) + n);
   window.frames = n;

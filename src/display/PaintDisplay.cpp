@@ -80,7 +80,8 @@ ChannelCaptures DrawTraces(Canvas& plot, const ScopeSettings& settings, const Sa
   const HistoryWindow window = ComputeHistoryWindow(n, buffer, acquisitionRunning);
   for (int c = 0; c < kChannelCount; ++c) {
     if (!ticked[static_cast<std::size_t>(c)]) continue;
-    Polyline trace(plot, settings.liveColors[static_cast<std::size_t>(c)], 0, buffer.Rows(window.start, c)[0]);
+    Polyline trace(plot, settings.liveColors[static_cast<std::size_t>(c)], 0,
+                   buffer.Rows(window.start, c)[0]);
     int x = 0;
     for (int i = 0; i < window.frames; ++i) {
       const int frame = (window.start + i) % kHistoryFrames;
@@ -149,7 +150,8 @@ PaintResult PaintDisplay(const DisplayCanvases& canvases, const ScopeSettings& s
   Canvas plot = CanvasFrom(canvases.graticule, kPlotWidth, kPlotHeight, colors.background);
 
   const ChannelCaptures captures = DrawTraces(plot, settings, buffer, state, ticked, acquisitionRunning);
-  if (settings.triggerUse != 0) DrawTriggerLine(plot, settings.triggerRow, settings.liveColors[kTriggerLineColor]);
+  if (settings.triggerUse != 0)
+    DrawTriggerLine(plot, settings.triggerRow, settings.liveColors[kTriggerLineColor]);
   const bool cursors = settings.cursorEnable != 0;
   if (cursors) DrawCursors(plot, state, settings.liveColors[kCursorColor]);
 

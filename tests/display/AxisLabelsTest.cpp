@@ -1,12 +1,11 @@
-#include "display/AxisLabels.h"
-
-#include <gtest/gtest.h>
-
 #include <string>
 #include <vector>
 
-#include "display/DisplayColors.h"
+#include <gtest/gtest.h>
+
 #include "DisplayTestSupport.h"
+#include "display/AxisLabels.h"
+#include "display/DisplayColors.h"
 
 namespace kestrova {
 namespace {

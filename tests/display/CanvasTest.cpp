@@ -1,12 +1,11 @@
-#include "display/Canvas.h"
-
-#include <gtest/gtest.h>
-
 #include <array>
 #include <climits>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "DisplayTestSupport.h"
+#include "display/Canvas.h"
 
 namespace kestrova {
 namespace {
@@ -26,10 +25,11 @@ std::vector<QPoint> InkedPixels(const Canvas& canvas) {
 
 TEST(CanvasLine, CoversItsStartButNotItsEnd) {
   Canvas canvas(20, 20, kPaper);
-  canvas.DrawLine(2, 3, 6, 3, kInk);    // rightwards
+  canvas.DrawLine(2, 3, 6, 3, kInk);     // rightwards
   canvas.DrawLine(15, 12, 15, 7, kInk);  // upwards
-  EXPECT_EQ(InkedPixels(canvas), (std::vector<QPoint>{{2, 3}, {3, 3}, {4, 3}, {5, 3}, {15, 8}, {15, 9},
-                                                       {15, 10}, {15, 11}, {15, 12}}));
+  EXPECT_EQ(
+      InkedPixels(canvas),
+      (std::vector<QPoint>{{2, 3}, {3, 3}, {4, 3}, {5, 3}, {15, 8}, {15, 9}, {15, 10}, {15, 11}, {15, 12}}));
 }
 
 TEST(CanvasLine, SlopedLineHasOnePixelPerStepOfItsLongerAxis) {
@@ -70,7 +70,8 @@ TEST(CanvasLine, ClippingKeepsTheUnclippedPixels) {
     large.DrawLine(l[0] + 400, l[1] + 500, l[2] + 400, l[3] + 500, kInk);
     int differences = 0;
     for (int y = 0; y < 400; ++y) {
-      for (int x = 0; x < 500; ++x) differences += small.PixelAt(x, y) != large.PixelAt(x + 400, y + 500) ? 1 : 0;
+      for (int x = 0; x < 500; ++x)
+        differences += small.PixelAt(x, y) != large.PixelAt(x + 400, y + 500) ? 1 : 0;
     }
     EXPECT_EQ(differences, 0) << l[0] << "," << l[1] << " -> " << l[2] << "," << l[3];
   }

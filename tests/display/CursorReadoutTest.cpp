@@ -1,6 +1,6 @@
-#include "display/CursorReadout.h"
-
 #include <gtest/gtest.h>
+
+#include "display/CursorReadout.h"
 
 namespace kestrova {
 namespace {

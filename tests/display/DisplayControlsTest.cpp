@@ -1,11 +1,10 @@
-#include "display/DisplayControls.h"
+#include <algorithm>
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-
-#include "acquisition/ControlIds.h"
 #include "DisplayTestSupport.h"
+#include "acquisition/ControlIds.h"
+#include "display/DisplayControls.h"
 
 namespace kestrova {
 namespace {

@@ -1,8 +1,7 @@
-#include "display/DisplayMouse.h"
-
 #include <gtest/gtest.h>
 
 #include "DisplayTestSupport.h"
+#include "display/DisplayMouse.h"
 
 namespace kestrova {
 namespace {
@@ -14,7 +13,9 @@ constexpr MouseButtons kLeft{true, false};
 constexpr MouseButtons kRight{false, true};
 constexpr MouseButtons kNone{};
 
-QPoint AtPlot(int x, int y) { return {kDisplay.left + 60 + x, kDisplay.top + 20 + y}; }
+QPoint AtPlot(int x, int y) {
+  return {kDisplay.left + 60 + x, kDisplay.top + 20 + y};
+}
 
 struct MouseFixture : ::testing::Test {
   ScopeSettings settings = test::SettingsAt(4);  // axis 0..100: 4 rows per unit

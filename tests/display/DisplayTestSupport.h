@@ -60,7 +60,9 @@ inline void FillSlot(SampleBuffer& buffer, const DisplayMapping& mapping, int sl
 }
 
 // Display-area pixel of plot point (x, y).
-inline ColorRef PlotPixel(const Canvas& frame, int x, int y) { return frame.PixelAt(x + kPlotLeft, y + kPlotTop); }
+inline ColorRef PlotPixel(const Canvas& frame, int x, int y) {
+  return frame.PixelAt(x + kPlotLeft, y + kPlotTop);
+}
 
 inline int CountPixels(const Canvas& canvas, const Box& box, ColorRef color) {
   int count = 0;

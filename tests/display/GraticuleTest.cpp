@@ -1,12 +1,11 @@
-#include "display/Graticule.h"
-
-#include <gtest/gtest.h>
-
 #include <set>
 #include <vector>
 
-#include "display/DisplayColors.h"
+#include <gtest/gtest.h>
+
 #include "DisplayTestSupport.h"
+#include "display/DisplayColors.h"
+#include "display/Graticule.h"
 
 namespace kestrova {
 namespace {

@@ -1,8 +1,7 @@
-#include "display/HistoryWindow.h"
-
 #include <gtest/gtest.h>
 
 #include "DisplayTestSupport.h"
+#include "display/HistoryWindow.h"
 
 namespace kestrova {
 namespace {

@@ -1,15 +1,14 @@
-#include "display/PaintDisplay.h"
-
-#include <gtest/gtest.h>
-
 #include <cmath>
 #include <numbers>
 #include <string>
 
+#include <gtest/gtest.h>
+
+#include "DisplayTestSupport.h"
 #include "display/AxisLabels.h"
 #include "display/DisplayColors.h"
 #include "display/Graticule.h"
-#include "DisplayTestSupport.h"
+#include "display/PaintDisplay.h"
 
 namespace kestrova {
 namespace {
@@ -43,7 +42,9 @@ struct Scene {
       test::FillSlot(buffer, settings.mapping, f, channel, [&](int k) { return value(f, k); });
     }
   }
-  void SetRows(int slot, int channel, std::int32_t row) { std::ranges::fill(buffer.Rows(slot, channel), row); }
+  void SetRows(int slot, int channel, std::int32_t row) {
+    std::ranges::fill(buffer.Rows(slot, channel), row);
+  }
 
   ScopeSettings settings;
   SampleBuffer buffer;
@@ -69,7 +70,7 @@ TEST(PaintDisplay, SingleFrameTraceDrawsTheStoredRowsOfTickedChannels) {
   Scene scene(k2ms);
   scene.buffer.frameCount = 1;
   scene.FillAll(0, [](int, int k) { return k * 0.2; });  // rows 400 - trunc(0.8 k)
-  scene.SetRows(0, 1, 100);                               // rows only: values stay 0
+  scene.SetRows(0, 1, 100);                              // rows only: values stay 0
   scene.SetRows(0, 2, 150);
   scene.ticked = {true, true, false, true};
   const Canvas frame = scene.Paint().frame;
@@ -142,7 +143,8 @@ TEST(PaintDisplay, FewerFramesThanTheWindowNeedsLeaveTheRestOfThePlotEmpty) {
   for (int f = 0; f < kHistoryFrames; ++f) scene.SetRows(f, 0, f < 3 ? 100 : 300);
   const Canvas frame = scene.Paint().frame;
   for (int x = 0; x < 149; ++x) EXPECT_EQ(PlotPixel(frame, x, 100), kCh1) << x;
-  EXPECT_EQ(test::CountPixels(frame, Box{kPlotLeft + 150, kPlotTop, kPlotLeft + 500, kPlotTop + 400}, kCh1), 0);
+  EXPECT_EQ(test::CountPixels(frame, Box{kPlotLeft + 150, kPlotTop, kPlotLeft + 500, kPlotTop + 400}, kCh1),
+            0);
 
   EXPECT_EQ(CapturedAt(scene, 120), "2200.0000");  // frame 2, sample 20 x 10
   // No sample was drawn at column 300: the read-outs show nothing.
@@ -335,7 +337,8 @@ TEST(PaintDisplay, WritesASamplePicture) {
   scene.state.cursor2X = 200;
   scene.buffer.frameCount = 1;
   const auto& offsets = scene.settings.offset[0];
-  scene.FillAll(0, [&](int, int k) { return offsets[0] + 12.0 * std::sin(k * 2 * std::numbers::pi / 125.0); });
+  scene.FillAll(0,
+                [&](int, int k) { return offsets[0] + 12.0 * std::sin(k * 2 * std::numbers::pi / 125.0); });
   scene.FillAll(1, [&](int, int k) { return offsets[1] + (k % 100 < 50 ? 8.0 : -8.0); });
   scene.FillAll(2, [&](int, int k) { return offsets[2] + 0.08 * (k % 200) - 8.0; });
   scene.FillAll(3, [&](int, int k) {
