@@ -34,10 +34,7 @@ TEST(DisplayGeometry, PlotAndStripRectanglesFollowTheDisplayRectangle) {
   EXPECT_FALSE(PlotBoxIn(display).Contains(67, 431));
 }
 
-TEST(DisplayGeometry, YDivisionTableRowsAndOutOfRangeIndices) {
-  EXPECT_EQ(YDivisionAt(0).lineRows[3], 200);
-  EXPECT_EQ(YDivisionAt(0).lineRows[6], 400);
-  EXPECT_EQ(YDivisionAt(2).lineCount, 11);
+TEST(DisplayGeometry, StoredYDivisionIndexOutOfRangeFallsToTheNearestEntry) {
   EXPECT_EQ(YDivisionAt(-1).divisions, 6);
   EXPECT_EQ(YDivisionAt(7).divisions, 10);
 }

@@ -218,10 +218,19 @@ TEST(PaintDisplay, CursorsAreDashedAndSolidLinesOnlyWhileShown) {
   for (const CanvasText& t : result.frame.Texts()) EXPECT_NE(t.box, kCursorReadoutBox);
 }
 
-TEST(PaintDisplay, FrameSurroundsThePlot) {
+TEST(PaintDisplay, AllChannelsUntickedLeaveTheFrameAroundThePlotAndNoTraceOrMarker) {
   Scene scene(k2ms);
   scene.ticked = {false, false, false, false};
+  scene.buffer.frameCount = 1;
+  for (int c = 0; c < 4; ++c) scene.SetRows(0, c, 100 + 10 * c);
+  scene.settings.triggerUse = 1;
+  scene.settings.cursorEnable = 1;
   const Canvas frame = scene.Paint().frame;
+  for (const ColorRef trace : {kCh1, kCh2, kCh3, kCh4}) {
+    EXPECT_EQ(test::CountPixels(frame, Box{0, 0, 580, 460}, trace), 0) << trace;
+  }
+  EXPECT_GT(CountInPlot(frame, kTriggerInk), 0);
+  EXPECT_GT(CountInPlot(frame, kCursorInk), 0);
   for (int x = 59; x <= 560; ++x) {
     EXPECT_EQ(frame.PixelAt(x, 19), kWhite) << x;
     EXPECT_EQ(frame.PixelAt(x, 420), kWhite) << x;
