@@ -63,7 +63,7 @@ Scene MakeScene(int timeIndex, int frames, double noise) {
 
 void RunPaint(benchmark::State& state, const Scene& scene) {
   const kestrova::ChannelTicks ticked = {true, true, true, true};
-  for (auto _ : state) {
+  for (auto _ : state) {  // NOLINT(clang-analyzer-deadcode.DeadStores)
     kestrova::PaintResult result =
         kestrova::PaintDisplay(scene.canvases, scene.settings, scene.buffer, scene.state, ticked, true);
     benchmark::DoNotOptimize(result.frame.Image().constBits());
