@@ -1,0 +1,171 @@
+#include "display/PaintDisplay.h"
+
+#include <array>
+
+#include "acquisition/DisplayMapping.h"
+#include "acquisition/TimeBaseTable.h"
+#include "display/DisplayColors.h"
+#include "display/DisplayGeometry.h"
+#include "display/HistoryWindow.h"
+
+namespace kestrova {
+
+namespace {
+
+constexpr int kTriggerDash = 15;
+constexpr int kTriggerDashPeriod = 20;
+constexpr int kCursorDash = 10;
+constexpr int kCursorDashPeriod = 20;
+
+// A pen position and the line-to operation of the traces.
+class Polyline {
+ public:
+  Polyline(Canvas& canvas, ColorRef color, int x, int y) : canvas_(canvas), color_(color), x_(x), y_(y) {}
+  void LineTo(int x, int y) {
+    canvas_.DrawLine(x_, y_, x, y, color_);
+    x_ = x;
+    y_ = y;
+  }
+
+ private:
+  Canvas& canvas_;
+  ColorRef color_;
+  int x_;
+  int y_;
+};
+
+// A per-paint canvas of the given size starting as a copy of a kept one. A
+// kept canvas of the right size is copied whole (one block copy when the
+// copy is first drawn on); any other is copied onto the background.
+Canvas CanvasFrom(const Canvas& kept, int width, int height, ColorRef background) {
+  if (kept.Width() == width && kept.Height() == height) return kept;
+  Canvas canvas(width, height, background);
+  canvas.CopyFrom(kept, 0, 0);
+  return canvas;
+}
+
+}  // namespace
+
+ChannelCaptures DrawTraces(Canvas& plot, const ScopeSettings& settings, const SampleBuffer& buffer,
+                           const DisplayState& state, const ChannelTicks& ticked, bool acquisitionRunning) {
+  ChannelCaptures captures;
+  if (buffer.frameCount <= 0 || !buffer.IsAllocated()) return captures;
+
+  const int m = settings.Mode();
+  const bool capture = settings.cursorEnable != 0;
+  const auto captureSample = [&](int channel, int frame, int sample) {
+    const double value = buffer.Values(frame, channel)[static_cast<std::size_t>(sample)];
+    const double withoutOffset = value - settings.offset[m][static_cast<std::size_t>(channel)];
+    captures[static_cast<std::size_t>(channel)] =
+        SampleCapture{value, withoutOffset, withoutOffset * settings.axisScaleFactor[m]};
+  };
+
+  if (!IsHistoryTimeBase(settings.timePerDivision)) {
+    // One frame is one screen: sample k at column k.
+    for (int c = 0; c < kChannelCount; ++c) {
+      if (!ticked[static_cast<std::size_t>(c)]) continue;
+      const auto rows = buffer.Rows(0, c);
+      Polyline trace(plot, settings.liveColors[static_cast<std::size_t>(c)], 0, rows[0]);
+      for (int k = 0; k < kSamplesPerFrame; ++k) {
+        trace.LineTo(k, rows[static_cast<std::size_t>(k)]);
+        if (capture && k == state.cursor2X) captureSample(c, 0, k);
+      }
+    }
+    return captures;
+  }
+
+  // n frames per screen, every n-th sample of each, so that n frames fill
+  // the 500 columns.
+  const int n = FramesPerScreenFor(settings);
+  const HistoryWindow window = ComputeHistoryWindow(n, buffer, acquisitionRunning);
+  for (int c = 0; c < kChannelCount; ++c) {
+    if (!ticked[static_cast<std::size_t>(c)]) continue;
+    Polyline trace(plot, settings.liveColors[static_cast<std::size_t>(c)], 0,
+                   buffer.Rows(window.start, c)[0]);
+    int x = 0;
+    for (int i = 0; i < window.frames; ++i) {
+      const int frame = (window.start + i) % kHistoryFrames;
+      const auto rows = buffer.Rows(frame, c);
+      for (int j = 0; j < kSamplesPerFrame; j += n) {
+        trace.LineTo(x, rows[static_cast<std::size_t>(j)]);
+        if (capture && x == state.cursor2X) captureSample(c, frame, j);
+        ++x;
+      }
+    }
+  }
+  return captures;
+}
+
+void DrawTriggerLine(Canvas& plot, int row, ColorRef color) {
+  for (int x = 0; x <= kPlotWidth - kTriggerDashPeriod; x += kTriggerDashPeriod) {
+    plot.DrawLine(x, row, x + kTriggerDash, row, color);
+  }
+}
+
+void DrawCursors(Canvas& plot, const DisplayState& state, ColorRef color) {
+  for (int y = 0; y <= kPlotHeight - kCursorDashPeriod; y += kCursorDashPeriod) {
+    plot.DrawLine(state.cursor1X, y, state.cursor1X, y + kCursorDash, color);
+  }
+  plot.DrawLine(state.cursor2X, 0, state.cursor2X, kPlotHeight, color);
+}
+
+void DrawPlotFrame(Canvas& frame, ColorRef color) {
+  frame.DrawLine(kFrameLeft, kFrameTop, kFrameRight, kFrameTop, color);
+  frame.DrawLine(kFrameRight, kFrameTop, kFrameRight, kFrameBottom, color);
+  frame.DrawLine(kFrameRight, kFrameBottom, kFrameLeft, kFrameBottom, color);
+  frame.DrawLine(kFrameLeft, kFrameBottom, kFrameLeft, kFrameTop, color);
+}
+
+void DrawCursorReadout(Canvas& frame, int timePerDivision, const DisplayState& state) {
+  frame.DrawText(kCursorReadoutBox, CursorReadoutText(timePerDivision, state.cursor1X, state.cursor2X),
+                 kCursorReadoutTextColor, TextAlign::Left);
+}
+
+void DrawOffsetMarkers(Canvas& frame, const ScopeSettings& settings, const ChannelTicks& ticked) {
+  const int m = settings.Mode();
+  for (int c = kChannelCount - 1; c >= 0; --c) {
+    if (!ticked[static_cast<std::size_t>(c)]) continue;
+    const ColorRef color = settings.liveColors[static_cast<std::size_t>(c)];
+    // The tip sits on the display row of the channel's offset.
+    const int tip = ValueToRow(settings.mapping, settings.offset[m][static_cast<std::size_t>(c)]) + kPlotTop;
+    const std::array<QPoint, 3> corners = {QPoint(kMarkerStripLeft, tip),
+                                           QPoint(kMarkerStripRight, tip - kMarkerHalfHeight),
+                                           QPoint(kMarkerStripRight, tip + kMarkerHalfHeight)};
+    if (c == settings.triggerChannel[m]) frame.FillPolygon(corners, color);
+    for (std::size_t i = 0; i < corners.size(); ++i) {
+      const QPoint from = corners[i];
+      const QPoint to = corners[(i + 1) % corners.size()];
+      frame.DrawLine(from.x(), from.y(), to.x(), to.y(), color);
+    }
+  }
+}
+
+PaintResult PaintDisplay(const DisplayCanvases& canvases, const ScopeSettings& settings,
+                         const SampleBuffer& buffer, const DisplayState& state, const ChannelTicks& ticked,
+                         bool acquisitionRunning) {
+  const DisplayColors colors = DisplayColorsFor(settings.colorReverse != 0);
+  PaintResult result{CanvasFrom(canvases.labels, kDisplayWidth, kDisplayHeight, colors.background),
+                     std::nullopt};
+  Canvas& frame = result.frame;
+  Canvas plot = CanvasFrom(canvases.graticule, kPlotWidth, kPlotHeight, colors.background);
+
+  const ChannelCaptures captures = DrawTraces(plot, settings, buffer, state, ticked, acquisitionRunning);
+  if (settings.triggerUse != 0)
+    DrawTriggerLine(plot, settings.triggerRow, settings.liveColors[kTriggerLineColor]);
+  const bool cursors = settings.cursorEnable != 0;
+  if (cursors) DrawCursors(plot, state, settings.liveColors[kCursorColor]);
+
+  frame.CopyFrom(plot, kPlotLeft, kPlotTop);
+  DrawPlotFrame(frame, colors.foreground);
+  if (cursors) DrawCursorReadout(frame, settings.timePerDivision, state);
+  DrawOffsetMarkers(frame, settings, ticked);
+
+  // The statics follow each pass of the traces; no pass runs before the
+  // first frame, and with the cursors hidden they stay empty.
+  if (cursors && buffer.frameCount > 0 && buffer.IsAllocated()) {
+    result.readouts = FormatReadouts(captures, ticked, settings.axisScaleEnable[settings.Mode()] != 0);
+  }
+  return result;
+}
+
+}  // namespace kestrova

@@ -1,0 +1,363 @@
+#include <cmath>
+#include <numbers>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "DisplayTestSupport.h"
+#include "display/AxisLabels.h"
+#include "display/DisplayColors.h"
+#include "display/Graticule.h"
+#include "display/PaintDisplay.h"
+
+namespace kestrova {
+namespace {
+
+using test::PlotPixel;
+
+constexpr ColorRef kCh1 = DefaultGraphColors[0];
+constexpr ColorRef kCh2 = DefaultGraphColors[1];
+constexpr ColorRef kCh3 = DefaultGraphColors[2];
+constexpr ColorRef kCh4 = DefaultGraphColors[3];
+constexpr ColorRef kTriggerInk = DefaultGraphColors[kTriggerLineColor];
+constexpr ColorRef kCursorInk = DefaultGraphColors[kCursorColor];
+constexpr int k2ms = 4;
+constexpr int k20ms = 7;
+constexpr int k100ms = 9;
+constexpr int k1s = 12;
+
+// Settings, history and display state of one paint.
+struct Scene {
+  explicit Scene(int timeIndex)
+      : settings(test::SettingsAt(timeIndex)), buffer(test::ClearedBuffer(settings)) {}
+
+  [[nodiscard]] PaintResult Paint() const {
+    const DisplayCanvases canvases{BuildGraticule(settings), BuildAxisLabels(settings)};
+    return PaintDisplay(canvases, settings, buffer, state, ticked, running);
+  }
+
+  // value(slot, sample) for every slot and one channel.
+  void FillAll(int channel, const std::function<double(int, int)>& value) {
+    for (int f = 0; f < kHistoryFrames; ++f) {
+      test::FillSlot(buffer, settings.mapping, f, channel, [&](int k) { return value(f, k); });
+    }
+  }
+  void SetRows(int slot, int channel, std::int32_t row) {
+    std::ranges::fill(buffer.Rows(slot, channel), row);
+  }
+
+  ScopeSettings settings;
+  SampleBuffer buffer;
+  DisplayState state;
+  ChannelTicks ticked{true, true, true, true};
+  bool running = false;
+};
+
+int CountInPlot(const Canvas& frame, ColorRef color) {
+  return test::CountPixels(frame, Box{kPlotLeft, kPlotTop, kPlotLeft + 500, kPlotTop + 400}, color);
+}
+
+// Value captured for channel 0 with the solid cursor at `column`.
+std::string CapturedAt(Scene& scene, int column) {
+  scene.settings.cursorEnable = 1;
+  scene.state.cursor2X = column;
+  const PaintResult result = scene.Paint();
+  EXPECT_TRUE(result.readouts.has_value());
+  return result.readouts ? (*result.readouts)[0].value : std::string("<none>");
+}
+
+TEST(PaintDisplay, SingleFrameTraceDrawsTheStoredRowsOfTickedChannels) {
+  Scene scene(k2ms);
+  scene.buffer.frameCount = 1;
+  scene.FillAll(0, [](int, int k) { return k * 0.2; });  // rows 400 - trunc(0.8 k)
+  scene.SetRows(0, 1, 100);                              // rows only: values stay 0
+  scene.SetRows(0, 2, 150);
+  scene.ticked = {true, true, false, true};
+  const Canvas frame = scene.Paint().frame;
+  ASSERT_EQ(frame.Width(), 580);
+  ASSERT_EQ(frame.Height(), 460);
+  for (int k = 0; k < 499; ++k) {
+    const int row = ValueToRow(scene.settings.mapping, k * 0.2);
+    if (row < 400 && row != 100) {
+      EXPECT_EQ(PlotPixel(frame, k, row), kCh1) << k;
+    }
+    EXPECT_EQ(PlotPixel(frame, k, 100), kCh2) << k;  // drawn after Ch 1
+  }
+  // The last point is the end of the last line and is left out.
+  EXPECT_NE(PlotPixel(frame, 499, 1), kCh1);
+  EXPECT_EQ(CountInPlot(frame, kCh3), 0) << "unticked channel drawn";
+  // Ch 4 holds the cleared slot: a flat line on row 400, just below the plot,
+  // cut off there rather than drawn over the frame.
+  EXPECT_EQ(CountInPlot(frame, kCh4), 0);
+  EXPECT_EQ(frame.PixelAt(kPlotLeft + 100, kFrameBottom), kWhite);
+}
+
+TEST(PaintDisplay, NothingOfTheTracesWhileNoFrameIsStored) {
+  Scene scene(k2ms);
+  scene.SetRows(0, 0, 100);
+  scene.settings.cursorEnable = 1;
+  scene.settings.triggerUse = 1;
+  const PaintResult result = scene.Paint();
+  EXPECT_EQ(CountInPlot(result.frame, kCh1), 0);
+  EXPECT_FALSE(result.readouts.has_value()) << "the read-outs are left alone";
+  // Everything else is still there.
+  EXPECT_GT(CountInPlot(result.frame, kTriggerInk), 0);
+  EXPECT_GT(CountInPlot(result.frame, kCursorInk), 0);
+  EXPECT_EQ(result.frame.PixelAt(kFrameLeft, kFrameTop), kWhite);
+  EXPECT_EQ(result.frame.PixelAt(kMarkerStripLeft, kPlotTop + 400), kCh1);  // offset 0 lies on yMin
+  bool readoutText = false;
+  for (const CanvasText& t : result.frame.Texts()) readoutText |= t.box == kCursorReadoutBox;
+  EXPECT_TRUE(readoutText);
+}
+
+// At "1 s" the window is the whole ring and every frame gives 5 columns:
+// samples 0, 100, 200, 300 and 400.
+TEST(PaintDisplay, OneSecondPerDivisionShowsFiveColumnsOfEachOfHundredFrames) {
+  Scene scene(k1s);
+  scene.running = true;
+  scene.buffer.frameCount = 100;
+  scene.buffer.writeIndex = 37;
+  scene.FillAll(0, [](int f, int k) { return f * 1000.0 + k; });
+  for (int f = 0; f < kHistoryFrames; ++f) {
+    const int position = (f - 37 + kHistoryFrames) % kHistoryFrames;  // left to right from slot 37
+    scene.SetRows(f, 0, 20 + 3 * position);
+  }
+  const Canvas frame = scene.Paint().frame;
+  for (int x = 0; x < 499; ++x) EXPECT_EQ(PlotPixel(frame, x, 20 + 3 * (x / 5)), kCh1) << x;
+
+  EXPECT_EQ(CapturedAt(scene, 0), "37000.0000");
+  EXPECT_EQ(CapturedAt(scene, 1), "37100.0000");
+  EXPECT_EQ(CapturedAt(scene, 4), "37400.0000");
+  EXPECT_EQ(CapturedAt(scene, 5), "38000.0000");
+  EXPECT_EQ(CapturedAt(scene, 317), "200.0000");  // slot (37 + 63) % 100 = 0, sample 200
+  EXPECT_EQ(CapturedAt(scene, 499), "36400.0000");
+}
+
+TEST(PaintDisplay, FewerFramesThanTheWindowNeedsLeaveTheRestOfThePlotEmpty) {
+  Scene scene(k100ms);  // n = 10: 50 columns per frame
+  scene.running = true;
+  scene.settings.cursorEnable = 1;
+  scene.buffer.frameCount = 3;
+  scene.buffer.writeIndex = 3;
+  scene.FillAll(0, [](int f, int k) { return f * 1000.0 + k; });
+  for (int f = 0; f < kHistoryFrames; ++f) scene.SetRows(f, 0, f < 3 ? 100 : 300);
+  const Canvas frame = scene.Paint().frame;
+  for (int x = 0; x < 149; ++x) EXPECT_EQ(PlotPixel(frame, x, 100), kCh1) << x;
+  EXPECT_EQ(test::CountPixels(frame, Box{kPlotLeft + 150, kPlotTop, kPlotLeft + 500, kPlotTop + 400}, kCh1),
+            0);
+
+  EXPECT_EQ(CapturedAt(scene, 120), "2200.0000");  // frame 2, sample 20 x 10
+  // No sample was drawn at column 300: the read-outs show nothing.
+  scene.state.cursor2X = 300;
+  const PaintResult result = scene.Paint();
+  ASSERT_TRUE(result.readouts.has_value());
+  EXPECT_EQ((*result.readouts)[0], ChannelReadout{});
+}
+
+TEST(PaintDisplay, StoppedHistoryShowsTheScrolledToFrames) {
+  Scene scene(k20ms);  // n = 2
+  scene.settings.cursorEnable = 1;
+  scene.buffer.frameCount = 5;
+  scene.buffer.writeIndex = 5;
+  scene.buffer.viewIndex = 4;
+  scene.buffer.viewIndexAtStop = 4;
+  scene.FillAll(0, [](int f, int k) { return f * 1000.0 + k; });
+  EXPECT_EQ(CapturedAt(scene, 0), "3000.0000");
+  EXPECT_EQ(CapturedAt(scene, 251), "4002.0000");
+  scene.buffer.viewIndex = 3;  // one line left
+  EXPECT_EQ(CapturedAt(scene, 0), "2000.0000");
+  EXPECT_EQ(CapturedAt(scene, 499), "3498.0000");
+}
+
+TEST(PaintDisplay, TriggerNotInAutoDrawsOneFrameAtFullResolution) {
+  Scene scene(k20ms);
+  scene.running = true;
+  scene.settings.autoTrigger = 0;
+  scene.settings.cursorEnable = 1;
+  scene.buffer.frameCount = 5;
+  scene.buffer.writeIndex = 5;
+  scene.FillAll(0, [](int f, int k) { return f * 1000.0 + k; });
+  EXPECT_EQ(CapturedAt(scene, 0), "4000.0000");
+  EXPECT_EQ(CapturedAt(scene, 377), "4377.0000");
+  // The time labels still read 0 to 200 ms.
+  const Canvas frame = scene.Paint().frame;
+  bool found = false;
+  for (const CanvasText& t : frame.Texts()) found |= t.box == TimeTickBox(10) && t.text == "200";
+  EXPECT_TRUE(found);
+}
+
+TEST(PaintDisplay, TriggerLineIsDashedFifteenOnFiveOff) {
+  Scene scene(k2ms);
+  scene.settings.triggerUse = 1;
+  ASSERT_EQ(scene.settings.triggerRow, 360);
+  const Canvas frame = scene.Paint().frame;
+  for (int x = 0; x < 500; ++x) EXPECT_EQ(PlotPixel(frame, x, 360) == kTriggerInk, x % 20 < 15) << x;
+  EXPECT_EQ(CountInPlot(frame, kTriggerInk), 25 * 15);
+
+  scene.settings.triggerUse = 0;
+  EXPECT_EQ(CountInPlot(scene.Paint().frame, kTriggerInk), 0);
+}
+
+TEST(PaintDisplay, CursorsAreDashedAndSolidLinesOnlyWhileShown) {
+  Scene scene(k2ms);
+  scene.buffer.frameCount = 1;
+  scene.settings.cursorEnable = 1;
+  scene.state.cursor1X = 100;
+  scene.state.cursor2X = 300;
+  PaintResult result = scene.Paint();
+  for (int y = 0; y < 400; ++y) {
+    EXPECT_EQ(PlotPixel(result.frame, 100, y) == kCursorInk, y % 20 < 10) << y;
+    EXPECT_EQ(PlotPixel(result.frame, 300, y), kCursorInk) << y;
+  }
+  EXPECT_TRUE(result.readouts.has_value());
+
+  scene.settings.cursorEnable = 0;
+  result = scene.Paint();
+  EXPECT_EQ(CountInPlot(result.frame, kCursorInk), 0);
+  EXPECT_FALSE(result.readouts.has_value());
+  for (const CanvasText& t : result.frame.Texts()) EXPECT_NE(t.box, kCursorReadoutBox);
+}
+
+TEST(PaintDisplay, AllChannelsUntickedLeaveTheFrameAroundThePlotAndNoTraceOrMarker) {
+  Scene scene(k2ms);
+  scene.ticked = {false, false, false, false};
+  scene.buffer.frameCount = 1;
+  for (int c = 0; c < 4; ++c) scene.SetRows(0, c, 100 + 10 * c);
+  scene.settings.triggerUse = 1;
+  scene.settings.cursorEnable = 1;
+  const Canvas frame = scene.Paint().frame;
+  for (const ColorRef trace : {kCh1, kCh2, kCh3, kCh4}) {
+    EXPECT_EQ(test::CountPixels(frame, Box{0, 0, 580, 460}, trace), 0) << trace;
+  }
+  EXPECT_GT(CountInPlot(frame, kTriggerInk), 0);
+  EXPECT_GT(CountInPlot(frame, kCursorInk), 0);
+  for (int x = 59; x <= 560; ++x) {
+    EXPECT_EQ(frame.PixelAt(x, 19), kWhite) << x;
+    EXPECT_EQ(frame.PixelAt(x, 420), kWhite) << x;
+  }
+  for (int y = 19; y <= 420; ++y) {
+    EXPECT_EQ(frame.PixelAt(59, y), kWhite) << y;
+    EXPECT_EQ(frame.PixelAt(560, y), kWhite) << y;
+  }
+  EXPECT_EQ(frame.PixelAt(58, 100), kBlack);
+  EXPECT_EQ(frame.PixelAt(561, 100), kBlack);
+  EXPECT_EQ(frame.PixelAt(300, 18), kBlack);
+}
+
+TEST(PaintDisplay, TriggerChannelMarkerIsFilledOthersAreOutlined) {
+  Scene scene(k2ms);
+  scene.settings.triggerChannel[0] = 1;
+  for (int c = 0; c < 4; ++c) scene.settings.offset[0][static_cast<std::size_t>(c)] = 80.0 - 20.0 * c;
+  scene.ticked = {true, true, true, false};
+  const Canvas frame = scene.Paint().frame;
+  // Tips at display rows 100, 180, 260 (offset rows 80, 160, 240, plus 20).
+  const std::array<std::pair<ColorRef, int>, 3> markers = {{{kCh1, 100}, {kCh2, 180}, {kCh3, 260}}};
+  for (const auto& [color, tip] : markers) {
+    EXPECT_EQ(frame.PixelAt(560, tip), color);
+    EXPECT_EQ(frame.PixelAt(565, tip - 1), color);  // upper edge
+    EXPECT_EQ(frame.PixelAt(565, tip + 1), color);  // lower edge
+    EXPECT_EQ(frame.PixelAt(579, tip - 4), color);
+    EXPECT_NE(frame.PixelAt(579, tip - 5), color);
+    EXPECT_NE(frame.PixelAt(561, tip - 2), color);
+  }
+  // Inside the triangle: solid only for the trigger source (Ch 2).
+  EXPECT_EQ(frame.PixelAt(575, 180), kCh2);
+  EXPECT_EQ(frame.PixelAt(578, 183), kCh2);
+  EXPECT_EQ(frame.PixelAt(575, 100), kBlack);
+  EXPECT_EQ(frame.PixelAt(575, 260), kBlack);
+  EXPECT_EQ(test::CountPixels(frame, Box{0, 0, 580, 460}, kCh4), 0) << "unticked channel's marker";
+}
+
+TEST(PaintDisplay, MarkerAtYMaxAndChannelOneOnTop) {
+  Scene scene(k2ms);
+  scene.settings.offset[0][0] = 100.0;  // yMax
+  scene.settings.offset[0][2] = 100.0;
+  scene.settings.triggerChannel[0] = 2;
+  const Canvas frame = scene.Paint().frame;
+  EXPECT_EQ(frame.PixelAt(560, 20), kCh1);
+  EXPECT_EQ(frame.PixelAt(570, 18), kCh1);
+  EXPECT_EQ(frame.PixelAt(575, 20), kCh3) << "Ch 3's filled inside shows through Ch 1's outline";
+}
+
+TEST(PaintDisplay, ReadoutsComeFromTheSampleAtTheSolidCursor) {
+  Scene scene(k2ms);
+  scene.buffer.frameCount = 1;
+  scene.settings.cursorEnable = 1;
+  scene.state.cursor2X = 123;
+  scene.FillAll(0, [](int, int k) { return k * 0.5; });
+  scene.FillAll(2, [](int, int k) { return -k * 0.25; });
+  scene.settings.offset[0][0] = 1.5;
+  scene.settings.axisScaleEnable[0] = 1;
+  scene.settings.axisScaleFactor[0] = 2.0;
+  scene.ticked = {true, false, true, true};
+
+  PaintResult result = scene.Paint();
+  ASSERT_TRUE(result.readouts.has_value());
+  EXPECT_EQ((*result.readouts)[0], (ChannelReadout{"61.5000", "60.0000", "120.0000"}));
+  EXPECT_EQ((*result.readouts)[1], ChannelReadout{}) << "unticked";
+  EXPECT_EQ((*result.readouts)[2], (ChannelReadout{"-30.7500", "-30.7500", "-61.5000"}));
+  EXPECT_EQ((*result.readouts)[3], (ChannelReadout{"0.0000", "0.0000", "0.0000"}));
+
+  scene.settings.axisScaleEnable[0] = 0;
+  result = scene.Paint();
+  ASSERT_TRUE(result.readouts.has_value());
+  EXPECT_EQ((*result.readouts)[0], (ChannelReadout{"61.5000", "60.0000", ""}));
+
+  // The measurement text, left-aligned below the plot.
+  const CanvasText* text = nullptr;
+  for (const CanvasText& t : result.frame.Texts()) {
+    if (t.box == kCursorReadoutBox) text = &t;
+  }
+  ASSERT_NE(text, nullptr);
+  EXPECT_EQ(text->text, CursorReadoutText(20, 250, 123));
+  EXPECT_EQ(text->text, "d=-5.08ms  f=-196.8504Hz");
+  EXPECT_EQ(text->align, TextAlign::Left);
+  EXPECT_EQ(text->color, kCursorReadoutTextColor);
+  EXPECT_GT(test::CountPixels(result.frame, kCursorReadoutBox, kCursorReadoutTextColor), 0);
+}
+
+TEST(PaintDisplay, ReversedColoursSwapBackgroundAndForegroundOnly) {
+  Scene scene(k2ms);
+  scene.settings.colorReverse = 1;
+  scene.buffer.frameCount = 1;
+  scene.SetRows(0, 0, 100);
+  const Canvas frame = scene.Paint().frame;
+  EXPECT_EQ(frame.PixelAt(2, 2), kWhite);
+  EXPECT_EQ(PlotPixel(frame, 3, 3), kWhite);
+  EXPECT_EQ(frame.PixelAt(kFrameLeft, 200), kBlack);
+  EXPECT_EQ(PlotPixel(frame, 30, 2), kBlack);  // a top tick
+  EXPECT_EQ(PlotPixel(frame, 30, 100), kCh1);
+}
+
+// A representative picture for people to look at:
+// build/<config>/tests/display/display-sample.png.
+TEST(PaintDisplay, WritesASamplePicture) {
+  Scene scene(k2ms);
+  scene.settings.triggerUse = 1;
+  scene.settings.cursorEnable = 1;
+  scene.settings.triggerChannel[0] = 1;
+  scene.settings.axisScaleEnable[0] = 1;
+  scene.settings.axisScaleFactor[0] = 0.5;
+  scene.settings.yDivision = 2;
+  scene.settings.triggerLevel[0] = 55.0;
+  scene.settings.offset[0] = {70.0, 50.0, 30.0, 12.0};
+  RefreshDisplayMapping(scene.settings);
+  scene.state.cursor1X = 150;
+  scene.state.cursor2X = 200;
+  scene.buffer.frameCount = 1;
+  const auto& offsets = scene.settings.offset[0];
+  scene.FillAll(0,
+                [&](int, int k) { return offsets[0] + 12.0 * std::sin(k * 2 * std::numbers::pi / 125.0); });
+  scene.FillAll(1, [&](int, int k) { return offsets[1] + (k % 100 < 50 ? 8.0 : -8.0); });
+  scene.FillAll(2, [&](int, int k) { return offsets[2] + 0.08 * (k % 200) - 8.0; });
+  scene.FillAll(3, [&](int, int k) {
+    return offsets[3] + 6.0 * std::sin(k * 2 * std::numbers::pi / 50.0) * std::exp(-k / 300.0);
+  });
+  const PaintResult result = scene.Paint();
+  ASSERT_TRUE(result.frame.Image().save(QString::fromUtf8(KESTROVA_DISPLAY_SAMPLE_PNG), "PNG"));
+  const QImage loaded(QString::fromUtf8(KESTROVA_DISPLAY_SAMPLE_PNG));
+  EXPECT_EQ(loaded.size(), QSize(580, 460));
+}
+
+}  // namespace
+}  // namespace kestrova
