@@ -4,7 +4,9 @@
 
 namespace kestrova {
 
-SimTime ManualSimClock::Now() const { return SimTime(now_.load()); }
+SimTime ManualSimClock::Now() const {
+  return SimTime(now_.load());
+}
 
 int ManualSimClock::AddAdvanceListener(std::function<void()> listener) {
   const std::lock_guard lock(listenersMutex_);

@@ -87,7 +87,8 @@ bool SimulatedBench::AttachUnit(std::string_view serialNumber) {
   device.description = std::string(kUnitDescription);
   device.id = DeviceId(d2xx::kUnitProductId);
   device.locationId = 0x21 + static_cast<d2xx::DWORD>(devices_.size());
-  device.unit = std::make_unique<SimulatedUnit>(device.serialNumber, options_.seed + nextUnitSeed_++, options_.paced);
+  device.unit =
+      std::make_unique<SimulatedUnit>(device.serialNumber, options_.seed + nextUnitSeed_++, options_.paced);
   device.wireFree = clock_->Now();
   devices_.push_back(std::move(device));
   return true;
@@ -301,7 +302,8 @@ std::size_t SimulatedBench::Deliver(Device& device, std::size_t count) {
   count = std::min(count, device.onWire.size() - device.sent);
   if (device.vanishAfter) count = std::min(count, *device.vanishAfter);
   const auto first = device.onWire.begin() + static_cast<std::ptrdiff_t>(device.sent);
-  const std::size_t room = kReceiveQueueCapacity - std::min(kReceiveQueueCapacity, device.receiveQueue.size());
+  const std::size_t room =
+      kReceiveQueueCapacity - std::min(kReceiveQueueCapacity, device.receiveQueue.size());
   const std::size_t kept = std::min(count, room);
   device.receiveQueue.insert(device.receiveQueue.end(), first, first + static_cast<std::ptrdiff_t>(kept));
   device.sent += count;

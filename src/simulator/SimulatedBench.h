@@ -35,7 +35,8 @@ inline constexpr std::string_view kUnitDescription = "Orvanta USBCOM";
 
 struct SimulatedBenchOptions {
   // The units attached at the start, in listing order (after the other
-  // device). Serial numbers have at most 15 characters.
+  // device). Serial numbers have at most 15 characters; longer, empty or
+  // repeated ones are not attached.
   std::vector<std::string> unitSerialNumbers{"SIM00001"};
   // One more device of the bridge vendor that is not a unit; discovery must
   // pass over it. An empty serial number leaves it out.
@@ -70,10 +71,10 @@ struct DeviceStatus {
   bool attached = false;
   bool open = false;
   LinkSettings link;
-  std::size_t receiveQueued = 0;       // bytes waiting in the receive queue
-  std::uint64_t bytesDelivered = 0;    // bytes that reached the receive queue since attach
-  std::uint64_t bytesLost = 0;         // bytes that found the receive queue full
-  std::optional<UnitStatus> unit;      // absent for the device that is not a unit
+  std::size_t receiveQueued = 0;     // bytes waiting in the receive queue
+  std::uint64_t bytesDelivered = 0;  // bytes that reached the receive queue since attach
+  std::uint64_t bytesLost = 0;       // bytes that found the receive queue full
+  std::optional<UnitStatus> unit;    // absent for the device that is not a unit
 };
 
 class SimulatedDriver;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <iterator>
 #include <string_view>
 #include <utility>
 
@@ -21,12 +22,14 @@ FT_HANDLE ToHandle(std::uint64_t id) {
   return reinterpret_cast<FT_HANDLE>(static_cast<std::uintptr_t>(id));  // NOLINT(performance-no-int-to-ptr)
 }
 
-std::uint64_t FromHandle(FT_HANDLE handle) { return reinterpret_cast<std::uintptr_t>(handle); }
+std::uint64_t FromHandle(FT_HANDLE handle) {
+  return reinterpret_cast<std::uintptr_t>(handle);
+}
 
 template <std::size_t N>
 void CopyText(std::string_view text, char (&field)[N]) {
-  std::memset(field, 0, N);
-  std::memcpy(field, text.data(), std::min(text.size(), N - 1));
+  std::fill(std::begin(field), std::end(field), '\0');
+  std::copy_n(text.begin(), std::min(text.size(), N - 1), std::begin(field));
 }
 
 class SimulatedDriverLoader final : public DriverLoader {
@@ -94,8 +97,8 @@ std::vector<d2xx::FT_DEVICE_LIST_INFO_NODE> SimulatedDriver::BuildInfoList() con
 FT_STATUS SimulatedDriver::ListDeviceCount(DWORD& count) {
   const std::lock_guard lock(bench_->mutex_);
   if (const auto fault = bench_->TakeFault(DriverCall::ListDevices)) return *fault;
-  count = static_cast<DWORD>(
-      std::count_if(bench_->devices_.begin(), bench_->devices_.end(), [](const Device& d) { return d.attached; }));
+  count = static_cast<DWORD>(std::count_if(bench_->devices_.begin(), bench_->devices_.end(),
+                                           [](const Device& d) { return d.attached; }));
   return FT_OK;
 }
 
@@ -130,7 +133,7 @@ FT_STATUS SimulatedDriver::OpenEx(const char* serialNumber, DWORD flags, FT_HAND
     if (!device.attached) continue;
     const bool matches = flags == d2xx::FT_OPEN_BY_SERIAL_NUMBER ? device.serialNumber == name
                          : flags == d2xx::FT_OPEN_BY_DESCRIPTION ? device.description == name
-                                                                  : false;
+                                                                 : false;
     if (!matches) continue;
     found = &device;
     // By description the first one that is free is taken.
@@ -183,8 +186,8 @@ FT_STATUS SimulatedDriver::SetDivisor(FT_HANDLE handle, d2xx::USHORT divisor) {
   return FT_OK;
 }
 
-FT_STATUS SimulatedDriver::SetDataCharacteristics(FT_HANDLE handle, d2xx::UCHAR wordLength, d2xx::UCHAR stopBits,
-                                                  d2xx::UCHAR parity) {
+FT_STATUS SimulatedDriver::SetDataCharacteristics(FT_HANDLE handle, d2xx::UCHAR wordLength,
+                                                  d2xx::UCHAR stopBits, d2xx::UCHAR parity) {
   const std::lock_guard lock(bench_->mutex_);
   if (const auto fault = bench_->TakeFault(DriverCall::SetDataCharacteristics)) return *fault;
   const Lookup found = Find(handle);

@@ -53,12 +53,14 @@ class SimulatedDriver final : public DriverApi {
   d2xx::FT_STATUS SetEventNotification(d2xx::FT_HANDLE handle, d2xx::DWORD mask, Event& event) override;
   d2xx::FT_STATUS GetStatus(d2xx::FT_HANDLE handle, d2xx::DWORD& rxQueue, d2xx::DWORD& txQueue,
                             d2xx::DWORD& eventStatus) override;
-  d2xx::FT_STATUS Read(d2xx::FT_HANDLE handle, std::span<std::uint8_t> buffer, d2xx::DWORD& bytesRead) override;
+  d2xx::FT_STATUS Read(d2xx::FT_HANDLE handle, std::span<std::uint8_t> buffer,
+                       d2xx::DWORD& bytesRead) override;
   d2xx::FT_STATUS Write(d2xx::FT_HANDLE handle, std::span<const std::uint8_t> bytes,
                         d2xx::DWORD& bytesWritten) override;
   d2xx::FT_STATUS Close(d2xx::FT_HANDLE handle) override;
   d2xx::FT_STATUS CreateDeviceInfoList(d2xx::DWORD& count) override;
-  d2xx::FT_STATUS GetDeviceInfoList(std::span<d2xx::FT_DEVICE_LIST_INFO_NODE> nodes, d2xx::DWORD& count) override;
+  d2xx::FT_STATUS GetDeviceInfoList(std::span<d2xx::FT_DEVICE_LIST_INFO_NODE> nodes,
+                                    d2xx::DWORD& count) override;
   [[nodiscard]] bool NeedsRxPolling() const override { return false; }
 
  private:
@@ -71,8 +73,8 @@ class SimulatedDriver final : public DriverApi {
     d2xx::FT_STATUS status = d2xx::FT_OK;
   };
   Lookup Find(d2xx::FT_HANDLE handle);
-  std::vector<d2xx::FT_DEVICE_LIST_INFO_NODE> BuildInfoList() const;
-  d2xx::FT_HANDLE HandleOf(const Device& device) const;
+  [[nodiscard]] std::vector<d2xx::FT_DEVICE_LIST_INFO_NODE> BuildInfoList() const;
+  [[nodiscard]] d2xx::FT_HANDLE HandleOf(const Device& device) const;
 
   std::shared_ptr<SimulatedBench> bench_;
   std::uint64_t id_;

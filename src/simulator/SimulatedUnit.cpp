@@ -44,6 +44,7 @@ SimulatedUnit::SimulatedUnit(std::string serialNumber, std::uint32_t seed, bool 
 void SimulatedUnit::PowerUp() {
   status_ = UnitStatus{};
   status_.seed = seed_;
+  status_.identification = IdentificationText();
   status_.waveform = TestWaveform(seed_, 0, 0, SamplesPerScreen(status_.configuration.TimeBaseIndex()));
   runStart_ = SimTime{};
   nextSample_ = 0;
@@ -164,7 +165,8 @@ std::optional<std::int64_t> SimulatedUnit::FindCrossing(std::int64_t first, std:
 
 SimulatedUnit::Window SimulatedUnit::ChooseWindow(std::int64_t from) const {
   const UnitConfiguration& cfg = status_.configuration;
-  const bool roll = cfg.Trigger() == TriggerMode::Auto && IsHistoryTimeBase(TimeBaseAt(cfg.TimeBaseIndex()).perDivision);
+  const bool roll =
+      cfg.Trigger() == TriggerMode::Auto && IsHistoryTimeBase(TimeBaseAt(cfg.TimeBaseIndex()).perDivision);
   if (roll) {
     // Auto at a history time base: consecutive frames of one unbroken
     // stream, each marked by whether the trigger condition occurs in it.
@@ -248,7 +250,8 @@ void SimulatedUnit::AppendDataFrame(std::vector<std::uint8_t>& out, const Window
   out.push_back(static_cast<std::uint8_t>(window.type));
   unsigned sum = static_cast<unsigned char>(window.type);
   for (std::int64_t i = 0; i < kFrameSamples; ++i) {
-    for (int c = 0; c < kChannelCount; ++c) AppendHexWord(out, status_.waveform.Sample(c, window.start + i), sum);
+    for (int c = 0; c < kChannelCount; ++c)
+      AppendHexWord(out, status_.waveform.Sample(c, window.start + i), sum);
   }
   AppendChecksum(out, corrupt ? sum + 1U : sum);
   out.push_back(kEtx);
@@ -256,7 +259,7 @@ void SimulatedUnit::AppendDataFrame(std::vector<std::uint8_t>& out, const Window
   nextSample_ = window.start + kFrameSamples;
 }
 
-void SimulatedUnit::AppendOverlongFrame(std::vector<std::uint8_t>& out, std::size_t payloadLength) {
+void SimulatedUnit::AppendOverlongFrame(std::vector<std::uint8_t>& out, std::size_t payloadLength) const {
   // A monitor frame with more sample fields than a frame holds and a
   // checksum that matches: only its length is wrong.
   out.reserve(out.size() + payloadLength + 2);
@@ -267,8 +270,9 @@ void SimulatedUnit::AppendOverlongFrame(std::vector<std::uint8_t>& out, std::siz
   fields.reserve(payloadLength);
   unsigned ignored = 0;
   for (std::int64_t i = 0; fields.size() < payloadLength - 3; ++i) {
-    AppendHexWord(fields, status_.waveform.Sample(static_cast<int>(i % kChannelCount), nextSample_ + i / kChannelCount),
-                  ignored);
+    AppendHexWord(
+        fields, status_.waveform.Sample(static_cast<int>(i % kChannelCount), nextSample_ + i / kChannelCount),
+        ignored);
   }
   fields.resize(payloadLength - 3);
   for (const std::uint8_t b : fields) sum += b;

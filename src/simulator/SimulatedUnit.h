@@ -31,10 +31,11 @@ struct SentFrame {
 // What the unit is doing, for tests and diagnostics.
 struct UnitStatus {
   UnitConfiguration configuration;  // the last configuration accepted (0x4000/0 at power-up)
-  bool streaming = false;           // the run bit is set and the unit still sends data frames
+  bool streaming = false;           // the last configuration had the run bit
   bool singleShotTaken = false;     // Single: the triggered frame has been sent
   TestWaveform waveform{0, 0, 0, 500};
   std::uint32_t seed = 0;
+  std::string identification;  // the answer to the identification query
   int configurationsAccepted = 0;
   int commandsRejected = 0;  // configuration commands with a bad checksum or malformed digits
   int identificationQueries = 0;
@@ -46,7 +47,7 @@ struct UnitStatus {
 
 // When and how the next transmission of the unit goes on the wire.
 struct PlannedTransmission {
-  SimTime start{};      // its first byte may not leave before this time
+  SimTime start{};       // its first byte may not leave before this time
   bool instant = false;  // all its bytes arrive at once (a burst), not at the wire rate
 };
 
@@ -55,6 +56,31 @@ struct PlannedTransmission {
 // bit is set, replies, and whatever faults a test injects) one transmission
 // at a time. It knows nothing of the USB bridge or of pacing: the bench asks
 // it for its next transmission whenever the wire is free.
+//
+// Commands (between STX and ETX; bytes outside a frame are ignored):
+//  - "S" + control word + level word + checksum: taken at once. With the
+//    run bit it starts a fresh capture (which also re-arms Single); without
+//    it, streaming stops after the frame already on the wire. A bad checksum
+//    or malformed digits leave everything as it was, without an answer.
+//  - "?": answered with the identification text.
+//  - anything else non-empty: answered with "ERR UNKNOWN COMMAND"; a body
+//    longer than 64 bytes is dropped unanswered.
+//
+// Data frames: 500 samples of each channel of the TestWaveform for the
+// configured mode, options and time base. The trigger compares channel
+// samples with the level word in raw units (signed or not, as bit 4 says):
+// rising means sample n-1 < level <= sample n, falling sample n-1 > level >=
+// sample n. A frame is 'T' when the first crossing within one frame length
+// is placed at kTriggerSample, else 'M' with the samples from where the
+// previous frame ended. Auto at a history time base instead sends an
+// unbroken stream of consecutive frames, 'T' when one holds a crossing.
+// Normal sends 'M' frames too when the level is not crossed (the program
+// drops them). Single sends frames until its 'T' frame and then nothing
+// until a new configuration, so that no later frame can hide the shot.
+//
+// On a paced wire a frame leaves once its last sample has been taken (2 x
+// T us per sample up to 5 ms/div, 200 us above), and the unit keeps one
+// frame of samples: what the wire was too slow to carry is skipped.
 //
 // Not thread-safe: the bench calls it under its lock only.
 class SimulatedUnit {
@@ -121,7 +147,7 @@ class SimulatedUnit {
   // level on the configured edge of the trigger channel.
   [[nodiscard]] std::optional<std::int64_t> FindCrossing(std::int64_t first, std::int64_t last) const;
   void AppendDataFrame(std::vector<std::uint8_t>& out, const Window& window, bool corrupt);
-  void AppendOverlongFrame(std::vector<std::uint8_t>& out, std::size_t payloadLength);
+  void AppendOverlongFrame(std::vector<std::uint8_t>& out, std::size_t payloadLength) const;
   void NoteFrame(const Window& window, bool corrupt);
 
   std::string serialNumber_;
@@ -129,7 +155,7 @@ class SimulatedUnit {
   bool paced_;
 
   UnitStatus status_;
-  SimTime runStart_{};          // time of sample 0 of the current run
+  SimTime runStart_{};           // time of sample 0 of the current run
   std::int64_t nextSample_ = 0;  // first sample the next frame may carry
   bool corruptNextChecksum_ = false;
   std::deque<Pending> pending_;

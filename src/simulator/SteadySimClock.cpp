@@ -7,7 +7,9 @@ SimTime SteadySimClock::Now() const {
 }
 
 // Time passes by itself, so there is never a step to report.
-int SteadySimClock::AddAdvanceListener(std::function<void()> /*listener*/) { return 0; }
+int SteadySimClock::AddAdvanceListener(std::function<void()> /*listener*/) {
+  return 0;
+}
 
 void SteadySimClock::RemoveAdvanceListener(int /*token*/) {}
 

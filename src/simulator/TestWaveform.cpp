@@ -21,7 +21,9 @@ std::uint64_t Mix(std::uint64_t x) {
   return x ^ (x >> 31U);
 }
 
-bool Bit(int options, int b) { return ((static_cast<unsigned>(options) >> static_cast<unsigned>(b)) & 1U) != 0; }
+bool Bit(int options, int b) {
+  return ((static_cast<unsigned>(options) >> static_cast<unsigned>(b)) & 1U) != 0;
+}
 
 }  // namespace
 
@@ -31,7 +33,8 @@ TestWaveform::TestWaveform(std::uint32_t seed, int mode, int optionBits, std::in
       options_(optionBits & 7),
       samplesPerScreen_(std::max<std::int64_t>(samplesPerScreen, 1)) {
   for (std::size_t c = 0; c < offset_.size(); ++c) {
-    offset_[c] = static_cast<std::int64_t>(Mix(seed_ * 4ULL + c) % static_cast<std::uint64_t>(samplesPerScreen_));
+    offset_[c] =
+        static_cast<std::int64_t>(Mix(seed_ * 4ULL + c) % static_cast<std::uint64_t>(samplesPerScreen_));
   }
 }
 
@@ -104,7 +107,7 @@ int TestWaveform::SpiValue(int channel, std::int64_t n) const {
   const std::int64_t gapBits = Bit(options_, 0) ? 6 : 3;
   const std::int64_t transferBits = kWordBits + gapBits;
   // Three transfers a screen; two half-bit slots per bit.
-  const std::int64_t halfBit = Slot(n, 2 * 3 * transferBits);
+  const std::int64_t halfBit = Slot(n, transferBits * 6);
   const std::int64_t bit = halfBit / 2;
   const std::int64_t transfer = bit / transferBits;
   const std::int64_t bitInTransfer = bit % transferBits;
@@ -147,7 +150,8 @@ int TestWaveform::CanValue(int channel, std::int64_t n) const {
   if (bitInFrame == 0) {
     dominant = true;  // start of frame
   } else if (bitInFrame < frameBits) {
-    const auto pattern = Noise(10U + static_cast<std::uint64_t>(bitInFrame / 32), static_cast<std::uint64_t>(frame));
+    const auto pattern =
+        Noise(10U + static_cast<std::uint64_t>(bitInFrame / 32), static_cast<std::uint64_t>(frame));
     dominant = ((pattern >> static_cast<unsigned>(bitInFrame % 32)) & 1U) != 0;
   }
   switch (channel) {

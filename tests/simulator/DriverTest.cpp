@@ -1,9 +1,9 @@
-#include <gtest/gtest.h>
-
 #include <array>
 #include <cstring>
 #include <string>
 #include <vector>
+
+#include <gtest/gtest.h>
 
 #include "SimTestSupport.h"
 #include "simulator/DriverCall.h"
@@ -105,7 +105,8 @@ TEST(SimulatedDriverOpenTest, OpensAttachedDevicesOnceBySerialNumber) {
   EXPECT_EQ(rig.driver->OpenEx(nullptr, d2xx::FT_OPEN_BY_SERIAL_NUMBER, handle), kFtInvalidParameter);
   // Sixteen characters without a NUL can never name a device.
   const std::array<char, 17> unterminated{"SIM00001SIM00001"};
-  EXPECT_EQ(rig.driver->OpenEx(unterminated.data(), d2xx::FT_OPEN_BY_SERIAL_NUMBER, handle), kFtDeviceNotFound);
+  EXPECT_EQ(rig.driver->OpenEx(unterminated.data(), d2xx::FT_OPEN_BY_SERIAL_NUMBER, handle),
+            kFtDeviceNotFound);
 
   ASSERT_EQ(rig.driver->OpenEx("SIM00001", d2xx::FT_OPEN_BY_SERIAL_NUMBER, handle), FT_OK);
   ASSERT_NE(handle, nullptr);

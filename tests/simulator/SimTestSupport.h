@@ -1,13 +1,13 @@
 #pragma once
 
-#include <gtest/gtest.h>
-
 #include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include <gtest/gtest.h>
 
 #include "device/DriverApi.h"
 #include "device/Event.h"
@@ -94,7 +94,9 @@ class Splitter {
   std::vector<std::uint8_t> current_;
 };
 
-inline std::string Text(const std::vector<std::uint8_t>& bytes) { return {bytes.begin(), bytes.end()}; }
+inline std::string Text(const std::vector<std::uint8_t>& bytes) {
+  return {bytes.begin(), bytes.end()};
+}
 
 // A bench on a manual clock with one driver loaded and, once Open ran, the
 // first unit open with an event registered.

@@ -1,7 +1,7 @@
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <cstdint>
+
+#include <gtest/gtest.h>
 
 #include "simulator/TestWaveform.h"
 #include "simulator/UnitConfiguration.h"
