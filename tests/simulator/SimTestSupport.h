@@ -54,11 +54,11 @@ inline std::vector<std::uint8_t> FramedCommand(std::string_view body) {
   for (const char c : body) sum += static_cast<unsigned char>(c);
   std::array<char, 3> digits{};
   std::snprintf(digits.data(), digits.size(), "%02X", sum & 0xFFU);
-  std::vector<std::uint8_t> frame{kStx};
-  frame.insert(frame.end(), body.begin(), body.end());
-  frame.insert(frame.end(), digits.begin(), digits.begin() + 2);
-  frame.push_back(kEtx);
-  return frame;
+  std::string frame(1, static_cast<char>(kStx));
+  frame.append(body);
+  frame.append(digits.data(), 2);
+  frame.push_back(static_cast<char>(kEtx));
+  return {frame.begin(), frame.end()};
 }
 
 inline std::vector<std::uint8_t> ConfigurationCommand(std::uint16_t control, std::uint16_t level) {
