@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <string_view>
 
 #include "acquisition/OperationMode.h"
@@ -13,7 +14,7 @@ namespace kestrova {
 
 // "Channel" list of the trigger box: the trigger channel, 0..3.
 inline constexpr std::array<std::string_view, kChannelCount> TriggerChannelLabels = {"Ch 1", "Ch 2", "Ch 3",
-                                                                                      "Ch 4"};
+                                                                                     "Ch 4"};
 
 // "Y Div" list: 6, 8 or 10 vertical divisions, stored as yDivision 0..2.
 inline constexpr std::array<std::string_view, 3> YDivisionLabels = {"6", "8", "10"};
@@ -53,18 +54,19 @@ constexpr const RealSaveInterval& RealSaveIntervalAt(int index) {
 }
 
 // Captions of the option boxes B1, B2, B3: entry 3 * mode + box.
-inline constexpr std::array<std::string_view, kModeCount * kOptionBitCount> OptionLabels = {
+inline constexpr std::array<std::string_view, 12> OptionLabels = {
     "+/-3V, +/-18V(chk)", "Send UART(115200)",  "Send CAN(1M, 2.0B)",  // ADC
     "GAP: 50(chk)/25us",  "CLK_POL : 1 (chk)",  "CLK_PHS : 1 (chk)",   // SPI
     "2.0B(chk) or 2.0A",  "Fast(chk),Slow inc", "CAN  Send Test",      // CAN
     "115200(chk),38400",  "Fast(chk),Slow inc", "UART Send Test",      // UART
 };
+static_assert(OptionLabels.size() == static_cast<std::size_t>(kModeCount * kOptionBitCount));
 
 // The caption of option box b (0..2) in mode m (0..3); both are pulled into range.
 constexpr std::string_view OptionLabel(int mode, int box) {
   const int m = mode < 0 ? 0 : (mode >= kModeCount ? kModeCount - 1 : mode);
   const int b = box < 0 ? 0 : (box >= kOptionBitCount ? kOptionBitCount - 1 : box);
-  return OptionLabels[static_cast<std::size_t>(m * kOptionBitCount + b)];
+  return OptionLabels[(static_cast<std::size_t>(m) * kOptionBitCount) + static_cast<std::size_t>(b)];
 }
 
 }  // namespace kestrova

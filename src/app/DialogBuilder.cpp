@@ -15,6 +15,7 @@
 #include <QRadioButton>
 #include <QScrollBar>
 #include <algorithm>
+#include <ranges>
 
 #include "app/ProgramIcon.h"
 #include "controls/ColorPickerButton.h"
@@ -95,8 +96,8 @@ QWidget* CreateDropDownList(QDialog& dialog, const res::ControlTemplate& control
   combo->setGeometry(geometry.x(), geometry.y(), geometry.width(), closedHeight);
   const int itemHeight = std::max(1, combo->fontMetrics().height());
   combo->setMaxVisibleItems(std::max(1, (geometry.height() - closedHeight) / itemHeight));
-  combo->view()->setVerticalScrollBarPolicy((control.style & res::style::kVScroll) != 0 ? Qt::ScrollBarAsNeeded
-                                                                                         : Qt::ScrollBarAlwaysOff);
+  combo->view()->setVerticalScrollBarPolicy(
+      (control.style & res::style::kVScroll) != 0 ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
   return combo;
 }
 
@@ -213,7 +214,8 @@ void DialogBuilder::InstallFontSubstitutions() {
 DialogControls DialogBuilder::Build(QDialog& dialog, const res::DialogTemplate& dialogTemplate) {
   InstallFontSubstitutions();
   dialog.setWindowTitle(FromUtf8(dialogTemplate.caption));
-  Qt::WindowFlags flags = Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint;
+  Qt::WindowFlags flags =
+      Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint;
   if ((dialogTemplate.frameStyle & res::frame::kSystemMenu) != 0) flags |= Qt::WindowSystemMenuHint;
   if ((dialogTemplate.frameStyle & res::frame::kMinimizeBox) != 0) flags |= Qt::WindowMinimizeButtonHint;
   dialog.setWindowFlags(flags);
@@ -261,7 +263,7 @@ DialogControls DialogBuilder::Build(QDialog& dialog, const res::DialogTemplate& 
   // Stacking: of two overlapping controls the earlier one is on top, so the
   // earlier of two overlapping captions is the one that shows; group boxes
   // stay underneath everything.
-  for (auto it = controls.ordered_.rbegin(); it != controls.ordered_.rend(); ++it) (*it)->raise();
+  for (QWidget* widget : std::views::reverse(controls.ordered_)) widget->raise();
   for (QWidget* widget : controls.ordered_) {
     if (qobject_cast<QGroupBox*>(widget) != nullptr) widget->lower();
   }

@@ -77,7 +77,8 @@ QImage PaintProgramIcon(int side) {
   // The trigger mark at the screen's left edge, on the larger sizes.
   if (side >= 32) {
     const double y = screen.center().y();
-    const std::array<QPointF, 3> mark = {QPointF(screen.left(), y - 1.5 * unit), QPointF(screen.left() + 1.5 * unit, y),
+    const std::array<QPointF, 3> mark = {QPointF(screen.left(), y - 1.5 * unit),
+                                         QPointF(screen.left() + 1.5 * unit, y),
                                          QPointF(screen.left(), y + 1.5 * unit)};
     painter.setPen(Qt::NoPen);
     painter.setBrush(kTriggerMark);

@@ -32,7 +32,8 @@ int QtProfile::GetInt(std::string_view section, std::string_view key, int fallba
   // take the low bits of an out-of-range number as if it were valid.
   bool ok = false;
   const qlonglong number = value.toLongLong(&ok);
-  if (!ok || number < std::numeric_limits<int>::min() || number > std::numeric_limits<int>::max()) return fallback;
+  if (!ok || number < std::numeric_limits<int>::min() || number > std::numeric_limits<int>::max())
+    return fallback;
   return static_cast<int>(number);
 }
 
@@ -40,7 +41,8 @@ void QtProfile::PutInt(std::string_view section, std::string_view key, int value
   settings_.setValue(SettingsKey(section, key), value);
 }
 
-std::string QtProfile::GetText(std::string_view section, std::string_view key, std::string_view fallback) const {
+std::string QtProfile::GetText(std::string_view section, std::string_view key,
+                               std::string_view fallback) const {
   const QVariant value = settings_.value(SettingsKey(section, key));
   if (!value.isValid()) return std::string(fallback);
   // An INI file edited by hand may hold an unquoted text with commas, which

@@ -133,8 +133,12 @@ void WidgetControlPanel::SetFocus(int id) {
   if (QWidget* widget = controls_.Find(id)) widget->setFocus(Qt::OtherFocusReason);
 }
 
-CColorStatic* WidgetControlPanel::ColorStatic(int id) const { return controls_.FindAs<CColorStatic>(id); }
+CColorStatic* WidgetControlPanel::ColorStatic(int id) const {
+  return controls_.FindAs<CColorStatic>(id);
+}
 
-CColorPickerButton* WidgetControlPanel::ColorButton(int id) const { return controls_.FindAs<CColorPickerButton>(id); }
+CColorPickerButton* WidgetControlPanel::ColorButton(int id) const {
+  return controls_.FindAs<CColorPickerButton>(id);
+}
 
 }  // namespace kestrova

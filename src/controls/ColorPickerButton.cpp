@@ -84,7 +84,8 @@ void CColorPickerButton::DrawArrow(QPainter& painter, const QRect& area) const {
     triangle << QPoint(left, top) << QPoint(left + kArrowBase - 1, top)
              << QPoint(left + kArrowBase / 2, top + kArrowDepth - 1);
   }
-  const QColor colour = palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::ButtonText);
+  const QColor colour =
+      palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::ButtonText);
   painter.setPen(colour);
   painter.setBrush(colour);
   painter.drawPolygon(triangle);
@@ -112,7 +113,8 @@ void CColorPickerButton::paintEvent(QPaintEvent* /*event*/) {
     if (!icon().isNull()) {
       icon().paint(&painter, textArea, Qt::AlignCenter, isEnabled() ? QIcon::Normal : QIcon::Disabled);
     } else {
-      painter.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::ButtonText));
+      painter.setPen(
+          palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::ButtonText));
       painter.drawText(textArea, Qt::AlignCenter | Qt::TextSingleLine | Qt::TextShowMnemonic, text());
     }
   }

@@ -23,7 +23,7 @@ class CColorPickerButton : public QPushButton {
   static constexpr std::uint32_t kNoColor = 0xFFFFFFFFU;
 
   // Style bits.
-  static constexpr std::uint32_t kStyleDropDown = 0x1U;      // a click drops the palette down
+  static constexpr std::uint32_t kStyleDropDown = 0x1U;       // a click drops the palette down
   static constexpr std::uint32_t kStyleDropRight = 0x10000U;  // palette to the right, arrow pointing right
 
   // Colour bar height after construction.

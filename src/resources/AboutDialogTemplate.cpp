@@ -21,11 +21,14 @@ constexpr std::array kAboutControls = std::to_array<ControlTemplate>({
 static_assert(IdsAreDistinct(kAboutControls));
 
 constexpr DialogTemplate kAboutDialog{
-    kAboutDialogId, "Kestrova 정보", 243, 87, "굴림", 9, frame::kSystemMenu | frame::kModalFrame, kAboutControls,
+    kAboutDialogId, "Kestrova 정보", 243, 87, "굴림", 9, frame::kSystemMenu | frame::kModalFrame,
+    kAboutControls,
 };
 
 }  // namespace
 
-const DialogTemplate& AboutDialogTemplate() { return kAboutDialog; }
+const DialogTemplate& AboutDialogTemplate() {
+  return kAboutDialog;
+}
 
 }  // namespace kestrova::res

@@ -179,6 +179,8 @@ static_assert(IdsAreDistinct(kMainControls));
 
 }  // namespace
 
-const DialogTemplate& MainDialogTemplate() { return kMainDialog; }
+const DialogTemplate& MainDialogTemplate() {
+  return kMainDialog;
+}
 
 }  // namespace kestrova::res

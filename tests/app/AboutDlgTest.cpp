@@ -1,11 +1,10 @@
-#include "app/AboutDlg.h"
-
-#include <gtest/gtest.h>
-
 #include <QLabel>
 #include <QPushButton>
 
+#include <gtest/gtest.h>
+
 #include "QtPrinters.h"
+#include "app/AboutDlg.h"
 #include "app/ProgramIcon.h"
 #include "resources/DialogTemplate.h"
 #include "resources/ResourceIds.h"
@@ -24,12 +23,14 @@ TEST(AboutDlg, ShowsVersionMakerAndUnit) {
   EXPECT_EQ(about.windowTitle(), QStringLiteral("Kestrova 정보"));
   EXPECT_EQ(about.size(), QSize(425, 130));
   EXPECT_EQ(LabelText(about, res::id::AboutVersion), QStringLiteral("Kestrova Version 1.0"));
-  EXPECT_EQ(LabelText(about, res::id::AboutDescription), QStringLiteral("Communication Scope : ADC, SPI, CAN, UART"));
+  EXPECT_EQ(LabelText(about, res::id::AboutDescription),
+            QStringLiteral("Communication Scope : ADC, SPI, CAN, UART"));
   EXPECT_EQ(LabelText(about, res::id::AboutChannels), QStringLiteral("(4 channel, 16bit data, ADC:12bit)"));
   EXPECT_TRUE(LabelText(about, res::id::AboutMaker).contains(QStringLiteral("Orvanta")));
   EXPECT_EQ(LabelText(about, res::id::AboutWebAddress), QStringLiteral("www.orvanta.example"));
   // The web address of the main window's title is the same.
-  EXPECT_TRUE(QString::fromUtf8(res::MainDialogTemplate().caption.data()).endsWith(QStringLiteral("    www.orvanta.example")));
+  EXPECT_TRUE(QString::fromUtf8(res::MainDialogTemplate().caption.data())
+                  .endsWith(QStringLiteral("    www.orvanta.example")));
 
   const QWidget* version = about.Controls().Find(res::id::AboutVersion);
   EXPECT_EQ(version->pos(), QPoint(68, 25));

@@ -1,5 +1,3 @@
-#include <gtest/gtest.h>
-
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
@@ -12,6 +10,8 @@
 #include <QRadioButton>
 #include <QScrollBar>
 #include <set>
+
+#include <gtest/gtest.h>
 
 #include "QtPrinters.h"
 #include "acquisition/ControlIds.h"
@@ -52,22 +52,54 @@ class MainDialog : public ::testing::Test {
 
 // Every id the program uses.
 std::vector<int> ProgramIds() {
-  std::vector<int> ids = {ctl::Display,         ctl::HistoryScroll,   ctl::StatusLine,
-                          ctl::TerminalButton,  ctl::Start,           ctl::Stop,
-                          ctl::Apply,           ctl::FileSave,        ctl::ScreenSave,
-                          ctl::Exit,            ctl::DeviceSearch,    ctl::DeviceList,
-                          ctl::UnitCheck,       ctl::UnitReply,       ctl::ChannelGroup,
-                          ctl::ChannelCaption,  ctl::ScaleCaption,    ctl::OffsetCaption,
-                          ctl::UnsignedCaption, ctl::ColorCaption,    ctl::DispDataCaption,
-                          ctl::OfsDataCaption,  ctl::ScaleDataCaption, ctl::TimeList,
-                          ctl::YDivList,        ctl::YMinEdit,        ctl::YMaxEdit,
-                          ctl::YMinEditUnbound, ctl::YMaxEditUnbound, ctl::AutoRadio,
-                          ctl::NormalRadio,     ctl::SingleRadio,     ctl::TriggerChannelList,
-                          ctl::TriggerLevelEdit, ctl::TriggerSlopeList, ctl::TriggerStatus,
-                          ctl::AxisScaleCheck,  ctl::AxisScaleEdit,   ctl::ShowCursor,
-                          ctl::TriggerLineColor, ctl::CursorColor,    ctl::ColorReverse,
-                          ctl::ExtendedDisplay, ctl::RealSaveEnable,  ctl::RealSaveIntervalCaption,
-                          ctl::RealSaveInterval, ctl::RealSavePath,   ctl::RealSaveBrowse,
+  std::vector<int> ids = {ctl::Display,
+                          ctl::HistoryScroll,
+                          ctl::StatusLine,
+                          ctl::TerminalButton,
+                          ctl::Start,
+                          ctl::Stop,
+                          ctl::Apply,
+                          ctl::FileSave,
+                          ctl::ScreenSave,
+                          ctl::Exit,
+                          ctl::DeviceSearch,
+                          ctl::DeviceList,
+                          ctl::UnitCheck,
+                          ctl::UnitReply,
+                          ctl::ChannelGroup,
+                          ctl::ChannelCaption,
+                          ctl::ScaleCaption,
+                          ctl::OffsetCaption,
+                          ctl::UnsignedCaption,
+                          ctl::ColorCaption,
+                          ctl::DispDataCaption,
+                          ctl::OfsDataCaption,
+                          ctl::ScaleDataCaption,
+                          ctl::TimeList,
+                          ctl::YDivList,
+                          ctl::YMinEdit,
+                          ctl::YMaxEdit,
+                          ctl::YMinEditUnbound,
+                          ctl::YMaxEditUnbound,
+                          ctl::AutoRadio,
+                          ctl::NormalRadio,
+                          ctl::SingleRadio,
+                          ctl::TriggerChannelList,
+                          ctl::TriggerLevelEdit,
+                          ctl::TriggerSlopeList,
+                          ctl::TriggerStatus,
+                          ctl::AxisScaleCheck,
+                          ctl::AxisScaleEdit,
+                          ctl::ShowCursor,
+                          ctl::TriggerLineColor,
+                          ctl::CursorColor,
+                          ctl::ColorReverse,
+                          ctl::ExtendedDisplay,
+                          ctl::RealSaveEnable,
+                          ctl::RealSaveIntervalCaption,
+                          ctl::RealSaveInterval,
+                          ctl::RealSavePath,
+                          ctl::RealSaveBrowse,
                           ctl::RealSaveStatus};
   for (const auto& column : {ctl::ChannelEnable, ctl::ScaleEdit, ctl::OffsetEdit, ctl::UnsignedCheck,
                              ctl::TraceColor, ctl::ValueReadout, ctl::OffsetReadout, ctl::ScaledReadout}) {
@@ -89,7 +121,8 @@ TEST_F(MainDialog, WindowHasTitleSizeAndFont) {
 
 TEST_F(MainDialog, KoreanTextFindsAFontWithItsGlyphs) {
   const QFontMetrics metrics(dialog_.font());
-  for (const QChar c : QStringLiteral("굴림정보데이터ㅡ")) EXPECT_TRUE(metrics.inFont(c)) << static_cast<int>(c.unicode());
+  for (const QChar c : QStringLiteral("굴림정보데이터ㅡ"))
+    EXPECT_TRUE(metrics.inFont(c)) << static_cast<int>(c.unicode());
 }
 
 TEST_F(MainDialog, EveryProgramIdIsBuiltOnce) {
@@ -119,7 +152,8 @@ TEST_F(MainDialog, ControlsLieInsideTheWindow) {
 TEST_F(MainDialog, ClassesFollowTheControlsRoles) {
   EXPECT_TRUE(Is<QScrollBar>(ctl::HistoryScroll));
   EXPECT_EQ(controls_.FindAs<QScrollBar>(ctl::HistoryScroll)->orientation(), Qt::Horizontal);
-  for (const int id : {ctl::StatusLine, ctl::TriggerStatus, ctl::RealSaveStatus}) EXPECT_TRUE(Is<CColorStatic>(id));
+  for (const int id : {ctl::StatusLine, ctl::TriggerStatus, ctl::RealSaveStatus})
+    EXPECT_TRUE(Is<CColorStatic>(id));
   for (const auto& column : {ctl::ValueReadout, ctl::OffsetReadout, ctl::ScaledReadout}) {
     for (const int id : column) EXPECT_TRUE(Is<CColorStatic>(id)) << id;
   }
@@ -144,8 +178,8 @@ TEST_F(MainDialog, ClassesFollowTheControlsRoles) {
   }
   for (const int id : {ctl::AutoRadio, ctl::NormalRadio, ctl::SingleRadio}) EXPECT_TRUE(Is<QRadioButton>(id));
   for (const int id : ctl::ModeRadio) EXPECT_TRUE(Is<QRadioButton>(id));
-  for (const int id : {ctl::AxisScaleCheck, ctl::ShowCursor, ctl::ColorReverse, ctl::ExtendedDisplay,
-                       ctl::RealSaveEnable}) {
+  for (const int id :
+       {ctl::AxisScaleCheck, ctl::ShowCursor, ctl::ColorReverse, ctl::ExtendedDisplay, ctl::RealSaveEnable}) {
     EXPECT_TRUE(Is<QCheckBox>(id)) << id;
   }
   EXPECT_TRUE(Is<QGroupBox>(ctl::ChannelGroup));
@@ -286,8 +320,8 @@ TEST_F(MainDialog, TabOrderIsTheTemplateOrder) {
 }
 
 TEST_F(MainDialog, RunBarButtonsWrapTheirTextOnlyWhenItDoesNotFit) {
-  for (const int id : {ctl::TerminalButton, ctl::Start, ctl::Stop, ctl::Apply, ctl::FileSave, ctl::ScreenSave,
-                       ctl::Exit}) {
+  for (const int id :
+       {ctl::TerminalButton, ctl::Start, ctl::Stop, ctl::Apply, ctl::FileSave, ctl::ScreenSave, ctl::Exit}) {
     auto* button = controls_.FindAs<QPushButton>(id);
     const QFontMetrics metrics(button->font());
     for (const QString& line : button->text().split(u'\n')) {

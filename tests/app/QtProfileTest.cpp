@@ -1,12 +1,12 @@
-#include "app/QtProfile.h"
-
-#include <gtest/gtest.h>
-
 #include <QDir>
 #include <QFile>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <climits>
+
+#include <gtest/gtest.h>
+
+#include "app/QtProfile.h"
 
 namespace kestrova {
 namespace {
@@ -75,12 +75,13 @@ TEST_F(Profile, SectionsKeepTheirKeysApart) {
 
 TEST_F(Profile, TextsThatLookLikeSyntaxComeBackUnchanged) {
   const std::vector<std::string> texts = {
-      "  1 ",  "a, b,c", "@Variant(1)", "; not a comment", "# nor this", "x=y", "\"quoted\"", "tab\there",
-      "back\\slash", "line\nbreak", "끝ㅡ",
+      "  1 ",       "a, b,c",    "@Variant(1)", "; not a comment", "# nor this", "x=y",
+      "\"quoted\"", "tab\there", "back\\slash", "line\nbreak",     "끝ㅡ",
   };
   {
     QtProfile profile;
-    for (std::size_t i = 0; i < texts.size(); ++i) profile.PutText(kSection, "Text " + std::to_string(i), texts[i]);
+    for (std::size_t i = 0; i < texts.size(); ++i)
+      profile.PutText(kSection, "Text " + std::to_string(i), texts[i]);
   }
   const QtProfile profile;
   for (std::size_t i = 0; i < texts.size(); ++i) {
@@ -92,13 +93,14 @@ TEST_F(Profile, HandEditedValuesAreReadSafely) {
   QDir(dir_.path()).mkpath(QStringLiteral("Kestrova"));
   QFile file(QDir(dir_.path()).filePath(QStringLiteral("Kestrova/Kestrova.conf")));
   ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-  file.write("[Kestrova%20View%20Info]\n"
-             "Time%20Index=abc\n"
-             "Y%20Division=12junk\n"
-             "Auto=99999999999\n"
-             "Select%20Signal= 3 \n"
-             "Device%20Serial=FT1,FT2\n"
-             "Real%20Save%20Index=5\n");
+  file.write(
+      "[Kestrova%20View%20Info]\n"
+      "Time%20Index=abc\n"
+      "Y%20Division=12junk\n"
+      "Auto=99999999999\n"
+      "Select%20Signal= 3 \n"
+      "Device%20Serial=FT1,FT2\n"
+      "Real%20Save%20Index=5\n");
   file.close();
 
   const QtProfile profile;

@@ -1,6 +1,6 @@
-#include <gtest/gtest.h>
-
 #include <QApplication>
+
+#include <gtest/gtest.h>
 
 // Widget tests need an application object; they run on the offscreen
 // platform unless the environment asks for another.

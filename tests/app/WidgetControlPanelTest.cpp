@@ -1,7 +1,3 @@
-#include "app/WidgetControlPanel.h"
-
-#include <gtest/gtest.h>
-
 #include <QComboBox>
 #include <QDialog>
 #include <QLineEdit>
@@ -10,10 +6,13 @@
 #include <QScrollBar>
 #include <QSignalSpy>
 
+#include <gtest/gtest.h>
+
 #include "acquisition/ControlIds.h"
 #include "acquisition/LabelTables.h"
 #include "acquisition/TimeBaseTable.h"
 #include "app/WidgetColorTextField.h"
+#include "app/WidgetControlPanel.h"
 #include "app/WidgetScrollBar.h"
 #include "controls/ColorPickerButton.h"
 #include "controls/ColorStatic.h"
@@ -37,7 +36,8 @@ TEST_F(Panel, EditTextsRoundTripInUtf8) {
   panel_.SetText(ctl::RealSavePath, "/home/사용자/실시간 기록.txt");
   EXPECT_EQ(panel_.Text(ctl::YMinEdit), "-12.5");
   EXPECT_EQ(panel_.Text(ctl::RealSavePath), "/home/사용자/실시간 기록.txt");
-  EXPECT_EQ(controls_.FindAs<QLineEdit>(ctl::RealSavePath)->text(), QStringLiteral("/home/사용자/실시간 기록.txt"));
+  EXPECT_EQ(controls_.FindAs<QLineEdit>(ctl::RealSavePath)->text(),
+            QStringLiteral("/home/사용자/실시간 기록.txt"));
   // Typed text reads back as typed, blanks included.
   controls_.FindAs<QLineEdit>(ctl::TriggerLevelEdit)->setText(QStringLiteral(" 0x1F "));
   EXPECT_EQ(panel_.Text(ctl::TriggerLevelEdit), " 0x1F ");
@@ -114,12 +114,14 @@ TEST_F(Panel, SettingATickIsNoClick) {
 
 TEST_F(Panel, ListsAreFilledInTableOrder) {
   std::vector<std::string_view> timeLabels;
+  timeLabels.reserve(TimeBaseTable.size());
   for (const TimeBase& row : TimeBaseTable) timeLabels.push_back(row.label);
   panel_.SetListItems(ctl::TimeList, timeLabels);
   panel_.SetListItems(ctl::TriggerChannelList, TriggerChannelLabels);
   panel_.SetListItems(ctl::YDivList, YDivisionLabels);
   panel_.SetListItems(ctl::TriggerSlopeList, TriggerSlopeLabels);
-  for (const RealSaveInterval& row : RealSaveIntervalTable) panel_.AddListItem(ctl::RealSaveInterval, row.label);
+  for (const RealSaveInterval& row : RealSaveIntervalTable)
+    panel_.AddListItem(ctl::RealSaveInterval, row.label);
 
   EXPECT_EQ(panel_.ListCount(ctl::TimeList), 13);
   EXPECT_EQ(panel_.ListItem(ctl::TimeList, 4), "2 ms");

@@ -1,11 +1,12 @@
-#include "controls/ColorPickerButton.h"
+#include <QImage>
+#include <QSignalSpy>
+#include <algorithm>
+#include <vector>
 
 #include <gtest/gtest.h>
 
-#include <QImage>
-#include <QSignalSpy>
-
 #include "controls/ColorConversion.h"
+#include "controls/ColorPickerButton.h"
 
 namespace kestrova {
 namespace {
@@ -99,7 +100,7 @@ class ColorPickerFace : public ::testing::Test {
     button_.resize(54, 18);
     button_.SetColor(kOrange);
   }
-  QColor Shadow() const { return button_.palette().color(QPalette::Dark); }
+  [[nodiscard]] QColor Shadow() const { return button_.palette().color(QPalette::Dark); }
   CColorPickerButton button_;
 };
 

@@ -1,13 +1,14 @@
-#include "controls/ColorStatic.h"
-
-#include <gtest/gtest.h>
-
 #include <QApplication>
 #include <QImage>
 #include <QPalette>
 #include <QWidget>
+#include <cstdlib>
+#include <utility>
+
+#include <gtest/gtest.h>
 
 #include "controls/ColorConversion.h"
+#include "controls/ColorStatic.h"
 
 namespace kestrova {
 namespace {
