@@ -9,7 +9,7 @@
 // The fixed entries of the main window's lists and the option box captions.
 // Each list is filled in table order, so an entry's position is the list
 // index the settings store. (The "Time" list takes its labels from
-// TimeBaseTable.)
+// TimeBaseTable.) Read-only data, safe from any thread.
 namespace kestrova {
 
 // "Channel" list of the trigger box: the trigger channel, 0..3.

@@ -15,7 +15,6 @@
 #include <QRadioButton>
 #include <QScrollBar>
 #include <algorithm>
-#include <ranges>
 
 #include "app/ProgramIcon.h"
 #include "controls/ColorPickerButton.h"
@@ -263,7 +262,8 @@ DialogControls DialogBuilder::Build(QDialog& dialog, const res::DialogTemplate& 
   // Stacking: of two overlapping controls the earlier one is on top, so the
   // earlier of two overlapping captions is the one that shows; group boxes
   // stay underneath everything.
-  for (QWidget* widget : std::views::reverse(controls.ordered_)) widget->raise();
+  std::for_each(controls.ordered_.rbegin(), controls.ordered_.rend(),
+                [](QWidget* widget) { widget->raise(); });
   for (QWidget* widget : controls.ordered_) {
     if (qobject_cast<QGroupBox*>(widget) != nullptr) widget->lower();
   }

@@ -131,10 +131,11 @@ TEST_F(MainDialog, EveryProgramIdIsBuiltOnce) {
     EXPECT_TRUE(seen.insert(ControlIdOf(widget)).second) << "id twice: " << ControlIdOf(widget);
     EXPECT_EQ(widget->parentWidget(), &dialog_);
   }
-  for (const int id : ProgramIds()) EXPECT_EQ(seen.count(id), 1U) << "missing id " << id;
+  const std::vector<int> programIds = ProgramIds();
+  for (const int id : programIds) EXPECT_EQ(seen.count(id), 1U) << "missing id " << id;
   // Ids the program does not address stay out of its range.
   for (const int id : seen) {
-    const bool programId = std::find(ProgramIds().begin(), ProgramIds().end(), id) != ProgramIds().end();
+    const bool programId = std::find(programIds.begin(), programIds.end(), id) != programIds.end();
     if (!programId) {
       EXPECT_GE(id, res::id::kPrivateFirst) << id;
     }

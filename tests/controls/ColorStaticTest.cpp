@@ -56,6 +56,12 @@ std::pair<int, int> ColumnsOf(const QImage& image, const QColor& colour) {
   return {first, last};
 }
 
+TEST(ColorWords, RedIsTheLowByte) {
+  EXPECT_EQ(ColorRefFromQColor(QColor(1, 2, 3)), 0x00030201U);
+  EXPECT_EQ(QColorFromColorRef(0x00030201U).rgb(), qRgb(1, 2, 3));
+  EXPECT_EQ(QColorFromColorRef(0xFF030201U).rgb(), qRgb(1, 2, 3)) << "the top byte is no colour";
+}
+
 TEST(ColorStatic, StartsWithWindowTextOnButtonFace) {
   const CColorStatic field;
   EXPECT_EQ(field.TextColor(), ColorRefFromQColor(QApplication::palette().color(QPalette::WindowText)));
@@ -70,7 +76,7 @@ TEST(ColorStatic, FillsWithBackgroundAndDrawsTextInTextColour) {
   const QImage picture = f.Picture();
   EXPECT_EQ(picture.pixel(1, 38), QColorFromColorRef(kYellow).rgb());
   EXPECT_EQ(picture.pixel(198, 1), QColorFromColorRef(kYellow).rgb());
-  EXPECT_NE(ColumnsOf(picture, QColorFromColorRef(kRed)).first, -1);
+  EXPECT_NE(ColumnsOf(picture, QColor(255, 0, 0)).first, -1);
   EXPECT_EQ(ColumnsOf(picture, kParentColor).first, -1) << "the parent shows through a filled static";
 }
 
