@@ -16,7 +16,9 @@ using PerModeChannel = std::array<std::array<T, kChannelCount>, kModeCount>;
 
 template <typename T>
 constexpr PerModeChannel<T> FilledPerModeChannel(const T& value) {
-  PerModeChannel<T> table{};
+  // Every element is assigned below. (Value-initialising a nested array of
+  // strings with {} crashes clang 14.)
+  PerModeChannel<T> table;  // NOLINT(cppcoreguidelines-pro-type-member-init)
   for (auto& row : table) row.fill(value);
   return table;
 }
