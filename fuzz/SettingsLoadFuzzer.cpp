@@ -3,11 +3,11 @@
 // kind). Loading must not crash, must leave every index and flag in range,
 // and what was loaded must survive showing every mode, saving and loading
 // again.
-#include <fuzzer/FuzzedDataProvider.h>
-
 #include <cstddef>
 #include <cstdint>
 #include <string>
+
+#include <fuzzer/FuzzedDataProvider.h>
 
 #include "FakeControlPanel.h"
 #include "acquisition/ControlIds.h"
@@ -28,7 +28,9 @@ void Require(bool condition) {
   if (!condition) __builtin_trap();
 }
 
-bool IsFlag(int value) { return value == 0 || value == 1; }
+bool IsFlag(int value) {
+  return value == 0 || value == 1;
+}
 
 void RequireInRange(const ScopeSettings& s, const std::string& serial) {
   Require(s.operationMode >= 0 && s.operationMode < kModeCount);
@@ -37,8 +39,8 @@ void RequireInRange(const ScopeSettings& s, const std::string& serial) {
   Require(s.yDivision >= 0 && s.yDivision <= 2);
   Require(s.triggerEdge == 0 || s.triggerEdge == 1);
   Require(s.realSaveIndex >= 0 && s.realSaveIndex <= 13);
-  for (int flag : {s.autoTrigger, s.triggerUse, s.triggerStop, s.triggerOnly, s.extendedDisplay, s.cursorEnable,
-                   s.colorReverse, s.realSaveEnable}) {
+  for (int flag : {s.autoTrigger, s.triggerUse, s.triggerStop, s.triggerOnly, s.extendedDisplay,
+                   s.cursorEnable, s.colorReverse, s.realSaveEnable}) {
     Require(IsFlag(flag));
   }
   for (std::size_t m = 0; m < kModeCount; ++m) {

@@ -24,7 +24,7 @@ int MemoryProfile::GetInt(std::string_view section, std::string_view key, int fa
   const Value* value = Find(section, key);
   if (value == nullptr) return fallback;
   if (const int* number = std::get_if<int>(value)) return *number;
-  const std::string& text = std::get<std::string>(*value);
+  const auto& text = std::get<std::string>(*value);
   int parsed = 0;
   const char* last = text.data() + text.size();
   const auto [end, ec] = std::from_chars(text.data(), last, parsed);

@@ -56,7 +56,8 @@ WindowActions HandleModeRadio(int mode, bool running, ScopeSettings& settings, C
 WindowActions HandleOptionBox(int box, bool running, ScopeSettings& settings, const ControlPanel& panel) {
   if (box < 0 || box >= kOptionBitCount) return {};
   const auto b = static_cast<std::size_t>(box);
-  settings.optionBits[static_cast<std::size_t>(settings.Mode())][b] = panel.IsChecked(ctl::OptionCheck[b]) ? 1 : 0;
+  settings.optionBits[static_cast<std::size_t>(settings.Mode())][b] =
+      panel.IsChecked(ctl::OptionCheck[b]) ? 1 : 0;
   return {.invalidateDisplay = true, .run = running ? RunStep::Apply : RunStep::None};
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <string_view>
 
 #include "acquisition/ControlPanel.h"
@@ -13,7 +14,8 @@
 namespace kestrova {
 
 // Captions of B1, B2, B3 per mode; entry 3 x M + b.
-inline constexpr std::array<std::string_view, kModeCount * kOptionBitCount> OptionLabels = {
+inline constexpr std::size_t kOptionLabelCount = std::size_t{kModeCount} * kOptionBitCount;
+inline constexpr std::array<std::string_view, kOptionLabelCount> OptionLabels = {
     "+/-3V, +/-18V(chk)", "Send UART(115200)",  "Send CAN(1M, 2.0B)",  // ADC
     "GAP: 50(chk)/25us",  "CLK_POL : 1 (chk)",  "CLK_PHS : 1 (chk)",   // SPI
     "2.0B(chk) or 2.0A",  "Fast(chk),Slow inc", "CAN  Send Test",      // CAN

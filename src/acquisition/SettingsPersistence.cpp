@@ -13,7 +13,9 @@ namespace {
 
 constexpr ColorRef kColorMask = 0x00FFFFFFU;
 
-std::string Num(int value) { return FormatInt(value); }
+std::string Num(int value) {
+  return FormatInt(value);
+}
 
 std::vector<SettingsKey> BuildKeyTable() {
   std::vector<SettingsKey> table;
@@ -22,8 +24,8 @@ std::vector<SettingsKey> BuildKeyTable() {
                                int index = 0) {
     table.push_back({std::move(name), SettingsKeyKind::Int, field, mode, index, defaultInt, {}});
   };
-  const auto addText = [&table](std::string name, SettingsField field, std::string defaultText,
-                                int mode = 0, int index = 0) {
+  const auto addText = [&table](std::string name, SettingsField field, std::string defaultText, int mode = 0,
+                                int index = 0) {
     table.push_back({std::move(name), SettingsKeyKind::Text, field, mode, index, 0, std::move(defaultText)});
   };
 
@@ -77,32 +79,53 @@ std::vector<SettingsKey> BuildKeyTable() {
   return table;
 }
 
-std::size_t At(int index) { return static_cast<std::size_t>(index); }
+std::size_t At(int index) {
+  return static_cast<std::size_t>(index);
+}
 
 // The int field a key holds, or null for text keys and colours.
 int* IntField(ScopeSettings& s, const SettingsKey& key) {
   const std::size_t m = At(key.mode);
   const std::size_t i = At(key.index);
   switch (key.field) {
-    case SettingsField::ChannelEnable: return &s.channelEnable[m][i];
-    case SettingsField::Unsigned: return &s.unsignedSamples[m][i];
-    case SettingsField::TimeIndex: return &s.timeIndex;
-    case SettingsField::YDivision: return &s.yDivision;
-    case SettingsField::AutoTrigger: return &s.autoTrigger;
-    case SettingsField::TriggerUse: return &s.triggerUse;
-    case SettingsField::TriggerStop: return &s.triggerStop;
-    case SettingsField::TriggerOnly: return &s.triggerOnly;
-    case SettingsField::TriggerChannel: return &s.triggerChannel[m];
-    case SettingsField::TriggerEdge: return &s.triggerEdge;
-    case SettingsField::OperationMode: return &s.operationMode;
-    case SettingsField::ExtendedDisplay: return &s.extendedDisplay;
-    case SettingsField::AxisScaleEnable: return &s.axisScaleEnable[m];
-    case SettingsField::CursorEnable: return &s.cursorEnable;
-    case SettingsField::ColorReverse: return &s.colorReverse;
-    case SettingsField::OptionBit: return &s.optionBits[m][i];
-    case SettingsField::RealSaveEnable: return &s.realSaveEnable;
-    case SettingsField::RealSaveIndex: return &s.realSaveIndex;
-    default: return nullptr;
+    case SettingsField::ChannelEnable:
+      return &s.channelEnable[m][i];
+    case SettingsField::Unsigned:
+      return &s.unsignedSamples[m][i];
+    case SettingsField::TimeIndex:
+      return &s.timeIndex;
+    case SettingsField::YDivision:
+      return &s.yDivision;
+    case SettingsField::AutoTrigger:
+      return &s.autoTrigger;
+    case SettingsField::TriggerUse:
+      return &s.triggerUse;
+    case SettingsField::TriggerStop:
+      return &s.triggerStop;
+    case SettingsField::TriggerOnly:
+      return &s.triggerOnly;
+    case SettingsField::TriggerChannel:
+      return &s.triggerChannel[m];
+    case SettingsField::TriggerEdge:
+      return &s.triggerEdge;
+    case SettingsField::OperationMode:
+      return &s.operationMode;
+    case SettingsField::ExtendedDisplay:
+      return &s.extendedDisplay;
+    case SettingsField::AxisScaleEnable:
+      return &s.axisScaleEnable[m];
+    case SettingsField::CursorEnable:
+      return &s.cursorEnable;
+    case SettingsField::ColorReverse:
+      return &s.colorReverse;
+    case SettingsField::OptionBit:
+      return &s.optionBits[m][i];
+    case SettingsField::RealSaveEnable:
+      return &s.realSaveEnable;
+    case SettingsField::RealSaveIndex:
+      return &s.realSaveIndex;
+    default:
+      return nullptr;
   }
 }
 
@@ -137,12 +160,18 @@ std::optional<ParsedText> ParsedTextField(ScopeSettings& s, const SettingsKey& k
   const std::size_t m = At(key.mode);
   const std::size_t c = At(key.index);
   switch (key.field) {
-    case SettingsField::Scale: return ParsedText{&s.scaleText[m][c], &s.scale[m][c], 1.0};
-    case SettingsField::Offset: return ParsedText{&s.offsetText[m][c], &s.offset[m][c], 0.0};
-    case SettingsField::YAxisMin: return ParsedText{&s.yMinText[m], &s.yMin[m], 0.0};
-    case SettingsField::YAxisMax: return ParsedText{&s.yMaxText[m], &s.yMax[m], 100.0};
-    case SettingsField::TriggerLevel: return ParsedText{&s.triggerLevelText[m], &s.triggerLevel[m], 10.0};
-    default: return std::nullopt;
+    case SettingsField::Scale:
+      return ParsedText{&s.scaleText[m][c], &s.scale[m][c], 1.0};
+    case SettingsField::Offset:
+      return ParsedText{&s.offsetText[m][c], &s.offset[m][c], 0.0};
+    case SettingsField::YAxisMin:
+      return ParsedText{&s.yMinText[m], &s.yMin[m], 0.0};
+    case SettingsField::YAxisMax:
+      return ParsedText{&s.yMaxText[m], &s.yMax[m], 100.0};
+    case SettingsField::TriggerLevel:
+      return ParsedText{&s.triggerLevelText[m], &s.triggerLevel[m], 10.0};
+    default:
+      return std::nullopt;
   }
 }
 

@@ -26,29 +26,29 @@ enum class SettingsKeyKind { Int, Text };
 // The ScopeSettings field (or the serial number) a key holds.
 enum class SettingsField {
   DeviceSerial,
-  ChannelEnable,    // [M][C]
-  Scale,            // [M][C]
-  Offset,           // [M][C]
-  Unsigned,         // [M][C]
-  GraphColor,       // [i]
+  ChannelEnable,  // [M][C]
+  Scale,          // [M][C]
+  Offset,         // [M][C]
+  Unsigned,       // [M][C]
+  GraphColor,     // [i]
   TimeIndex,
   YDivision,
-  YAxisMin,         // [M]
-  YAxisMax,         // [M]
+  YAxisMin,  // [M]
+  YAxisMax,  // [M]
   AutoTrigger,
   TriggerUse,
   TriggerStop,
   TriggerOnly,
-  TriggerChannel,   // [M]
+  TriggerChannel,  // [M]
   TriggerEdge,
-  TriggerLevel,     // [M]
+  TriggerLevel,  // [M]
   OperationMode,
   ExtendedDisplay,
   AxisScaleEnable,  // [M]
   AxisScaleFactor,  // [M]
   CursorEnable,
   ColorReverse,
-  OptionBit,        // [M][b]
+  OptionBit,  // [M][b]
   RealSaveEnable,
   RealSaveIndex,
   RealSavePath,
@@ -58,8 +58,8 @@ struct SettingsKey {
   std::string name;
   SettingsKeyKind kind = SettingsKeyKind::Int;
   SettingsField field = SettingsField::DeviceSerial;
-  int mode = 0;   // M of per-mode keys, else 0
-  int index = 0;  // C, b or i of indexed keys, else 0
+  int mode = 0;             // M of per-mode keys, else 0
+  int index = 0;            // C, b or i of indexed keys, else 0
   int defaultInt = 0;       // Int keys
   std::string defaultText;  // Text keys
 };

@@ -18,7 +18,8 @@ TriggerMode TriggerModeOf(const ScopeSettings& settings) {
   return settings.triggerStop != 0 ? TriggerMode::Single : TriggerMode::Normal;
 }
 
-WindowActions HandleTriggerRadio(TriggerMode mode, bool running, ScopeSettings& settings, SampleBuffer& buffer) {
+WindowActions HandleTriggerRadio(TriggerMode mode, bool running, ScopeSettings& settings,
+                                 SampleBuffer& buffer) {
   const auto index = static_cast<std::size_t>(mode);
   if (index >= TriggerModeFlags.size()) return {};
   const TriggerFlags& flags = TriggerModeFlags[index];

@@ -43,7 +43,8 @@ TriggerMode TriggerModeOf(const ScopeSettings& settings);
 // runs the returned step: while running Auto and Normal re-apply and Single
 // stops, pauses and re-applies (re-arming the shot); while stopped every
 // radio starts. User-interface thread only.
-WindowActions HandleTriggerRadio(TriggerMode mode, bool running, ScopeSettings& settings, SampleBuffer& buffer);
+WindowActions HandleTriggerRadio(TriggerMode mode, bool running, ScopeSettings& settings,
+                                 SampleBuffer& buffer);
 
 // The channel list changed: its selection becomes the current mode's trigger
 // channel (a list without a valid selection changes nothing). The window then

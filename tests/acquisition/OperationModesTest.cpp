@@ -1,12 +1,11 @@
-#include "acquisition/OperationModes.h"
-
-#include <gtest/gtest.h>
-
 #include <map>
 #include <string>
 
+#include <gtest/gtest.h>
+
 #include "FakeControlPanel.h"
 #include "acquisition/ControlIds.h"
+#include "acquisition/OperationModes.h"
 
 namespace kestrova {
 namespace {
@@ -24,7 +23,8 @@ struct ModeWindow {
 
   // Ticks radio k as a click does, then runs the handler.
   WindowActions ClickMode(int k, bool running = false) {
-    for (std::size_t r = 0; r < ctl::ModeRadio.size(); ++r) panel.checks[ctl::ModeRadio[r]] = static_cast<int>(r) == k;
+    for (std::size_t r = 0; r < ctl::ModeRadio.size(); ++r)
+      panel.checks[ctl::ModeRadio[r]] = static_cast<int>(r) == k;
     return HandleModeRadio(k, running, settings, panel, labels);
   }
 

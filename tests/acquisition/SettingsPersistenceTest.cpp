@@ -1,16 +1,15 @@
-#include "acquisition/SettingsPersistence.h"
-
-#include <gtest/gtest.h>
-
 #include <set>
 #include <string>
 #include <vector>
+
+#include <gtest/gtest.h>
 
 #include "FakeControlPanel.h"
 #include "acquisition/ControlIds.h"
 #include "acquisition/MemoryProfile.h"
 #include "acquisition/NumberText.h"
 #include "acquisition/OperationModes.h"
+#include "acquisition/SettingsPersistence.h"
 
 namespace kestrova {
 namespace {
@@ -195,7 +194,9 @@ TEST(LoadSettings, FirstStartGivesTheDefaults) {
 MemoryProfile DistinctProfile() {
   MemoryProfile p;
   const auto put = [&p](const std::string& key, int value) { p.PutInt(kSection, key, value); };
-  const auto text = [&p](const std::string& key, const std::string& value) { p.PutText(kSection, key, value); };
+  const auto text = [&p](const std::string& key, const std::string& value) {
+    p.PutText(kSection, key, value);
+  };
   text("Device Serial", "FT5XK2Q9");
   for (int m = 0; m < kModeCount; ++m) {
     const std::string mm = "M" + FormatInt(m);
@@ -268,7 +269,8 @@ TEST(SettingsPersistence, EveryKeySurvivesARoundTrip) {
     if (key.kind == SettingsKeyKind::Int) {
       EXPECT_EQ(saved.store.StoredInt(kSection, key.name), stored.StoredInt(kSection, key.name)) << key.name;
     } else {
-      EXPECT_EQ(saved.store.StoredText(kSection, key.name), stored.StoredText(kSection, key.name)) << key.name;
+      EXPECT_EQ(saved.store.StoredText(kSection, key.name), stored.StoredText(kSection, key.name))
+          << key.name;
     }
   }
 }
@@ -396,7 +398,7 @@ TEST(LoadSettings, HostileValuesLoadInsideEveryRange) {
   stored.PutInt(kSection, "Auto", -9);
   stored.PutInt(kSection, "Graph Color2", -1);
   const std::string huge(1 << 20, '9');
-  stored.PutText(kSection, "M3_Ch0 Scale", huge);                   // current mode: clamped
+  stored.PutText(kSection, "M3_Ch0 Scale", huge);                        // current mode: clamped
   stored.PutText(kSection, "M0_Ch0 Offset", std::string(1 << 20, 'Z'));  // not a number
   stored.PutText(kSection, "M3_YAxis Min", "-" + huge);
   stored.PutText(kSection, "M1_Lable Value", "1e999");

@@ -1,11 +1,10 @@
-#include "acquisition/TriggerModes.h"
+#include <algorithm>
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-
 #include "FakeControlPanel.h"
 #include "acquisition/ControlIds.h"
+#include "acquisition/TriggerModes.h"
 
 namespace kestrova {
 namespace {
@@ -21,9 +20,9 @@ TriggerFlags FlagsOf(const ScopeSettings& s) {
 
 TEST(TriggerRadios, EachRadioSetsItsFourFlagsAndRunStep) {
   struct Case {
-    TriggerMode mode;
+    TriggerMode mode = TriggerMode::Auto;
     TriggerFlags flags;
-    RunStep whileRunning;
+    RunStep whileRunning = RunStep::None;
   };
   const Case cases[] = {
       {TriggerMode::Auto, {1, 1, 0, 0}, RunStep::Apply},
@@ -61,7 +60,8 @@ TEST(TriggerRadios, NormalClearsTheHistoryFromTwentyMillisecondsPerDivision) {
     std::ranges::fill(buffer.Values(42, 1), 3.5);
     std::ranges::fill(buffer.Rows(42, 1), 7);
     HandleTriggerRadio(mode, true, s, buffer);
-    const bool cleared = buffer.Values(42, 1)[0] == 0.0 && buffer.Rows(42, 1)[499] == ValueToRow(s.mapping, 0.0);
+    const bool cleared =
+        buffer.Values(42, 1)[0] == 0.0 && buffer.Rows(42, 1)[499] == ValueToRow(s.mapping, 0.0);
     return cleared;
   };
   EXPECT_TRUE(run(TriggerMode::Normal, 200));
