@@ -6,12 +6,14 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include "FakeControlPanel.h"
 #include "acquisition/ControlIds.h"
 #include "acquisition/MemoryProfile.h"
+#include "acquisition/NumberText.h"
 #include "acquisition/OperationModes.h"
 #include "acquisition/SettingsPersistence.h"
 #include "acquisition/TimeBaseTable.h"
@@ -67,19 +69,28 @@ void RequireInRange(const ScopeSettings& s, const std::string& serial) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   FuzzedDataProvider input(data, size);
   kestrova::MemoryProfile stored;
-  for (const kestrova::SettingsKey& key : kestrova::SettingsKeyTable()) {
+  const std::vector<kestrova::SettingsKey>& table = kestrova::SettingsKeyTable();
+  // Each record names a key by its place in the table, so that short inputs
+  // reach every key; later records for the same key replace earlier ones.
+  while (input.remaining_bytes() > 0) {
+    const std::string& key = table[input.ConsumeIntegralInRange<std::size_t>(0, table.size() - 1)].name;
     switch (input.ConsumeIntegralInRange<int>(0, 4)) {
-      case 1:
-        stored.PutInt(kestrova::kSettingsSection, key.name, input.ConsumeIntegral<int>());
+      case 0:
+        stored.PutInt(kestrova::kSettingsSection, key, input.ConsumeIntegral<int>());
         break;
-      case 2:  // near the ranges, where off-by-one faults live
-        stored.PutInt(kestrova::kSettingsSection, key.name, input.ConsumeIntegralInRange<int>(-2, 16));
+      case 1:  // near the ranges, where off-by-one faults live
+        stored.PutInt(kestrova::kSettingsSection, key, input.ConsumeIntegralInRange<int>(-2, 16));
+        break;
+      case 2:  // a number of any size, as the edits would hold it
+        stored.PutText(kestrova::kSettingsSection, key,
+                       kestrova::FormatGeneral(input.ConsumeFloatingPoint<double>()));
         break;
       case 3:
-      case 4:
-        stored.PutText(kestrova::kSettingsSection, key.name, input.ConsumeRandomLengthString(40));
+        stored.PutText(kestrova::kSettingsSection, key,
+                       kestrova::FormatFixed(input.ConsumeFloatingPoint<double>(), 4));
         break;
-      default:  // missing
+      default:
+        stored.PutText(kestrova::kSettingsSection, key, input.ConsumeRandomLengthString(40));
         break;
     }
   }

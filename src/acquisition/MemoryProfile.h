@@ -1,10 +1,11 @@
 #pragma once
 
 #include <cstddef>
-#include <map>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <variant>
 
 #include "acquisition/Profile.h"
@@ -35,13 +36,23 @@ class MemoryProfile final : public Profile {
   void Remove(std::string_view section, std::string_view key);
 
  private:
+  // Hashing lets lookups by string_view find std::string keys without a copy.
+  struct TextHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view text) const noexcept {
+      return std::hash<std::string_view>{}(text);
+    }
+  };
+  template <typename T>
+  using TextMap = std::unordered_map<std::string, T, TextHash, std::equal_to<>>;
+
   using Value = std::variant<int, std::string>;
-  using Section = std::map<std::string, Value, std::less<>>;
+  using Section = TextMap<Value>;
 
   [[nodiscard]] const Value* Find(std::string_view section, std::string_view key) const;
   Section& SectionFor(std::string_view section);
 
-  std::map<std::string, Section, std::less<>> sections_;
+  TextMap<Section> sections_;
 };
 
 }  // namespace kestrova
