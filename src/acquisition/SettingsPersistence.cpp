@@ -223,8 +223,8 @@ void LoadTextKey(const Profile& profile, const SettingsKey& key, ScopeSettings& 
       break;
     case SettingsField::AxisScaleFactor: {
       // Read with the plain decimal conversion; the text itself is not kept.
-      // "inf" and "nan" are not factors the program can have written from an
-      // edit, and would poison every label: take the fallback instead.
+      // A factor that is not finite ("inf", "nan", "1e999") would poison
+      // every axis label and read-out: take the fallback instead.
       const double factor = LeadingDecimalValue(stored);
       s.axisScaleFactor[At(key.mode)] = std::isfinite(factor) ? factor : 1.0;
       break;
