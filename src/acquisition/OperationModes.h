@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "acquisition/ControlPanel.h"
+#include "acquisition/LabelTables.h"
 #include "acquisition/OperationMode.h"
 #include "acquisition/ScopeSettings.h"
 #include "acquisition/WindowActions.h"
@@ -12,15 +13,6 @@
 // The operation-mode radios and the option boxes B1-B3: which per-mode slots
 // the controls show, and the option captions of each mode.
 namespace kestrova {
-
-// Captions of B1, B2, B3 per mode; entry 3 x M + b.
-inline constexpr std::size_t kOptionLabelCount = std::size_t{kModeCount} * kOptionBitCount;
-inline constexpr std::array<std::string_view, kOptionLabelCount> OptionLabels = {
-    "+/-3V, +/-18V(chk)", "Send UART(115200)",  "Send CAN(1M, 2.0B)",  // ADC
-    "GAP: 50(chk)/25us",  "CLK_POL : 1 (chk)",  "CLK_PHS : 1 (chk)",   // SPI
-    "2.0B(chk) or 2.0A",  "Fast(chk),Slow inc", "CAN  Send Test",      // CAN
-    "115200(chk),38400",  "Fast(chk),Slow inc", "UART Send Test",      // UART
-};
 
 // Fills the per-mode controls from the slots of the current mode: the option
 // boxes (tick and caption, the caption through SetText on the box's id), Y Min
