@@ -15,14 +15,16 @@ template <typename T>
 using PerModeChannel = std::array<std::array<T, kChannelCount>, kModeCount>;
 
 template <typename T>
-constexpr PerModeChannel<T> FilledPerModeChannel(const T& value) {
-  PerModeChannel<T> table{};
+PerModeChannel<T> FilledPerModeChannel(const T& value) {
+  // Every element is assigned below. (Not "table{}": clang 14 crashes on the
+  // value-initialisation of nested arrays of strings.)
+  PerModeChannel<T> table;
   for (auto& row : table) row.fill(value);
   return table;
 }
 template <typename T>
-constexpr PerMode<T> FilledPerMode(const T& value) {
-  PerMode<T> row{};
+PerMode<T> FilledPerMode(const T& value) {
+  PerMode<T> row;
   row.fill(value);
   return row;
 }
