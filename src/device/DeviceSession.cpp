@@ -212,78 +212,59 @@ void DeviceSession::SetSerialNumber(std::string_view serial) {
 // ---- receive thread ----
 
 void DeviceSession::ReceiveLoop(DriverApi& driver, d2xx::FT_HANDLE handle, Signals& signals) {
-  FrameExtractor extractor;
-  std::vector<std::uint8_t> readBuffer(kReceiveQueueLimit);
+  ReceiveState state{driver, handle};
   const std::array<Event*, 3> waitList = {&signals.stop, &signals.rx, &signals.tx};
   const bool polling = driver.NeedsRxPolling();
-  bool pollFailureReported = false;
   int idleTurns = 0;
 
   for (;;) {
-    if (polling) {
-      // The driver cannot set rx itself: look at the receive queue before
-      // each wait. A dead link fails every poll; it is reported once until a
-      // poll succeeds again.
-      d2xx::DWORD rxCount = 0;
-      d2xx::DWORD txCount = 0;
-      d2xx::DWORD eventStatus = 0;
-      if (driver.GetStatus(handle, rxCount, txCount, eventStatus) != FT_OK) {
-        if (!pollFailureReported) LinkFailure();
-        pollFailureReported = true;
-      } else {
-        pollFailureReported = false;
-        if (rxCount != 0) {
-          idleTurns = 0;
-          ReadQueue(driver, handle, rxCount, extractor, readBuffer);
-        }
-      }
-    }
+    // A driver that cannot set rx itself: look at the receive queue before
+    // each wait instead.
+    if (polling && ReceiveQueued(state)) idleTurns = 0;
 
     const int signalled = WaitAny(waitList, kWaitTick);
     if (signalled == 0) return;
     if (signalled == 1) {
       idleTurns = 0;
-      d2xx::DWORD rxCount = 0;
-      d2xx::DWORD txCount = 0;
-      d2xx::DWORD eventStatus = 0;
-      if (driver.GetStatus(handle, rxCount, txCount, eventStatus) != FT_OK) {
-        LinkFailure();
-      } else if (rxCount != 0) {
-        ReadQueue(driver, handle, rxCount, extractor, readBuffer);
-      }
+      ReceiveQueued(state);
       continue;
     }
     if (signalled == 2) {
-      SendPending(driver, handle, signals);
+      SendPending(state, signals);
       continue;
     }
     // Time-out: a running session that has heard nothing for a while
-    // probes the link.
+    // probes the link; data is only read on a receive event.
     if (!running_.Get()) continue;
     if (++idleTurns < kIdleTurnsBeforeProbe) continue;
     idleTurns = 0;
     d2xx::DWORD rxCount = 0;
     d2xx::DWORD txCount = 0;
     d2xx::DWORD eventStatus = 0;
-    if (driver.GetStatus(handle, rxCount, txCount, eventStatus) != FT_OK) LinkFailure();
+    LinkResult(state, LinkCall::Status, driver.GetStatus(handle, rxCount, txCount, eventStatus));
   }
 }
 
-void DeviceSession::ReadQueue(DriverApi& driver, d2xx::FT_HANDLE handle, d2xx::DWORD count,
-                              FrameExtractor& extractor, std::span<std::uint8_t> readBuffer) {
+bool DeviceSession::ReceiveQueued(ReceiveState& state) {
+  d2xx::DWORD count = 0;
+  d2xx::DWORD txCount = 0;
+  d2xx::DWORD eventStatus = 0;
+  if (!LinkResult(state, LinkCall::Status, state.driver.GetStatus(state.handle, count, txCount, eventStatus))) {
+    return false;
+  }
+  if (count == 0) return false;
   if (count > kReceiveQueueLimit) {
     // A backlog this large is dropped rather than read in pieces, so the
     // display never lags behind the unit. The extractor keeps its state.
-    driver.Purge(handle, d2xx::FT_PURGE_RX);
-    return;
+    state.driver.Purge(state.handle, d2xx::FT_PURGE_RX);
+    return true;
   }
   d2xx::DWORD bytesRead = 0;
-  if (driver.Read(handle, readBuffer.first(count), bytesRead) != FT_OK) {
-    LinkFailure();
-    return;
-  }
-  const auto received = readBuffer.first(std::min(bytesRead, count));
-  extractor.Feed(received, [this](std::span<const std::uint8_t> payload) { DeliverFrame(payload); });
+  const auto readBuffer = std::span(state.readBuffer).first(count);
+  if (!LinkResult(state, LinkCall::Read, state.driver.Read(state.handle, readBuffer, bytesRead))) return false;
+  state.extractor.Feed(readBuffer.first(std::min(bytesRead, count)),
+                       [this](std::span<const std::uint8_t> payload) { DeliverFrame(payload); });
+  return true;
 }
 
 void DeviceSession::DeliverFrame(std::span<const std::uint8_t> payload) {
@@ -296,7 +277,7 @@ void DeviceSession::DeliverFrame(std::span<const std::uint8_t> payload) {
   events_.PostFrameReady();
 }
 
-void DeviceSession::SendPending(DriverApi& driver, d2xx::FT_HANDLE handle, Signals& signals) {
+void DeviceSession::SendPending(ReceiveState& state, Signals& signals) {
   signals.tx.Reset();
   std::vector<std::uint8_t> command;
   {
@@ -305,12 +286,25 @@ void DeviceSession::SendPending(DriverApi& driver, d2xx::FT_HANDLE handle, Signa
   }
   if (command.empty()) return;
   d2xx::DWORD written = 0;
-  if (driver.Write(handle, command, written) != FT_OK) LinkFailure();
+  LinkResult(state, LinkCall::Write, state.driver.Write(state.handle, command, written));
 }
 
-void DeviceSession::LinkFailure() {
-  running_.Set(false);
-  events_.PostLinkLost();
+bool DeviceSession::LinkResult(ReceiveState& state, LinkCall call, d2xx::FT_STATUS status) {
+  bool& reported = state.failureReported[static_cast<std::size_t>(call)];
+  if (status == FT_OK) {
+    reported = false;
+    return true;
+  }
+  // One notification per failure: a call that keeps failing (a polled
+  // status, a queue that cannot be read) is reported again only after it has
+  // succeeded in between. The window closes the session on the first report
+  // anyway.
+  if (!reported) {
+    running_.Set(false);
+    events_.PostLinkLost();
+  }
+  reported = true;
+  return false;
 }
 
 }  // namespace kestrova

@@ -142,13 +142,27 @@ class DeviceSession {
   // first failure.
   d2xx::FT_HANDLE OpenConfigured(bool parkLatency);
 
+  // The receive-thread calls whose failure means the link is lost.
+  enum class LinkCall : std::uint8_t { Status, Read, Write };
+
+  // What the receive thread keeps from turn to turn; its own, never shared.
+  struct ReceiveState {
+    DriverApi& driver;
+    d2xx::FT_HANDLE handle;
+    FrameExtractor extractor{};
+    std::vector<std::uint8_t> readBuffer = std::vector<std::uint8_t>(kReceiveQueueLimit);
+    std::array<bool, 3> failureReported{};  // per LinkCall
+  };
+
   // Receive thread.
   void ReceiveLoop(DriverApi& driver, d2xx::FT_HANDLE handle, Signals& signals);
-  void ReadQueue(DriverApi& driver, d2xx::FT_HANDLE handle, d2xx::DWORD count, FrameExtractor& extractor,
-                 std::span<std::uint8_t> readBuffer);
-  void SendPending(DriverApi& driver, d2xx::FT_HANDLE handle, Signals& signals);
+  // Reads the whole receive queue into the extractor (or purges it when it
+  // is too long). True when something was queued.
+  bool ReceiveQueued(ReceiveState& state);
+  void SendPending(ReceiveState& state, Signals& signals);
   void DeliverFrame(std::span<const std::uint8_t> payload);
-  void LinkFailure();
+  // False (and the link failure reported) unless the call succeeded.
+  bool LinkResult(ReceiveState& state, LinkCall call, d2xx::FT_STATUS status);
 
   DriverLoader& loader_;
   FrameHandoff& frames_;
