@@ -53,7 +53,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::size_t copies =
       (seed & 0xC0U) == 0xC0U ? 1 + (kestrova::kMaxPayloadLength + 1) / input.size() : 1;
   std::vector<std::uint8_t> stream(input.size() * copies);
-  for (std::size_t i = 0; i < copies; ++i) std::memcpy(stream.data() + i * input.size(), input.data(), input.size());
+  for (std::size_t i = 0; i < copies; ++i)
+    std::memcpy(stream.data() + i * input.size(), input.data(), input.size());
 
   const std::vector<Range> expected = ReferenceFrames(stream);
   std::size_t next = 0;
@@ -66,7 +67,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       if (next == expected.size()) std::abort();  // a frame the rules do not give
       const Range want = expected[next++];
       if (payload.size() != want.length ||
-          !std::equal(payload.begin(), payload.end(), stream.begin() + static_cast<std::ptrdiff_t>(want.begin))) {
+          !std::equal(payload.begin(), payload.end(),
+                      stream.begin() + static_cast<std::ptrdiff_t>(want.begin))) {
         std::abort();
       }
     });

@@ -15,7 +15,8 @@ namespace {
 constexpr std::string_view kHexDigits = "0123456789ABCDEF";
 
 void AppendHex(std::string& out, unsigned value, int digits) {
-  for (int shift = 4 * (digits - 1); shift >= 0; shift -= 4) out.push_back(kHexDigits[(value >> shift) & 0xFU]);
+  for (int shift = 4 * (digits - 1); shift >= 0; shift -= 4)
+    out.push_back(kHexDigits[(value >> shift) & 0xFU]);
 }
 
 int TriggerChannel(const ScopeSettings& settings) {
@@ -85,9 +86,13 @@ std::string ConfigurationCommand(std::uint16_t controlWord, std::uint16_t levelW
   return FrameCommand(body);
 }
 
-std::string ParkCommand() { return ConfigurationCommand(0x4000, 0x0000); }
+std::string ParkCommand() {
+  return ConfigurationCommand(0x4000, 0x0000);
+}
 
-std::string IdentificationQuery() { return {static_cast<char>(kStx), '?', static_cast<char>(kEtx)}; }
+std::string IdentificationQuery() {
+  return {static_cast<char>(kStx), '?', static_cast<char>(kEtx)};
+}
 
 void SendConfiguration(DeviceSession& session, const ScopeSettings& settings, int timeListSelection) {
   if (!session.IsOpen()) return;

@@ -19,7 +19,8 @@ std::string_view FieldText(std::span<const char> field) {
 
 }  // namespace
 
-DeviceDiscovery::DeviceDiscovery(DeviceSession& session, DeviceListView& view) : session_(session), view_(view) {}
+DeviceDiscovery::DeviceDiscovery(DeviceSession& session, DeviceListView& view)
+    : session_(session), view_(view) {}
 
 void DeviceDiscovery::SearchDevices() {
   view_.ClearDevices();
@@ -57,7 +58,9 @@ void DeviceDiscovery::SearchDevices() {
   OnDeviceSelected();
 }
 
-void DeviceDiscovery::OnDeviceSelected() { session_.SetSerialNumber(view_.SelectedDevice()); }
+void DeviceDiscovery::OnDeviceSelected() {
+  session_.SetSerialNumber(view_.SelectedDevice());
+}
 
 void DeviceDiscovery::UnitCheck() {
   view_.SetReplyText("");

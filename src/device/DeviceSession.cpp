@@ -12,7 +12,9 @@ namespace {
 
 using d2xx::FT_OK;
 
-void SleepMilliseconds(int milliseconds) { std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds)); }
+void SleepMilliseconds(int milliseconds) {
+  std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+}
 
 std::uint32_t SteadyMilliseconds() {
   const auto now = std::chrono::steady_clock::now().time_since_epoch();
@@ -36,7 +38,9 @@ DeviceSession::DeviceSession(DriverLoader& loader, FrameHandoff& frames, Acquisi
       statusLine_(statusLine),
       clock_(SteadyMilliseconds) {}
 
-DeviceSession::~DeviceSession() { UnloadDriver(); }
+DeviceSession::~DeviceSession() {
+  UnloadDriver();
+}
 
 DriverApi* DeviceSession::EnsureLibrary() {
   if (!driverModule_) driverModule_ = loader_.Load();
@@ -48,8 +52,7 @@ void DeviceSession::LoadDriver() {
     driverReady_ = false;
     return;
   }
-  if (FindUnitByDescription() ||
-      driverModule_->Reload(d2xx::kUnitVendorId, d2xx::kUnitProductId) == FT_OK) {
+  if (FindUnitByDescription() || driverModule_->Reload(d2xx::kUnitVendorId, d2xx::kUnitProductId) == FT_OK) {
     driverReady_ = true;
     return;
   }
@@ -107,8 +110,7 @@ d2xx::FT_HANDLE DeviceSession::OpenConfigured(bool parkLatency) {
   if (driver.OpenEx(serialNumber_.data(), d2xx::FT_OPEN_BY_SERIAL_NUMBER, handle) != FT_OK) return nullptr;
   if (handle == nullptr) return nullptr;  // "success" without a handle is no success
   const bool configured =
-      driver.ResetDevice(handle) == FT_OK &&
-      (!parkLatency || driver.SetLatencyTimer(handle, 1) == FT_OK) &&
+      driver.ResetDevice(handle) == FT_OK && (!parkLatency || driver.SetLatencyTimer(handle, 1) == FT_OK) &&
       driver.SetDivisor(handle, 3) == FT_OK &&
       driver.SetDataCharacteristics(handle, d2xx::FT_BITS_8, d2xx::FT_STOP_BITS_2, d2xx::FT_PARITY_NONE) ==
           FT_OK &&
@@ -189,7 +191,9 @@ void DeviceSession::QueueCommand(std::span<const std::uint8_t> command) {
   signals_->tx.Set();
 }
 
-void DeviceSession::QueueCommand(std::string_view command) { QueueCommand(CommandBytes(command)); }
+void DeviceSession::QueueCommand(std::string_view command) {
+  QueueCommand(CommandBytes(command));
+}
 
 bool DeviceSession::WaitForReply(int milliseconds) {
   const std::uint32_t start = clock_();
@@ -201,7 +205,9 @@ bool DeviceSession::WaitForReply(int milliseconds) {
   }
 }
 
-std::string_view DeviceSession::SerialNumber() const { return BoundedText(serialNumber_); }
+std::string_view DeviceSession::SerialNumber() const {
+  return BoundedText(serialNumber_);
+}
 
 void DeviceSession::SetSerialNumber(std::string_view serial) {
   serial = serial.substr(0, std::min(serial.find('\0'), kSerialNumberSize - 1));
@@ -249,7 +255,8 @@ bool DeviceSession::ReceiveQueued(ReceiveState& state) {
   d2xx::DWORD count = 0;
   d2xx::DWORD txCount = 0;
   d2xx::DWORD eventStatus = 0;
-  if (!LinkResult(state, LinkCall::Status, state.driver.GetStatus(state.handle, count, txCount, eventStatus))) {
+  if (!LinkResult(state, LinkCall::Status,
+                  state.driver.GetStatus(state.handle, count, txCount, eventStatus))) {
     return false;
   }
   if (count == 0) return false;
@@ -261,7 +268,8 @@ bool DeviceSession::ReceiveQueued(ReceiveState& state) {
   }
   d2xx::DWORD bytesRead = 0;
   const auto readBuffer = std::span(state.readBuffer).first(count);
-  if (!LinkResult(state, LinkCall::Read, state.driver.Read(state.handle, readBuffer, bytesRead))) return false;
+  if (!LinkResult(state, LinkCall::Read, state.driver.Read(state.handle, readBuffer, bytesRead)))
+    return false;
   state.extractor.Feed(readBuffer.first(std::min(bytesRead, count)),
                        [this](std::span<const std::uint8_t> payload) { DeliverFrame(payload); });
   return true;

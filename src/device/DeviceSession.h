@@ -63,8 +63,8 @@ class DeviceSession {
   // All references must outlive the session. The loader binds the driver
   // (vendor library or simulated unit); statusLine is the window's status
   // line, written by EnsureOpen.
-  DeviceSession(DriverLoader& loader, FrameHandoff& frames, AcquisitionRunning& running, SessionEvents& events,
-                ColorTextField& statusLine);
+  DeviceSession(DriverLoader& loader, FrameHandoff& frames, AcquisitionRunning& running,
+                SessionEvents& events, ColorTextField& statusLine);
   // Closes the session and unloads the driver.
   ~DeviceSession();
   DeviceSession(const DeviceSession&) = delete;

@@ -33,22 +33,22 @@ struct Functions {
   FT_STATUS(KESTROVA_D2XX_API* ResetDevice)(FT_HANDLE handle) = nullptr;
   FT_STATUS(KESTROVA_D2XX_API* SetLatencyTimer)(FT_HANDLE handle, UCHAR latency) = nullptr;
   FT_STATUS(KESTROVA_D2XX_API* SetDivisor)(FT_HANDLE handle, USHORT divisor) = nullptr;
-  FT_STATUS(KESTROVA_D2XX_API* SetDataCharacteristics)(FT_HANDLE handle, UCHAR wordLength, UCHAR stopBits,
-                                                       UCHAR parity) = nullptr;
-  FT_STATUS(KESTROVA_D2XX_API* SetFlowControl)(FT_HANDLE handle, USHORT flowControl, UCHAR xon,
-                                               UCHAR xoff) = nullptr;
+  FT_STATUS(KESTROVA_D2XX_API* SetDataCharacteristics)
+  (FT_HANDLE handle, UCHAR wordLength, UCHAR stopBits, UCHAR parity) = nullptr;
+  FT_STATUS(KESTROVA_D2XX_API* SetFlowControl)
+  (FT_HANDLE handle, USHORT flowControl, UCHAR xon, UCHAR xoff) = nullptr;
   FT_STATUS(KESTROVA_D2XX_API* Purge)(FT_HANDLE handle, ULONG mask) = nullptr;
   FT_STATUS(KESTROVA_D2XX_API* SetEventNotification)(FT_HANDLE handle, DWORD mask, void* param) = nullptr;
-  FT_STATUS(KESTROVA_D2XX_API* GetStatus)(FT_HANDLE handle, DWORD* rxBytes, DWORD* txBytes,
-                                          DWORD* eventStatus) = nullptr;
-  FT_STATUS(KESTROVA_D2XX_API* Read)(FT_HANDLE handle, void* buffer, DWORD bytesToRead,
-                                     DWORD* bytesReturned) = nullptr;
-  FT_STATUS(KESTROVA_D2XX_API* Write)(FT_HANDLE handle, void* buffer, DWORD bytesToWrite,
-                                      DWORD* bytesWritten) = nullptr;
+  FT_STATUS(KESTROVA_D2XX_API* GetStatus)
+  (FT_HANDLE handle, DWORD* rxBytes, DWORD* txBytes, DWORD* eventStatus) = nullptr;
+  FT_STATUS(KESTROVA_D2XX_API* Read)
+  (FT_HANDLE handle, void* buffer, DWORD bytesToRead, DWORD* bytesReturned) = nullptr;
+  FT_STATUS(KESTROVA_D2XX_API* Write)
+  (FT_HANDLE handle, void* buffer, DWORD bytesToWrite, DWORD* bytesWritten) = nullptr;
   FT_STATUS(KESTROVA_D2XX_API* Close)(FT_HANDLE handle) = nullptr;
   FT_STATUS(KESTROVA_D2XX_API* CreateDeviceInfoList)(DWORD* deviceCount) = nullptr;
-  FT_STATUS(KESTROVA_D2XX_API* GetDeviceInfoList)(d2xx::FT_DEVICE_LIST_INFO_NODE* nodes,
-                                                  DWORD* deviceCount) = nullptr;
+  FT_STATUS(KESTROVA_D2XX_API* GetDeviceInfoList)
+  (d2xx::FT_DEVICE_LIST_INFO_NODE* nodes, DWORD* deviceCount) = nullptr;
 #ifndef _WIN32
   // Linux only: adds a vendor/product id pair to those the library handles.
   FT_STATUS(KESTROVA_D2XX_API* SetVIDPID)(DWORD vendorId, DWORD productId) = nullptr;
@@ -76,7 +76,9 @@ class SharedLibrary {
   SharedLibrary(const SharedLibrary&) = delete;
   SharedLibrary& operator=(const SharedLibrary&) = delete;
 
-  [[nodiscard]] bool IsLoaded() const { return module_ != nullptr; }
+  [[nodiscard]] bool IsLoaded() const {
+    return module_ != nullptr;
+  }
 
   // Resolves an export into a typed function pointer; false when missing.
   template <typename Function>
@@ -162,8 +164,9 @@ class VendorDriver final : public DriverApi {
   }
   FT_STATUS ListDescriptionByIndex(DWORD index, std::span<char, 64> description) override {
     // By index, the first argument carries the index itself, pointer-sized.
-    return functions_.ListDevices(reinterpret_cast<void*>(static_cast<std::uintptr_t>(index)),
-                                  description.data(), d2xx::FT_LIST_BY_INDEX | d2xx::FT_OPEN_BY_DESCRIPTION);
+    return functions_.ListDevices(
+        reinterpret_cast<void*>(static_cast<std::uintptr_t>(index)),  // NOLINT(performance-no-int-to-ptr)
+        description.data(), d2xx::FT_LIST_BY_INDEX | d2xx::FT_OPEN_BY_DESCRIPTION);
   }
   FT_STATUS Reload(WORD vendorId, WORD productId) override { return functions_.Reload(vendorId, productId); }
   FT_STATUS OpenEx(const char* serialNumber, DWORD flags, FT_HANDLE& handle) override {
@@ -174,8 +177,11 @@ class VendorDriver final : public DriverApi {
   FT_STATUS SetLatencyTimer(FT_HANDLE handle, UCHAR milliseconds) override {
     return functions_.SetLatencyTimer(handle, milliseconds);
   }
-  FT_STATUS SetDivisor(FT_HANDLE handle, USHORT divisor) override { return functions_.SetDivisor(handle, divisor); }
-  FT_STATUS SetDataCharacteristics(FT_HANDLE handle, UCHAR wordLength, UCHAR stopBits, UCHAR parity) override {
+  FT_STATUS SetDivisor(FT_HANDLE handle, USHORT divisor) override {
+    return functions_.SetDivisor(handle, divisor);
+  }
+  FT_STATUS SetDataCharacteristics(FT_HANDLE handle, UCHAR wordLength, UCHAR stopBits,
+                                   UCHAR parity) override {
     return functions_.SetDataCharacteristics(handle, wordLength, stopBits, parity);
   }
   FT_STATUS SetFlowControl(FT_HANDLE handle, USHORT flowControl, UCHAR xon, UCHAR xoff) override {

@@ -26,6 +26,7 @@ inline constexpr std::string_view kVendorLibraryName = "libftd2xx.so";
 // anything else is called, and since it signals its own condition variable
 // rather than the program's event, the driver asks the receive loop to poll
 // (NeedsRxPolling). User-interface thread.
-std::unique_ptr<DriverLoader> MakeVendorDriverLoader(std::string libraryName = std::string(kVendorLibraryName));
+std::unique_ptr<DriverLoader> MakeVendorDriverLoader(
+    std::string libraryName = std::string(kVendorLibraryName));
 
 }  // namespace kestrova

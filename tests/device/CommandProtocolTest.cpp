@@ -1,20 +1,19 @@
-#include "device/CommandProtocol.h"
+#include <cmath>
+#include <limits>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <cmath>
-#include <limits>
-
 #include "SessionTestSupport.h"
+#include "device/CommandProtocol.h"
 
 namespace kestrova {
 namespace {
 
-using ::testing::ElementsAre;
-using ::testing::IsEmpty;
 using fakes::Bytes;
 using fakes::SessionRig;
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
 
 // ADC, trigger on channel 1, Auto, Falling, channel 1 signed, no options,
 // level 0: everything that feeds the control word at its quietest.
@@ -40,9 +39,13 @@ TEST(CommandProtocolTest, WorkedExampleOnTheWire) {
 TEST(CommandProtocolTest, ChecksumCoversTheBodyOnly) {
   EXPECT_EQ(BodyChecksum("S40000000"), 0xD7);
   EXPECT_EQ(FrameCommand("S40000000"), "\x02S40000000D7\x03");
-  EXPECT_EQ(FrameCommand(""), "\x02" "00\x03");
+  EXPECT_EQ(FrameCommand(""),
+            "\x02"
+            "00\x03");
   // The sum wraps at 8 bits: 3 x 0xFF = 0x2FD.
-  EXPECT_EQ(FrameCommand("\xFF\xFF\xFF"), "\x02\xFF\xFF\xFF" "FD\x03");
+  EXPECT_EQ(FrameCommand("\xFF\xFF\xFF"),
+            "\x02\xFF\xFF\xFF"
+            "FD\x03");
 }
 
 TEST(CommandProtocolTest, FixedCommands) {
@@ -60,7 +63,9 @@ TEST(CommandProtocolTest, TimeBaseSelectionFillsTheTopNibble) {
 
 TEST(CommandProtocolTest, TriggerModeEdgeAndRunBits) {
   ScopeSettings s = QuietSettings();
-  const auto triggerBits = [&] { return ControlWord(s, 0, false) & (control::kTriggered | control::kSingle); };
+  const auto triggerBits = [&] {
+    return ControlWord(s, 0, false) & (control::kTriggered | control::kSingle);
+  };
   EXPECT_EQ(triggerBits(), 0);  // Auto
   s.autoTrigger = 0;
   EXPECT_EQ(triggerBits(), control::kTriggered);  // Normal
@@ -129,7 +134,7 @@ TEST(CommandProtocolTest, LevelWordTruncatesAndSaturates) {
   // Truncation toward zero, after scale and offset.
   s.scale[0][0] = 2.0;
   s.offset[0][0] = 1.0;
-  EXPECT_EQ(level(8.0, true), 3);           // 3.5
+  EXPECT_EQ(level(8.0, true), 3);         // 3.5
   EXPECT_EQ(level(-6.0, false), 0xFFFD);  // -3.5 -> -3
 }
 

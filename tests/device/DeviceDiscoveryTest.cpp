@@ -1,24 +1,23 @@
-#include "device/DeviceDiscovery.h"
-
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "SessionTestSupport.h"
+#include "device/DeviceDiscovery.h"
 
 namespace kestrova {
 namespace {
 
-using ::testing::Contains;
-using ::testing::ElementsAre;
-using ::testing::IsEmpty;
 using fakes::Bytes;
 using fakes::FakeDeviceListView;
 using fakes::SessionRig;
+using ::testing::Contains;
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
 
 constexpr const char* kUnit = "Orvanta USBCOM";
 
 struct DiscoveryRig : SessionRig {
-  explicit DiscoveryRig(std::string stored = "") : SessionRig(std::move(stored)) {}
+  explicit DiscoveryRig(const std::string& stored = "") : SessionRig(stored) {}
   FakeDeviceListView view;
   DeviceDiscovery discovery{session, view};
 };
@@ -93,7 +92,9 @@ TEST(DeviceDiscoveryTest, SelectionBecomesTheSerialNumber) {
 TEST(DeviceDiscoveryTest, UnitCheckShowsTheReplyAndClosesTheSession) {
   DiscoveryRig rig("KV0001");
   rig.driver.AddDevice("KV0001", kUnit);
-  rig.driver.ReplyTo("\x02?\x03", "\x02" "KV-4 scope 1.2\x03");
+  rig.driver.ReplyTo("\x02?\x03",
+                     "\x02"
+                     "KV-4 scope 1.2\x03");
   rig.discovery.UnitCheck();
   EXPECT_EQ(rig.view.reply, "KV-4 scope 1.2");
   EXPECT_EQ(rig.view.replyWrites.front(), "");

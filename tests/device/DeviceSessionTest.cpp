@@ -1,37 +1,42 @@
-#include "device/DeviceSession.h"
-
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
-
+#include <array>
 #include <chrono>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
 #include "SessionTestSupport.h"
 #include "device/CommandProtocol.h"
+#include "device/DeviceSession.h"
 
 namespace kestrova {
 namespace {
 
+using fakes::Bytes;
+using fakes::SessionRig;
 using ::testing::Contains;
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
 using ::testing::IsEmpty;
-using ::testing::Not;
-using fakes::Bytes;
-using fakes::SessionRig;
 
-std::string Framed(const std::string& payload) { return "\x02" + payload + "\x03"; }
+std::string Framed(const std::string& payload) {
+  return "\x02" + payload + "\x03";
+}
 
 // Long enough for the receive loop to pass its idle probe point (50 ticks of
 // 10 ms) several times over; used only to show that something does NOT
 // happen, so a slow machine cannot make these tests fail.
-void LetTheLoopIdle() { std::this_thread::sleep_for(std::chrono::milliseconds(800)); }
+void LetTheLoopIdle() {
+  std::this_thread::sleep_for(std::chrono::milliseconds(800));
+}
 
-const std::vector<std::string> kOpenSequence = {
-    "OpenEx KV0001 1",        "ResetDevice #1",   "SetDivisor #1 3",          "SetDataCharacteristics #1 8 2 0",
-    "SetFlowControl #1 0 0 0", "Purge #1 3",       "SetEventNotification #1 1",
+constexpr std::array<std::string_view, 7> kOpenSequence = {
+    "OpenEx KV0001 1",           "ResetDevice #1",
+    "SetDivisor #1 3",           "SetDataCharacteristics #1 8 2 0",
+    "SetFlowControl #1 0 0 0",   "Purge #1 3",
+    "SetEventNotification #1 1",
 };
 
 // ---- binding the driver ----
@@ -42,8 +47,8 @@ TEST(DeviceSessionBindTest, AcceptsALibraryThatListsTheUnit) {
   rig.driver.AddDevice("KV0001", "Orvanta USBCOM");
   rig.session.LoadDriver();
   EXPECT_TRUE(rig.session.DriverReady());
-  EXPECT_THAT(rig.driver.Calls(), ElementsAre("Load", "ListDeviceCount", "ListDescriptionByIndex 0",
-                                              "ListDescriptionByIndex 1"));
+  EXPECT_THAT(rig.driver.Calls(),
+              ElementsAre("Load", "ListDeviceCount", "ListDescriptionByIndex 0", "ListDescriptionByIndex 1"));
 }
 
 TEST(DeviceSessionBindTest, DescriptionMustMatchExactly) {
@@ -150,11 +155,12 @@ TEST(DeviceSessionOpenTest, TheFirstFailureClosesTheHandle) {
     rig.driver.AddDevice("KV0001", "Orvanta USBCOM");
     rig.session.LoadDriver();
     rig.driver.ClearCalls();
-    const std::string& step = kOpenSequence[failing];
-    rig.driver.FailCall(step.substr(0, step.find(' ')));
+    const std::string_view step = kOpenSequence[failing];
+    rig.driver.FailCall(std::string(step.substr(0, step.find(' '))));
 
     EXPECT_FALSE(rig.session.OpenAndConfigure());
-    std::vector<std::string> expected(kOpenSequence.begin(), kOpenSequence.begin() + static_cast<long>(failing) + 1);
+    std::vector<std::string> expected(kOpenSequence.begin(),
+                                      kOpenSequence.begin() + static_cast<long>(failing) + 1);
     expected.emplace_back("Close #1");
     EXPECT_THAT(rig.driver.Calls(), ElementsAreArray(expected));
     EXPECT_FALSE(rig.session.IsOpen());
@@ -242,7 +248,7 @@ TEST(DeviceSessionCloseTest, DestroyingAnOpenSessionClosesAndUnloads) {
   EXPECT_THAT(std::vector(calls.end() - 2, calls.end()), ElementsAre("Close #1", "Unload"));
 }
 
-const std::vector<std::string> kParkSequence = {
+constexpr std::array<std::string_view, 10> kParkSequence = {
     "OpenEx KV0001 1",
     "ResetDevice #2",
     "SetLatencyTimer #2 1",
@@ -353,12 +359,17 @@ TEST(DeviceSessionCommandTest, ACommandQueuedBeforeTheLastWasWrittenReplacesIt) 
   rig.driver.HoldCalls("GetStatus");
   rig.driver.Receive(std::string("x"));
   ASSERT_TRUE(rig.driver.WaitUntil([&] { return rig.driver.BlockedCalls() == 1; }));
-  rig.session.QueueCommand("\x02" "first\x03");
-  rig.session.QueueCommand("\x02" "second\x03");
+  rig.session.QueueCommand(
+      "\x02"
+      "first\x03");
+  rig.session.QueueCommand(
+      "\x02"
+      "second\x03");
   rig.driver.ReleaseHeldCalls();
   ASSERT_TRUE(rig.driver.WaitUntil([&] { return !rig.driver.Writes().empty(); }));
   rig.session.CloseSession();
-  EXPECT_THAT(rig.driver.Writes(), ElementsAre(Bytes("\x02" "second\x03")));
+  EXPECT_THAT(rig.driver.Writes(), ElementsAre(Bytes("\x02"
+                                                     "second\x03")));
 }
 
 TEST(DeviceSessionCommandTest, ACommandWithoutASessionIsDropped) {
@@ -416,7 +427,9 @@ TEST(DeviceSessionWaitTest, TestsTheLengthBeforeTheTime) {
 TEST(DeviceSessionReceiveTest, FramesReachTheHandoffAndTheWindow) {
   SessionRig rig;
   ASSERT_TRUE(rig.OpenWithUnit());
-  rig.driver.Receive("noise" + Framed("T1") + Framed("T2") + "\x02" "T3");
+  rig.driver.Receive("noise" + Framed("T1") + Framed("T2") +
+                     "\x02"
+                     "T3");
   ASSERT_TRUE(rig.events.WaitUntil([&] { return rig.events.FrameReadyCount() == 2; }));
   rig.driver.Receive(std::string("x\x03"));
   ASSERT_TRUE(rig.events.WaitUntil([&] { return rig.events.FrameReadyCount() == 3; }));
@@ -449,7 +462,9 @@ TEST(DeviceSessionReceiveTest, WhileTheTerminalIsOpenFramesGoOnlyToIt) {
 TEST(DeviceSessionReceiveTest, AnOverfullQueueIsPurgedAndTheFrameInProgressSurvives) {
   SessionRig rig;
   ASSERT_TRUE(rig.OpenWithUnit());
-  rig.driver.Receive(std::string("\x02" "AB"));
+  rig.driver.Receive(
+      std::string("\x02"
+                  "AB"));
   ASSERT_TRUE(rig.driver.WaitUntil([&] { return rig.driver.CountCalls("Read #1 3") == 1; }));
 
   // 10001 bytes with a whole frame inside: purged, never read.

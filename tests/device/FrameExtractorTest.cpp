@@ -1,10 +1,10 @@
-#include "device/FrameExtractor.h"
+#include <string>
+#include <vector>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <string>
-#include <vector>
+#include "device/FrameExtractor.h"
 
 namespace kestrova {
 namespace {
@@ -28,21 +28,33 @@ std::vector<std::string> Extract(const std::vector<std::string>& reads) {
 }
 
 TEST(FrameExtractorTest, DeliversOnlyTheBytesBetweenStxAndEtx) {
-  EXPECT_THAT(Extract({"xx\x02" "AB\x03"}), ElementsAre("AB"));
-  EXPECT_THAT(Extract({"\x02" "AB\x03junk\x03\x02" "C\x03tail"}), ElementsAre("AB", "C"));
+  EXPECT_THAT(Extract({"xx\x02"
+                       "AB\x03"}),
+              ElementsAre("AB"));
+  EXPECT_THAT(Extract({"\x02"
+                       "AB\x03junk\x03\x02"
+                       "C\x03tail"}),
+              ElementsAre("AB", "C"));
   EXPECT_THAT(Extract({"\x03\x03 no frame here"}), IsEmpty());
 }
 
 TEST(FrameExtractorTest, StxRestartsAPartialFrame) {
-  EXPECT_THAT(Extract({"\x02" "AB\x02" "CD\x03"}), ElementsAre("CD"));
+  EXPECT_THAT(Extract({"\x02"
+                       "AB\x02"
+                       "CD\x03"}),
+              ElementsAre("CD"));
 }
 
 TEST(FrameExtractorTest, KeepsItsStateAcrossReads) {
-  EXPECT_THAT(Extract({"\x02" "AB", "CD\x03"}), ElementsAre("ABCD"));
+  EXPECT_THAT(Extract({"\x02"
+                       "AB",
+                       "CD\x03"}),
+              ElementsAre("ABCD"));
   EXPECT_THAT(Extract({"\x02", "A", "", "B", "\x03"}), ElementsAre("AB"));
 
   FrameExtractor extractor;
-  Extract(extractor, {"noise\x02" "AB"});
+  Extract(extractor, {"noise\x02"
+                      "AB"});
   EXPECT_TRUE(extractor.InFrame());
   EXPECT_EQ(extractor.Length(), 2U);
 }
@@ -59,13 +71,19 @@ TEST(FrameExtractorTest, AcceptsTheLongestPayloadAndDropsOneByteMore) {
 
   // The 8004th byte drops the frame; what follows up to the next STX,
   // the ETX included, is ignored.
-  EXPECT_THAT(Extract({"\x02" + longest + "Bxyz\x03" + "\x02" "ok\x03"}), ElementsAre("ok"));
+  EXPECT_THAT(Extract({"\x02" + longest + "Bxyz\x03" +
+                       "\x02"
+                       "ok\x03"}),
+              ElementsAre("ok"));
   // The same when the overflow happens in a later read.
   EXPECT_THAT(Extract({"\x02" + longest, "B", "\x03"}), IsEmpty());
 }
 
 TEST(FrameExtractorTest, ThePreviousPayloadIsNotMixedIntoTheNext) {
-  EXPECT_THAT(Extract({"\x02" "LONGER\x03\x02" "ab\x03"}), ElementsAre("LONGER", "ab"));
+  EXPECT_THAT(Extract({"\x02"
+                       "LONGER\x03\x02"
+                       "ab\x03"}),
+              ElementsAre("LONGER", "ab"));
 }
 
 }  // namespace

@@ -54,7 +54,9 @@ inline std::string ShowBytes(std::span<const std::uint8_t> bytes) {
   return text;
 }
 
-inline std::vector<std::uint8_t> Bytes(std::string_view text) { return {text.begin(), text.end()}; }
+inline std::vector<std::uint8_t> Bytes(std::string_view text) {
+  return {text.begin(), text.end()};
+}
 
 class RecordingDriver {
  public:
@@ -98,7 +100,9 @@ class RecordingDriver {
     }
     changed_.notify_all();
   }
-  void Receive(std::string_view text) { Receive(std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size())); }
+  void Receive(std::string_view text) {
+    Receive(std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
+  }
   // A reply the unit sends whenever a write equal to `command` arrives.
   void ReplyTo(std::string command, std::string reply) {
     const std::lock_guard lock(mutex_);
@@ -132,16 +136,19 @@ class RecordingDriver {
   }
   // The log without the calls whose line starts with one of the prefixes
   // (for instance the receive thread's "GetStatus" polling).
-  [[nodiscard]] std::vector<std::string> CallsWithout(std::initializer_list<std::string_view> prefixes) const {
+  [[nodiscard]] std::vector<std::string> CallsWithout(
+      std::initializer_list<std::string_view> prefixes) const {
     std::vector<std::string> kept;
     for (auto& call : Calls()) {
-      if (std::ranges::none_of(prefixes, [&](std::string_view p) { return call.starts_with(p); })) kept.push_back(call);
+      if (std::ranges::none_of(prefixes, [&](std::string_view p) { return call.starts_with(p); }))
+        kept.push_back(call);
     }
     return kept;
   }
   [[nodiscard]] int CountCalls(std::string_view prefix) const {
     const std::lock_guard lock(mutex_);
-    return static_cast<int>(std::ranges::count_if(calls_, [&](const std::string& c) { return c.starts_with(prefix); }));
+    return static_cast<int>(
+        std::ranges::count_if(calls_, [&](const std::string& c) { return c.starts_with(prefix); }));
   }
   void ClearCalls() {
     const std::lock_guard lock(mutex_);
@@ -268,7 +275,8 @@ class RecordingDriver {
     for (std::size_t i = 0; i < n; ++i) {
       nodes[i] = {};
       const Device& d = devices_[i];
-      std::memcpy(nodes[i].SerialNumber, d.serial.data(), std::min(d.serial.size(), sizeof nodes[i].SerialNumber));
+      std::memcpy(nodes[i].SerialNumber, d.serial.data(),
+                  std::min(d.serial.size(), sizeof nodes[i].SerialNumber));
       std::memcpy(nodes[i].Description, d.description.data(),
                   std::min(d.description.size(), sizeof nodes[i].Description));
     }
@@ -368,15 +376,18 @@ class RecordingDriverApi final : public DriverApi {
   }
   d2xx::FT_STATUS GetStatus(d2xx::FT_HANDLE handle, d2xx::DWORD& rxQueue, d2xx::DWORD& txQueue,
                             d2xx::DWORD& eventStatus) override {
-    return d_.Call("GetStatus " + d_.Name(handle), [&] { return d_.DoStatus(rxQueue, txQueue, eventStatus); });
+    return d_.Call("GetStatus " + d_.Name(handle),
+                   [&] { return d_.DoStatus(rxQueue, txQueue, eventStatus); });
   }
-  d2xx::FT_STATUS Read(d2xx::FT_HANDLE handle, std::span<std::uint8_t> buffer, d2xx::DWORD& bytesRead) override {
+  d2xx::FT_STATUS Read(d2xx::FT_HANDLE handle, std::span<std::uint8_t> buffer,
+                       d2xx::DWORD& bytesRead) override {
     return d_.Call("Read " + d_.Name(handle) + " " + std::to_string(buffer.size()),
                    [&] { return d_.DoRead(buffer, bytesRead); });
   }
   d2xx::FT_STATUS Write(d2xx::FT_HANDLE handle, std::span<const std::uint8_t> bytes,
                         d2xx::DWORD& bytesWritten) override {
-    return d_.Call("Write " + d_.Name(handle) + " " + ShowBytes(bytes), [&] { return d_.DoWrite(bytes, bytesWritten); });
+    return d_.Call("Write " + d_.Name(handle) + " " + ShowBytes(bytes),
+                   [&] { return d_.DoWrite(bytes, bytesWritten); });
   }
   d2xx::FT_STATUS Close(d2xx::FT_HANDLE handle) override {
     return d_.Call("Close " + d_.Name(handle), [&] { return d_.DoClose(handle); });
@@ -384,8 +395,10 @@ class RecordingDriverApi final : public DriverApi {
   d2xx::FT_STATUS CreateDeviceInfoList(d2xx::DWORD& count) override {
     return d_.Call("CreateDeviceInfoList", [&] { return d_.DoListDeviceCount(count); });
   }
-  d2xx::FT_STATUS GetDeviceInfoList(std::span<d2xx::FT_DEVICE_LIST_INFO_NODE> nodes, d2xx::DWORD& count) override {
-    return d_.Call("GetDeviceInfoList " + std::to_string(nodes.size()), [&] { return d_.DoDeviceInfo(nodes, count); });
+  d2xx::FT_STATUS GetDeviceInfoList(std::span<d2xx::FT_DEVICE_LIST_INFO_NODE> nodes,
+                                    d2xx::DWORD& count) override {
+    return d_.Call("GetDeviceInfoList " + std::to_string(nodes.size()),
+                   [&] { return d_.DoDeviceInfo(nodes, count); });
   }
   [[nodiscard]] bool NeedsRxPolling() const override { return d_.Polling(); }
 

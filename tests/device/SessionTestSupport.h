@@ -25,8 +25,12 @@ namespace kestrova::fakes {
 // Counts what the receive thread posts; any thread may wait for a count.
 class RecordingSessionEvents final : public SessionEvents {
  public:
-  void PostFrameReady() override { Note([this] { ++frameReady_; }); }
-  void PostLinkLost() override { Note([this] { ++linkLost_; }); }
+  void PostFrameReady() override {
+    Note([this] { ++frameReady_; });
+  }
+  void PostLinkLost() override {
+    Note([this] { ++linkLost_; });
+  }
   void PostTerminalFrame(std::vector<std::uint8_t> payload) override {
     Note([&] { terminalFrames_.push_back(std::move(payload)); });
   }
@@ -102,8 +106,9 @@ class FakeDeviceListView final : public DeviceListView {
   void AppendDevice(std::string_view serialNumber) override { entries.emplace_back(serialNumber); }
   void SelectDevice(int index) override { selected = index; }
   [[nodiscard]] std::string SelectedDevice() const override {
-    return selected >= 0 && selected < static_cast<int>(entries.size()) ? entries[static_cast<std::size_t>(selected)]
-                                                                        : std::string();
+    return selected >= 0 && selected < static_cast<int>(entries.size())
+               ? entries[static_cast<std::size_t>(selected)]
+               : std::string();
   }
   void SetReplyText(std::string_view text) override {
     reply = text;
@@ -118,7 +123,7 @@ class FakeDeviceListView final : public DeviceListView {
 
 // A session wired to recording stand-ins, as the window wires the real one.
 struct SessionRig {
-  explicit SessionRig(std::string serial = "KV0001") { session.SetSerialNumber(serial); }
+  explicit SessionRig(const std::string& serial = "KV0001") { session.SetSerialNumber(serial); }
 
   // Binds and opens the session on an attached unit with this serial.
   bool OpenWithUnit(const std::string& serial = "KV0001") {

@@ -1,14 +1,12 @@
-#include "device/VendorDriver.h"
-
-#include <dlfcn.h>
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
-
 #include <chrono>
 #include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
+
+#include <dlfcn.h>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
 
 #include "SessionTestSupport.h"
 #include "acquisition/FrameDecoder.h"
@@ -16,6 +14,7 @@
 #include "acquisition/ScopeSettings.h"
 #include "device/CommandProtocol.h"
 #include "device/DeviceDiscovery.h"
+#include "device/VendorDriver.h"
 #include "fake_ftd2xx/FakeFtd2xxControl.h"
 
 namespace kestrova {
@@ -102,8 +101,9 @@ struct VendorRig {
   DeviceSession session{*loader, frames, running, events, status};
 };
 
-#define REQUIRE_FAKE(lib) \
-  ASSERT_TRUE((lib).Loaded()) << "libftd2xx.so (the fake) not found: run through ctest, which sets LD_LIBRARY_PATH"
+#define REQUIRE_FAKE(lib)     \
+  ASSERT_TRUE((lib).Loaded()) \
+      << "libftd2xx.so (the fake) not found: run through ctest, which sets LD_LIBRARY_PATH"
 
 TEST(VendorDriverTest, LoadsByNameAndNamesTheUnitBeforeAnythingElse) {
   FakeLibrary lib;
@@ -126,7 +126,7 @@ TEST(VendorDriverTest, LoadsByNameAndNamesTheUnitBeforeAnythingElse) {
 
 TEST(VendorDriverTest, AMissingLibraryOrFunctionCannotBeLoaded) {
   EXPECT_EQ(MakeVendorDriverLoader("libkestrova-absent-driver.so")->Load(), nullptr);
-  EXPECT_EQ(MakeVendorDriverLoader(KESTROVA_FAKE_WITHOUT_READ)->Load(), nullptr);  // no FT_Read
+  EXPECT_EQ(MakeVendorDriverLoader(KESTROVA_FAKE_WITHOUT_READ)->Load(), nullptr);    // no FT_Read
   EXPECT_EQ(MakeVendorDriverLoader(KESTROVA_FAKE_WITHOUT_VIDPID)->Load(), nullptr);  // no FT_SetVIDPID
 
   FakeLibrary lib;
@@ -272,7 +272,9 @@ TEST(VendorDriverTest, ALinkFailureIsReportedOnce) {
   ASSERT_TRUE(rig.session.EnsureOpen());
   rig.running.Set(true);
   lib.SetStatus("FT_Read", 4);
-  lib.Receive("\x02" "lost\x03");
+  lib.Receive(
+      "\x02"
+      "lost\x03");
   ASSERT_TRUE(rig.events.WaitUntil([&] { return rig.events.LinkLostCount() >= 1; }));
   EXPECT_FALSE(rig.running.Get());
   // The receive loop polls every 10 ms and every read fails; still one

@@ -3,8 +3,6 @@
 // its own declarations of the vendor's types (independent of the program's)
 // so that a mismatch in the program's declarations shows up as a failure.
 
-#include <pthread.h>
-
 #include <algorithm>
 #include <array>
 #include <cstddef>
@@ -14,6 +12,8 @@
 #include <mutex>
 #include <string>
 #include <vector>
+
+#include <pthread.h>
 
 #define FAKE_EXPORT extern "C" __attribute__((visibility("default")))
 
@@ -106,7 +106,9 @@ FT_STATUS Enter(State& s, const std::string& function, const std::string& argume
   return scripted == s.statuses.end() ? kOk : scripted->second;
 }
 
-bool KnownHandle(const State& s, FT_HANDLE handle) { return s.handleNumbers.count(handle) != 0; }
+bool KnownHandle(const State& s, FT_HANDLE handle) {
+  return s.handleNumbers.count(handle) != 0;
+}
 
 std::string Name(const State& s, FT_HANDLE handle) {
   const auto found = s.handleNumbers.find(handle);
@@ -152,8 +154,8 @@ FAKE_EXPORT FT_STATUS FT_ListDevices(void* arg1, void* arg2, DWORD flags) {
     // The index travels as the pointer argument's value.
     const auto index = reinterpret_cast<std::uintptr_t>(arg1);
     const bool description = (flags & ~kListByIndex) == kOpenByDescription;
-    const FT_STATUS status =
-        Enter(s, "FT_ListDevices", "index " + std::to_string(index) + (description ? " description" : " serial"));
+    const FT_STATUS status = Enter(
+        s, "FT_ListDevices", "index " + std::to_string(index) + (description ? " description" : " serial"));
     if (status != kOk) return status;
     if (index >= visible) return kDeviceNotFound;
     const std::string& text = description ? s.devices[index].description : s.devices[index].serial;
@@ -200,7 +202,9 @@ FT_STATUS SimpleCall(const char* function, FT_HANDLE handle, const std::string& 
 
 }  // namespace
 
-FAKE_EXPORT FT_STATUS FT_ResetDevice(FT_HANDLE handle) { return SimpleCall("FT_ResetDevice", handle); }
+FAKE_EXPORT FT_STATUS FT_ResetDevice(FT_HANDLE handle) {
+  return SimpleCall("FT_ResetDevice", handle);
+}
 
 FAKE_EXPORT FT_STATUS FT_SetLatencyTimer(FT_HANDLE handle, unsigned char latency) {
   return SimpleCall("FT_SetLatencyTimer", handle, std::to_string(latency));
@@ -210,10 +214,11 @@ FAKE_EXPORT FT_STATUS FT_SetDivisor(FT_HANDLE handle, unsigned short divisor) {
   return SimpleCall("FT_SetDivisor", handle, std::to_string(divisor));
 }
 
-FAKE_EXPORT FT_STATUS FT_SetDataCharacteristics(FT_HANDLE handle, unsigned char wordLength, unsigned char stopBits,
-                                                unsigned char parity) {
-  return SimpleCall("FT_SetDataCharacteristics", handle,
-                    std::to_string(wordLength) + " " + std::to_string(stopBits) + " " + std::to_string(parity));
+FAKE_EXPORT FT_STATUS FT_SetDataCharacteristics(FT_HANDLE handle, unsigned char wordLength,
+                                                unsigned char stopBits, unsigned char parity) {
+  return SimpleCall(
+      "FT_SetDataCharacteristics", handle,
+      std::to_string(wordLength) + " " + std::to_string(stopBits) + " " + std::to_string(parity));
 }
 
 FAKE_EXPORT FT_STATUS FT_SetFlowControl(FT_HANDLE handle, unsigned short flowControl, unsigned char xon,
