@@ -39,9 +39,7 @@ TEST(CommandProtocolTest, WorkedExampleOnTheWire) {
 TEST(CommandProtocolTest, ChecksumCoversTheBodyOnly) {
   EXPECT_EQ(BodyChecksum("S40000000"), 0xD7);
   EXPECT_EQ(FrameCommand("S40000000"), "\x02S40000000D7\x03");
-  EXPECT_EQ(FrameCommand(""),
-            "\x02"
-            "00\x03");
+  EXPECT_EQ(FrameCommand(""), fakes::Framed("00"));
   // The sum wraps at 8 bits: 3 x 0xFF = 0x2FD.
   EXPECT_EQ(FrameCommand("\xFF\xFF\xFF"),
             "\x02\xFF\xFF\xFF"

@@ -92,9 +92,7 @@ TEST(DeviceDiscoveryTest, SelectionBecomesTheSerialNumber) {
 TEST(DeviceDiscoveryTest, UnitCheckShowsTheReplyAndClosesTheSession) {
   DiscoveryRig rig("KV0001");
   rig.driver.AddDevice("KV0001", kUnit);
-  rig.driver.ReplyTo("\x02?\x03",
-                     "\x02"
-                     "KV-4 scope 1.2\x03");
+  rig.driver.ReplyTo("\x02?\x03", fakes::Framed("KV-4 scope 1.2"));
   rig.discovery.UnitCheck();
   EXPECT_EQ(rig.view.reply, "KV-4 scope 1.2");
   EXPECT_EQ(rig.view.replyWrites.front(), "");

@@ -15,15 +15,12 @@ namespace kestrova {
 namespace {
 
 using fakes::Bytes;
+using fakes::Framed;
 using fakes::SessionRig;
 using ::testing::Contains;
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
 using ::testing::IsEmpty;
-
-std::string Framed(const std::string& payload) {
-  return "\x02" + payload + "\x03";
-}
 
 // Long enough for the receive loop to pass its idle probe point (50 ticks of
 // 10 ms) several times over; used only to show that something does NOT
@@ -359,17 +356,12 @@ TEST(DeviceSessionCommandTest, ACommandQueuedBeforeTheLastWasWrittenReplacesIt) 
   rig.driver.HoldCalls("GetStatus");
   rig.driver.Receive(std::string("x"));
   ASSERT_TRUE(rig.driver.WaitUntil([&] { return rig.driver.BlockedCalls() == 1; }));
-  rig.session.QueueCommand(
-      "\x02"
-      "first\x03");
-  rig.session.QueueCommand(
-      "\x02"
-      "second\x03");
+  rig.session.QueueCommand(Framed("first"));
+  rig.session.QueueCommand(Framed("second"));
   rig.driver.ReleaseHeldCalls();
   ASSERT_TRUE(rig.driver.WaitUntil([&] { return !rig.driver.Writes().empty(); }));
   rig.session.CloseSession();
-  EXPECT_THAT(rig.driver.Writes(), ElementsAre(Bytes("\x02"
-                                                     "second\x03")));
+  EXPECT_THAT(rig.driver.Writes(), ElementsAre(Bytes(Framed("second"))));
 }
 
 TEST(DeviceSessionCommandTest, ACommandWithoutASessionIsDropped) {
@@ -427,9 +419,7 @@ TEST(DeviceSessionWaitTest, TestsTheLengthBeforeTheTime) {
 TEST(DeviceSessionReceiveTest, FramesReachTheHandoffAndTheWindow) {
   SessionRig rig;
   ASSERT_TRUE(rig.OpenWithUnit());
-  rig.driver.Receive("noise" + Framed("T1") + Framed("T2") +
-                     "\x02"
-                     "T3");
+  rig.driver.Receive("noise" + Framed("T1") + Framed("T2") + fakes::FrameStart("T3"));
   ASSERT_TRUE(rig.events.WaitUntil([&] { return rig.events.FrameReadyCount() == 2; }));
   rig.driver.Receive(std::string("x\x03"));
   ASSERT_TRUE(rig.events.WaitUntil([&] { return rig.events.FrameReadyCount() == 3; }));
@@ -462,9 +452,7 @@ TEST(DeviceSessionReceiveTest, WhileTheTerminalIsOpenFramesGoOnlyToIt) {
 TEST(DeviceSessionReceiveTest, AnOverfullQueueIsPurgedAndTheFrameInProgressSurvives) {
   SessionRig rig;
   ASSERT_TRUE(rig.OpenWithUnit());
-  rig.driver.Receive(
-      std::string("\x02"
-                  "AB"));
+  rig.driver.Receive(fakes::FrameStart("AB"));
   ASSERT_TRUE(rig.driver.WaitUntil([&] { return rig.driver.CountCalls("Read #1 3") == 1; }));
 
   // 10001 bytes with a whole frame inside: purged, never read.

@@ -27,63 +27,48 @@ std::vector<std::string> Extract(const std::vector<std::string>& reads) {
   return Extract(extractor, reads);
 }
 
+const std::string STX = "\x02";
+const std::string ETX = "\x03";
+
 TEST(FrameExtractorTest, DeliversOnlyTheBytesBetweenStxAndEtx) {
-  EXPECT_THAT(Extract({"xx\x02"
-                       "AB\x03"}),
-              ElementsAre("AB"));
-  EXPECT_THAT(Extract({"\x02"
-                       "AB\x03junk\x03\x02"
-                       "C\x03tail"}),
-              ElementsAre("AB", "C"));
-  EXPECT_THAT(Extract({"\x03\x03 no frame here"}), IsEmpty());
+  EXPECT_THAT(Extract({"xx" + STX + "AB" + ETX}), ElementsAre("AB"));
+  EXPECT_THAT(Extract({STX + "AB" + ETX + "junk" + ETX + STX + "C" + ETX + "tail"}), ElementsAre("AB", "C"));
+  EXPECT_THAT(Extract({ETX + ETX + " no frame here"}), IsEmpty());
 }
 
 TEST(FrameExtractorTest, StxRestartsAPartialFrame) {
-  EXPECT_THAT(Extract({"\x02"
-                       "AB\x02"
-                       "CD\x03"}),
-              ElementsAre("CD"));
+  EXPECT_THAT(Extract({STX + "AB" + STX + "CD" + ETX}), ElementsAre("CD"));
 }
 
 TEST(FrameExtractorTest, KeepsItsStateAcrossReads) {
-  EXPECT_THAT(Extract({"\x02"
-                       "AB",
-                       "CD\x03"}),
-              ElementsAre("ABCD"));
-  EXPECT_THAT(Extract({"\x02", "A", "", "B", "\x03"}), ElementsAre("AB"));
+  EXPECT_THAT(Extract({STX + "AB", "CD" + ETX}), ElementsAre("ABCD"));
+  EXPECT_THAT(Extract({STX, "A", "", "B", ETX}), ElementsAre("AB"));
 
   FrameExtractor extractor;
-  Extract(extractor, {"noise\x02"
-                      "AB"});
+  Extract(extractor, {"noise" + STX + "AB"});
   EXPECT_TRUE(extractor.InFrame());
   EXPECT_EQ(extractor.Length(), 2U);
 }
 
 TEST(FrameExtractorTest, AnEmptyFrameIsDelivered) {
-  EXPECT_THAT(Extract({"\x02\x03"}), ElementsAre(""));
+  EXPECT_THAT(Extract({STX + ETX}), ElementsAre(""));
 }
 
 TEST(FrameExtractorTest, AcceptsTheLongestPayloadAndDropsOneByteMore) {
   const std::string longest(kMaxPayloadLength, 'A');
-  const auto delivered = Extract({"\x02" + longest + "\x03"});
+  const auto delivered = Extract({STX + longest + ETX});
   ASSERT_EQ(delivered.size(), 1U);
   EXPECT_EQ(delivered[0], longest);
 
-  // The 8004th byte drops the frame; what follows up to the next STX,
-  // the ETX included, is ignored.
-  EXPECT_THAT(Extract({"\x02" + longest + "Bxyz\x03" +
-                       "\x02"
-                       "ok\x03"}),
-              ElementsAre("ok"));
+  // The 8004th byte drops the frame; what follows up to the next STX, the
+  // ETX included, is ignored.
+  EXPECT_THAT(Extract({STX + longest + "Bxyz" + ETX + STX + "ok" + ETX}), ElementsAre("ok"));
   // The same when the overflow happens in a later read.
-  EXPECT_THAT(Extract({"\x02" + longest, "B", "\x03"}), IsEmpty());
+  EXPECT_THAT(Extract({STX + longest, "B", ETX}), IsEmpty());
 }
 
 TEST(FrameExtractorTest, ThePreviousPayloadIsNotMixedIntoTheNext) {
-  EXPECT_THAT(Extract({"\x02"
-                       "LONGER\x03\x02"
-                       "ab\x03"}),
-              ElementsAre("LONGER", "ab"));
+  EXPECT_THAT(Extract({STX + "LONGER" + ETX + STX + "ab" + ETX}), ElementsAre("LONGER", "ab"));
 }
 
 }  // namespace

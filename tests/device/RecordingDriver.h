@@ -58,6 +58,15 @@ inline std::vector<std::uint8_t> Bytes(std::string_view text) {
   return {text.begin(), text.end()};
 }
 
+// STX, the payload, ETX: a frame as the unit sends it.
+inline std::string Framed(std::string_view payload) {
+  return "\x02" + std::string(payload) + "\x03";
+}
+// STX and the start of a payload whose ETX has not come yet.
+inline std::string FrameStart(std::string_view payload) {
+  return "\x02" + std::string(payload);
+}
+
 class RecordingDriver {
  public:
   struct Device {

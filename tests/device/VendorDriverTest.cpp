@@ -272,9 +272,7 @@ TEST(VendorDriverTest, ALinkFailureIsReportedOnce) {
   ASSERT_TRUE(rig.session.EnsureOpen());
   rig.running.Set(true);
   lib.SetStatus("FT_Read", 4);
-  lib.Receive(
-      "\x02"
-      "lost\x03");
+  lib.Receive(fakes::Framed("lost"));
   ASSERT_TRUE(rig.events.WaitUntil([&] { return rig.events.LinkLostCount() >= 1; }));
   EXPECT_FALSE(rig.running.Get());
   // The receive loop polls every 10 ms and every read fails; still one
