@@ -6,7 +6,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
-#include <cstring>
 #include <span>
 #include <vector>
 
@@ -46,15 +45,22 @@ std::vector<Range> ReferenceFrames(std::span<const std::uint8_t> stream) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size < 2) return 0;
   // The first byte seeds the read sizes, the rest is the stream. With the
-  // top two seed bits set the stream is repeated past the payload limit, so
-  // that short inputs reach over-long and longest frames too.
+  // top two seed bits set, two more bytes choose a run of filler bytes
+  // (7995..8010 long) and where it goes in the stream, so that short inputs
+  // reach payloads at and around the length limit.
   const std::uint8_t seed = data[0];
-  const std::span<const std::uint8_t> input(data + 1, size - 1);
-  const std::size_t copies =
-      (seed & 0xC0U) == 0xC0U ? 1 + (kestrova::kMaxPayloadLength + 1) / input.size() : 1;
-  std::vector<std::uint8_t> stream(input.size() * copies);
-  for (std::size_t i = 0; i < copies; ++i)
-    std::memcpy(stream.data() + i * input.size(), input.data(), input.size());
+  std::vector<std::uint8_t> stream;
+  if ((seed & 0xC0U) == 0xC0U && size >= 3) {
+    const std::size_t fillLength = kestrova::kMaxPayloadLength - 8 + (data[1] & 0x0FU);
+    const std::span<const std::uint8_t> input(data + 3, size - 3);
+    const std::size_t at = data[2] % (input.size() + 1);
+    stream.reserve(input.size() + fillLength);
+    stream.insert(stream.end(), input.begin(), input.begin() + static_cast<std::ptrdiff_t>(at));
+    stream.insert(stream.end(), fillLength, 'A');
+    stream.insert(stream.end(), input.begin() + static_cast<std::ptrdiff_t>(at), input.end());
+  } else {
+    stream.assign(data + 1, data + size);
+  }
 
   const std::vector<Range> expected = ReferenceFrames(stream);
   std::size_t next = 0;

@@ -1,7 +1,6 @@
 #include "device/DeviceSession.h"
 
 #include <algorithm>
-#include <cstring>
 #include <utility>
 
 #include "device/CommandProtocol.h"

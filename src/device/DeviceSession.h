@@ -40,10 +40,12 @@ inline constexpr ColorRef kStatusOpenColor = Rgb(255, 255, 128);
 // the FrameHandoff's latest frame, and hands each to the main window (queue
 // and WM_FRAME_READY) or, while the terminal is open, to the terminal
 // (WM_TERMINAL_RX). A failing status, read or write call clears
-// AcquisitionRunning and posts WM_LINK_LOST; the window decides what next.
+// AcquisitionRunning and posts WM_LINK_LOST (a call that keeps failing is
+// reported once, until it has succeeded again); the window decides what
+// next, normally by closing the session.
 //
 // Owned by the main window. Every public member function is called on the
-// user-interface thread.
+// user-interface thread, never from inside a SessionEvents callback.
 class DeviceSession {
  public:
   // Milliseconds of a free-running clock; differences are taken modulo 2^32.
