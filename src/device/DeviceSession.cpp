@@ -130,8 +130,8 @@ bool DeviceSession::OpenAndConfigure() {
 
   // The events exist before the thread starts and all start clear, so a
   // stop or a command issued right after this returns is never lost.
-  auto signals = std::make_unique<Signals>();
-  if (driverModule_->SetEventNotification(handle, d2xx::FT_EVENT_RXCHAR, signals->rx) != FT_OK) {
+  auto events = std::make_unique<Signals>();
+  if (driverModule_->SetEventNotification(handle, d2xx::FT_EVENT_RXCHAR, events->rx) != FT_OK) {
     driverModule_->Close(handle);
     return false;
   }
@@ -139,10 +139,10 @@ bool DeviceSession::OpenAndConfigure() {
     const std::lock_guard lock(txMutex_);
     txBuffer_.clear();
   }
-  signals_ = std::move(signals);
+  signals_ = std::move(events);
   deviceHandle_ = handle;
-  receiveThread_ = std::jthread([this, driver = driverModule_.get(), handle, signals = signals_.get()] {
-    ReceiveLoop(*driver, handle, *signals);
+  receiveThread_ = std::jthread([this, driver = driverModule_.get(), handle, events = signals_.get()] {
+    ReceiveLoop(*driver, handle, *events);
   });
   return true;
 }
@@ -216,9 +216,9 @@ void DeviceSession::SetSerialNumber(std::string_view serial) {
 
 // ---- receive thread ----
 
-void DeviceSession::ReceiveLoop(DriverApi& driver, d2xx::FT_HANDLE handle, Signals& signals) {
+void DeviceSession::ReceiveLoop(DriverApi& driver, d2xx::FT_HANDLE handle, Signals& events) {
   ReceiveState state{driver, handle};
-  const std::array<Event*, 3> waitList = {&signals.stop, &signals.rx, &signals.tx};
+  const std::array<Event*, 3> waitList = {&events.stop, &events.rx, &events.tx};
   const bool polling = driver.NeedsRxPolling();
   int idleTurns = 0;
 
@@ -235,7 +235,7 @@ void DeviceSession::ReceiveLoop(DriverApi& driver, d2xx::FT_HANDLE handle, Signa
       continue;
     }
     if (signalled == 2) {
-      SendPending(state, signals);
+      SendPending(state, events);
       continue;
     }
     // Time-out: a running session that has heard nothing for a while
@@ -284,8 +284,8 @@ void DeviceSession::DeliverFrame(std::span<const std::uint8_t> payload) {
   events_.PostFrameReady();
 }
 
-void DeviceSession::SendPending(ReceiveState& state, Signals& signals) {
-  signals.tx.Reset();
+void DeviceSession::SendPending(ReceiveState& state, Signals& events) {
+  events.tx.Reset();
   std::vector<std::uint8_t> command;
   {
     const std::lock_guard lock(txMutex_);

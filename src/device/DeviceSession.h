@@ -157,11 +157,11 @@ class DeviceSession {
   };
 
   // Receive thread.
-  void ReceiveLoop(DriverApi& driver, d2xx::FT_HANDLE handle, Signals& signals);
+  void ReceiveLoop(DriverApi& driver, d2xx::FT_HANDLE handle, Signals& events);
   // Reads the whole receive queue into the extractor (or purges it when it
   // is too long). True when something was queued.
   bool ReceiveQueued(ReceiveState& state);
-  void SendPending(ReceiveState& state, Signals& signals);
+  void SendPending(ReceiveState& state, Signals& events);
   void DeliverFrame(std::span<const std::uint8_t> payload);
   // False (and the link failure reported) unless the call succeeded.
   bool LinkResult(ReceiveState& state, LinkCall call, d2xx::FT_STATUS status);

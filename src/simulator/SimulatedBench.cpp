@@ -84,7 +84,7 @@ bool SimulatedBench::AttachUnit(std::string_view serialNumber) {
   }
   Device device;
   device.serialNumber = std::string(serialNumber);
-  device.description = std::string(kUnitDescription);
+  device.description = std::string(kSimulatedUnitDescription);
   device.id = DeviceId(d2xx::kUnitProductId);
   device.locationId = 0x21 + static_cast<d2xx::DWORD>(devices_.size());
   device.unit =

@@ -31,7 +31,7 @@ inline constexpr SimTime kWireByteTime = std::chrono::microseconds(11);
 // lost, as when nobody reads a real bridge.
 inline constexpr std::size_t kReceiveQueueCapacity = 65536;
 
-inline constexpr std::string_view kUnitDescription = "Orvanta USBCOM";
+inline constexpr std::string_view kSimulatedUnitDescription = "Orvanta USBCOM";
 
 struct SimulatedBenchOptions {
   // The units attached at the start, in listing order (after the other

@@ -1,0 +1,28 @@
+#include "app/KeyFilter.h"
+
+#include <Qt>
+
+namespace kestrova {
+
+KeyDecision FilterKey(int key, bool running) {
+  switch (key) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_F4:
+      return {KeyAction::RefreshAndApply, false};
+    case Qt::Key_Escape:
+      return {KeyAction::None, false};
+    case Qt::Key_F2:
+      return {running ? KeyAction::None : KeyAction::Start, true};
+    case Qt::Key_F3:
+      return {running ? KeyAction::Stop : KeyAction::None, true};
+    case Qt::Key_F5:
+      return {running ? KeyAction::None : KeyAction::FileSave, true};
+    case Qt::Key_F6:
+      return {running ? KeyAction::None : KeyAction::ScreenSave, true};
+    default:
+      return {};
+  }
+}
+
+}  // namespace kestrova

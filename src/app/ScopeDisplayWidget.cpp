@@ -1,0 +1,24 @@
+#include "app/ScopeDisplayWidget.h"
+
+#include <QPainter>
+
+namespace kestrova {
+
+ScopeDisplayWidget::ScopeDisplayWidget(QWidget* parent) : QWidget(parent) {
+  setAttribute(Qt::WA_OpaquePaintEvent);
+  setAttribute(Qt::WA_NoSystemBackground);
+  setAttribute(Qt::WA_TransparentForMouseEvents);
+}
+
+void ScopeDisplayWidget::paintEvent(QPaintEvent* /*event*/) {
+  QPainter painter(this);
+  if (painter_) {
+    painter.drawImage(0, 0, painter_());
+  } else {
+    painter.fillRect(rect(), Qt::black);
+  }
+  painter.end();
+  if (afterPaint_) afterPaint_();
+}
+
+}  // namespace kestrova

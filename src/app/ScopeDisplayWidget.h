@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QImage>
+#include <QWidget>
+#include <functional>
+
+namespace kestrova {
+
+// The scope display area (control 1000). It owns no picture: at each paint it
+// asks its painter for the finished 580 x 460 image and copies it to the
+// screen in one step, without erasing first, so frames arriving every 100 ms
+// redraw without flicker. Mouse input goes through to the main window, which
+// handles it in its own coordinates. User-interface thread only.
+class ScopeDisplayWidget : public QWidget {
+  Q_OBJECT
+
+ public:
+  using Painter = std::function<QImage()>;
+  using AfterPaint = std::function<void()>;
+
+  explicit ScopeDisplayWidget(QWidget* parent = nullptr);
+
+  void SetPainter(Painter painter) { painter_ = std::move(painter); }
+  // Runs after every paint of the display (the single-shot check).
+  void SetAfterPaint(AfterPaint afterPaint) { afterPaint_ = std::move(afterPaint); }
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+
+ private:
+  Painter painter_;
+  AfterPaint afterPaint_;
+};
+
+}  // namespace kestrova

@@ -1,0 +1,312 @@
+// The main window's life: construction, start-up in its fixed order, the
+// event routing, and the three shut-down paths.
+#include "app/ScopeDlg.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QContextMenuEvent>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMenu>
+#include <QScrollBar>
+
+#include "acquisition/ControlIds.h"
+#include "acquisition/LabelTables.h"
+#include "acquisition/NumberText.h"
+#include "acquisition/SettingsControls.h"
+#include "acquisition/SettingsPersistence.h"
+#include "acquisition/TimeBaseTable.h"
+#include "acquisition/TriggerModes.h"
+#include "app/AboutDlg.h"
+#include "app/KeyFilter.h"
+#include "app/ProgramIcon.h"
+#include "app/ScopeDisplayWidget.h"
+#include "controls/ColorPickerButton.h"
+#include "controls/ColorStatic.h"
+#include "display/AxisLabels.h"
+#include "display/DisplayControls.h"
+#include "display/DisplayGeometry.h"
+#include "display/Graticule.h"
+#include "resources/DialogTemplate.h"
+#include "resources/ResourceIds.h"
+#include "resources/StringTable.h"
+
+namespace kestrova {
+
+namespace {
+
+constexpr ColorRef kBlack = Rgb(0, 0, 0);
+constexpr ColorRef kStatusIdleBackground = Rgb(255, 255, 128);
+constexpr ColorRef kTriggerIdleBackground = Rgb(0, 255, 128);
+constexpr ColorRef kReadoutTextColor = Rgb(0, 128, 255);
+constexpr ColorRef kLogStatusTextColor = Rgb(50, 128, 0);
+constexpr int kColorBarHeight = 6;
+
+CColorStatic& StaticOf(const WidgetControlPanel& panel, int id) { return *panel.ColorStatic(id); }
+
+QScrollBar& ScrollBarOf(const DialogControls& controls) { return *controls.FindAs<QScrollBar>(ctl::HistoryScroll); }
+
+}  // namespace
+
+CScopeDlg::CScopeDlg(std::unique_ptr<DriverLoader> loader, Profile& profile, Prompts& prompts, QWidget* parent)
+    : QDialog(parent),
+      profile_(profile),
+      prompts_(prompts),
+      controls_(DialogBuilder::Build(*this, res::MainDialogTemplate())),
+      panel_(controls_),
+      statusLine_(StaticOf(panel_, ctl::StatusLine)),
+      triggerStatus_(StaticOf(panel_, ctl::TriggerStatus)),
+      scrollBar_(ScrollBarOf(controls_)),
+      loader_(std::move(loader)),
+      sessionEvents_(*this),
+      session_(*loader_, frames_, running_, sessionEvents_, statusLine_),
+      discovery_(session_, *this),
+      run_(settings_, buffer_, session_, panel_, *this, prompts_, statusLine_, triggerStatus_, scrollBar_, *this),
+      decoder_(settings_, buffer_, running_, triggerStatus_, scrollBar_, *this) {
+  setWindowIcon(ProgramIcon());
+
+  // The display area paints the picture the window composes; mouse input
+  // passes through it to the window.
+  QWidget* area = controls_.Find(ctl::Display);
+  area->setAttribute(Qt::WA_TransparentForMouseEvents);
+  display_ = new ScopeDisplayWidget(area);
+  display_->SetPainter([this] { return ComposeDisplay(); });
+  display_->SetAfterPaint([this] { AfterDisplayPaint(); });
+
+  ConnectHandlers();
+  qApp->installEventFilter(this);
+  OnInitDialog();
+}
+
+CScopeDlg::~CScopeDlg() {
+  qApp->removeEventFilter(this);
+  // Destruction: park and close the unit, then save every setting once.
+  ShutDownUnit();
+  if (!settingsSaved_) {
+    settingsSaved_ = true;
+    SaveSettings(profile_, settings_, session_.SerialNumber(), panel_, *this);
+  }
+}
+
+void CScopeDlg::OnInitDialog() {
+  // The about item lives in the window's context menu (the desktop owns the
+  // system menu here); OnSysCommand serves it.
+  std::string serial;
+  LoadSettings(profile_, settings_, serial, panel_);
+  session_.SetSerialNumber(serial);
+  AllocateSampleBuffer(buffer_, settings_);
+  SetUpControlsFromSettings();
+  BuildGraticule();
+  BuildAxisLabels();
+  ApplyExtendedDisplay();
+  OnAxisScaleClicked();
+  OnRealSaveEnable();
+  discovery_.SearchDevices();
+  ReadControls(settings_, panel_, *this);
+  InvalidateDisplay();
+}
+
+void CScopeDlg::SetUpControlsFromSettings() {
+  const int m = settings_.Mode();
+
+  // 1. The display share: a 580 x 460 area, the scroll bar of the time base.
+  QWidget* area = controls_.Find(ctl::Display);
+  area->resize(kDisplayWidth, kDisplayHeight);
+  display_->setGeometry(0, 0, kDisplayWidth, kDisplayHeight);
+  ResetHistoryScroll(settings_.timeIndex, scrollBar_);
+
+  // 2. Status line and trigger status.
+  statusLine_.SetTextColor(kBlack);
+  statusLine_.SetBackgroundColor(kStatusIdleBackground);
+  triggerStatus_.SetTextColor(kBlack);
+  triggerStatus_.SetBackgroundColor(kTriggerIdleBackground);
+
+  // 3. The lists and their stored entries.
+  std::vector<std::string_view> timeLabels;
+  for (const TimeBase& base : TimeBaseTable) timeLabels.push_back(base.label);
+  panel_.SetListItems(ctl::TimeList, timeLabels);
+  panel_.SetSelection(ctl::TimeList, settings_.timeIndex);
+  panel_.SetListItems(ctl::TriggerChannelList, TriggerChannelLabels);
+  panel_.SetSelection(ctl::TriggerChannelList, settings_.triggerChannel[m]);
+  panel_.SetListItems(ctl::YDivList, YDivisionLabels);
+  panel_.SetSelection(ctl::YDivList, settings_.yDivision);
+  panel_.SetListItems(ctl::TriggerSlopeList, TriggerSlopeLabels);
+  panel_.SetSelection(ctl::TriggerSlopeList, settings_.triggerEdge);
+
+  // 4. The six colour buttons.
+  for (std::size_t k = 0; k < ctl::GraphColorButton.size(); ++k) {
+    CColorPickerButton* button = panel_.ColorButton(ctl::GraphColorButton[k]);
+    button->SetStyle(CColorPickerButton::kStyleDropDown);
+    button->SetDefaultColor(DefaultGraphColors[k]);
+    button->SetColorBarHeight(kColorBarHeight);
+    button->SetColor(settings_.graphColor[k]);
+  }
+
+  // 5-6. Axis and level edits; the channel rows.
+  panel_.SetText(ctl::YMinEdit, settings_.yMinText[m]);
+  panel_.SetText(ctl::YMaxEdit, settings_.yMaxText[m]);
+  panel_.SetText(ctl::TriggerLevelEdit, settings_.triggerLevelText[m]);
+  for (std::size_t c = 0; c < kChannelCount; ++c) {
+    panel_.SetChecked(ctl::ChannelEnable[c], settings_.channelEnable[m][c] != 0);
+    panel_.SetText(ctl::ScaleEdit[c], settings_.scaleText[m][c]);
+    panel_.SetText(ctl::OffsetEdit[c], settings_.offsetText[m][c]);
+    panel_.SetChecked(ctl::UnsignedCheck[c], settings_.unsignedSamples[m][c] != 0);
+    for (const int id : {ctl::ValueReadout[c], ctl::OffsetReadout[c], ctl::ScaledReadout[c]}) {
+      panel_.ColorStatic(id)->SetTextColor(kReadoutTextColor);
+    }
+  }
+
+  // 7-8. Trigger and mode radios.
+  const TriggerMode trigger = TriggerModeOf(settings_);
+  panel_.SetChecked(ctl::AutoRadio, trigger == TriggerMode::Auto);
+  panel_.SetChecked(ctl::NormalRadio, trigger == TriggerMode::Normal);
+  panel_.SetChecked(ctl::SingleRadio, trigger == TriggerMode::Single);
+  panel_.SetChecked(ctl::ModeRadio[static_cast<std::size_t>(m)], true);
+
+  // 9-12. Display options and the option boxes.
+  panel_.SetChecked(ctl::ExtendedDisplay, settings_.extendedDisplay != 0);
+  panel_.SetText(ctl::AxisScaleEdit, "1");
+  panel_.SetChecked(ctl::AxisScaleCheck, settings_.axisScaleEnable[m] != 0);
+  panel_.SetText(ctl::AxisScaleEdit, FormatGeneral(settings_.axisScaleFactor[m]));
+  panel_.SetChecked(ctl::ShowCursor, settings_.cursorEnable != 0);
+  panel_.SetChecked(ctl::ColorReverse, settings_.colorReverse != 0);
+  for (std::size_t b = 0; b < ctl::OptionCheck.size(); ++b) {
+    panel_.SetChecked(ctl::OptionCheck[b], settings_.optionBits[m][b] != 0);
+    panel_.SetText(ctl::OptionCheck[b], OptionLabel(m, static_cast<int>(b)));
+  }
+
+  // 13. Real-time logging.
+  panel_.SetChecked(ctl::RealSaveEnable, settings_.realSaveEnable != 0);
+  panel_.SetText(ctl::RealSavePath, settings_.realSavePath);
+  std::vector<std::string_view> intervals;
+  for (const RealSaveInterval& interval : RealSaveIntervalTable) intervals.push_back(interval.label);
+  panel_.SetListItems(ctl::RealSaveInterval, intervals);
+  panel_.SetSelection(ctl::RealSaveInterval, settings_.realSaveIndex);
+  CColorStatic* logStatus = panel_.ColorStatic(ctl::RealSaveStatus);
+  logStatus->SetTextColor(kLogStatusTextColor);
+  logStatus->setText(QString());
+
+  // 14. Stopped.
+  panel_.SetEnabled(ctl::Start, true);
+  panel_.SetEnabled(ctl::Stop, false);
+  panel_.SetEnabled(ctl::Apply, false);
+}
+
+void CScopeDlg::OnSysCommand(int command) {
+  if ((command & ~0xF) == res::kAboutCommand) {
+    CAboutDlg about(this);
+    about.exec();
+  }
+}
+
+void CScopeDlg::contextMenuEvent(QContextMenuEvent* event) {
+  QMenu menu(this);
+  const std::string_view label = res::LoadResourceString(res::kAboutMenuStringId);
+  if (label.empty()) return;
+  QAction* about = menu.addAction(QString::fromUtf8(label.data(), static_cast<qsizetype>(label.size())));
+  if (menu.exec(event->globalPos()) == about) OnSysCommand(res::kAboutCommand);
+}
+
+void CScopeDlg::ShutDownUnit() {
+  session_.ParkUnit();
+  session_.CloseSession();
+  session_.UnloadDriver();
+}
+
+void CScopeDlg::OnExit() {
+  ShutDownUnit();
+  close();
+}
+
+void CScopeDlg::closeEvent(QCloseEvent* event) {
+  ShutDownUnit();
+  closing_ = true;
+  QDialog::closeEvent(event);
+  closing_ = false;
+}
+
+void CScopeDlg::accept() {}
+
+void CScopeDlg::reject() {
+  if (closing_) QDialog::reject();
+}
+
+bool CScopeDlg::event(QEvent* event) {
+  if (event->type() == kFrameReadyEvent) {
+    OnFrameReady();
+    return true;
+  }
+  if (event->type() == kLinkLostEvent) {
+    OnLinkLost();
+    return true;
+  }
+  if (event->type() == kTerminalRxEvent) return true;  // the terminal dialog takes these
+  return QDialog::event(event);
+}
+
+void CScopeDlg::OnFrameReady() {
+  if (!frames_.TakeNext(frame_)) return;
+  decoder_.OnFrameReady(frame_.View());
+}
+
+bool CScopeDlg::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() != QEvent::KeyPress) return QDialog::eventFilter(watched, event);
+  auto* widget = qobject_cast<QWidget*>(watched);
+  if (widget == nullptr || widget->window() != this) return QDialog::eventFilter(watched, event);
+  bool consumed = false;
+  OnKey(static_cast<QKeyEvent*>(event)->key(), consumed);
+  return consumed || QDialog::eventFilter(watched, event);
+}
+
+void CScopeDlg::OnKey(int key, bool& consumed) {
+  const KeyDecision decision = FilterKey(key, running_.Get());
+  switch (decision.action) {
+    case KeyAction::RefreshAndApply:
+      ReadControls(settings_, panel_, *this);
+      if (running_.Get()) run_.ApplyConfiguration();
+      BuildGraticule();
+      BuildAxisLabels();
+      InvalidateDisplay();
+      break;
+    case KeyAction::Start:
+      run_.OnStart();
+      break;
+    case KeyAction::Stop:
+      run_.OnStop();
+      break;
+    case KeyAction::FileSave:
+    case KeyAction::ScreenSave:
+      // The export commands are not part of this window yet.
+      break;
+    case KeyAction::None:
+      break;
+  }
+  consumed = !decision.passOn;
+}
+
+void CScopeDlg::BuildGraticule() { canvases_.graticule = kestrova::BuildGraticule(settings_); }
+
+void CScopeDlg::BuildAxisLabels() { canvases_.labels = kestrova::BuildAxisLabels(settings_); }
+
+void CScopeDlg::InvalidateDisplay() { display_->update(); }
+
+void CScopeDlg::FocusTimeList() { panel_.SetFocus(ctl::TimeList); }
+
+// The device bar.
+
+void CScopeDlg::ClearDevices() { panel_.ClearList(ctl::DeviceList); }
+
+void CScopeDlg::AppendDevice(std::string_view serialNumber) { panel_.AddListItem(ctl::DeviceList, serialNumber); }
+
+void CScopeDlg::SelectDevice(int index) {
+  QComboBox* list = controls_.FindAs<QComboBox>(ctl::DeviceList);
+  const QSignalBlocker quiet(list);
+  list->setCurrentIndex(index);
+}
+
+std::string CScopeDlg::SelectedDevice() const { return panel_.Text(ctl::DeviceList); }
+
+void CScopeDlg::SetReplyText(std::string_view text) { panel_.SetText(ctl::UnitReply, text); }
+
+}  // namespace kestrova

@@ -1,0 +1,172 @@
+#pragma once
+
+#include <QDialog>
+#include <QImage>
+#include <memory>
+#include <string>
+
+#include "acquisition/AcquisitionRunning.h"
+#include "acquisition/FrameDecoder.h"
+#include "acquisition/FrameHandoff.h"
+#include "acquisition/Profile.h"
+#include "acquisition/WindowActions.h"
+#include "acquisition/SampleBuffer.h"
+#include "acquisition/ScopeSettings.h"
+#include "app/AppEvents.h"
+#include "app/DialogBuilder.h"
+#include "app/Prompts.h"
+#include "app/RunControl.h"
+#include "app/WidgetColorTextField.h"
+#include "app/WidgetControlPanel.h"
+#include "app/WidgetScrollBar.h"
+#include "device/DeviceDiscovery.h"
+#include "device/DeviceSession.h"
+#include "device/DriverApi.h"
+#include "display/DisplayMouse.h"
+#include "display/DisplayState.h"
+#include "display/PaintDisplay.h"
+#include "output/RealTimeLogger.h"
+
+class QComboBox;
+
+namespace kestrova {
+
+class ScopeDisplayWidget;
+
+// The main window: owns the settings, the history ring, the device session
+// and the display canvases, and routes every event of its controls to the
+// logic of its concern. User-interface thread only (the session's receive
+// thread reaches it only through posted events).
+class CScopeDlg : public QDialog,
+                  private AxisLabelBuilder,
+                  private FrameDecoderHooks,
+                  private RunControlHost,
+                  private DeviceListView {
+  Q_OBJECT
+
+ public:
+  // The loader binds the driver: the vendor library or the simulated unit.
+  CScopeDlg(std::unique_ptr<DriverLoader> loader, Profile& profile, Prompts& prompts, QWidget* parent = nullptr);
+  ~CScopeDlg() override;
+
+  // Handlers, public so that tests can drive the window as a user would.
+  void OnStart() { run_.OnStart(); }
+  void OnStop() { run_.OnStop(); }
+  void OnApply() { run_.OnApply(); }
+  void OnExit();
+  void OnSysCommand(int command);
+  void OnFrameReady();
+  void OnLinkLost() { run_.OnLinkLost(); }
+
+  [[nodiscard]] const ScopeSettings& Settings() const { return settings_; }
+  [[nodiscard]] const SampleBuffer& Buffer() const { return buffer_; }
+  [[nodiscard]] DeviceSession& Session() { return session_; }
+  [[nodiscard]] WidgetControlPanel& Panel() { return panel_; }
+  [[nodiscard]] const DisplayState& Display() const { return displayState_; }
+  [[nodiscard]] bool Running() const { return running_.Get(); }
+  // The display area as the last paint composed it.
+  [[nodiscard]] QImage DisplayImage();
+
+ protected:
+  bool event(QEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+  void contextMenuEvent(QContextMenuEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+  void wheelEvent(QWheelEvent* event) override;
+
+ public slots:
+  void accept() override;  // OK does nothing: Enter never closes the window
+  void reject() override;  // only a close request ends the window
+
+ private:
+  // Start-up.
+  void OnInitDialog();
+  void SetUpControlsFromSettings();
+  void ConnectHandlers();
+  void ShutDownUnit();
+
+  // AxisLabelBuilder, RunControlHost.
+  void BuildAxisLabels() override;
+  void BuildGraticule() override;
+  void InvalidateDisplay() override;
+  void FocusTimeList() override;
+  void BeginRealSave() override;
+  void MarkRunStart() override;
+  void EndRealSave() override;
+  void OnRealSaveEnable() override;
+
+  // FrameDecoderHooks.
+  void WriteRealSaveLine() override;
+  void ShowElapsedTime() override;
+
+  // DeviceListView.
+  void ClearDevices() override;
+  void AppendDevice(std::string_view serialNumber) override;
+  void SelectDevice(int index) override;
+  [[nodiscard]] std::string SelectedDevice() const override;
+  void SetReplyText(std::string_view text) override;
+
+  // Control handlers.
+  void OnKey(int key, bool& consumed);
+  void OnTimeBaseChanged(int selection);
+  void OnYDivisionChanged(int selection);
+  void OnAxisScaleClicked();
+  void OnExtendedDisplayClicked();
+  void OnColorReverseClicked();
+  void OnShowCursorClicked();
+  void OnChannelBoxClicked();
+  void OnColorButtonClicked();
+  void OnTriggerRadio(int mode);
+  void OnTriggerChannelChanged();
+  void OnTriggerEdgeChanged();
+  void OnTriggerLevelChanged();
+  void OnModeRadio(int mode);
+  void OnOptionBox(int box);
+  void OnHistoryScroll(int action);
+  void OnRealSaveBrowse();
+  void RunWindowActions(const WindowActions& actions);
+  void ApplyExtendedDisplay();
+
+  // Painting.
+  QImage ComposeDisplay();
+  void AfterDisplayPaint();
+  [[nodiscard]] Box DisplayBox() const;
+  void ApplyMouseOutcome(const MouseOutcome& outcome);
+  void ClearReadouts();
+
+  ScopeSettings settings_;
+  SampleBuffer buffer_;
+  AcquisitionRunning running_;
+  FrameHandoff frames_;
+  Profile& profile_;
+  Prompts& prompts_;
+
+  // The controls of template 102, and views of them for the logic.
+  DialogControls controls_;
+  WidgetControlPanel panel_;
+  WidgetColorTextField statusLine_;
+  WidgetColorTextField triggerStatus_;
+  WidgetScrollBar scrollBar_;
+  ScopeDisplayWidget* display_ = nullptr;
+
+  std::unique_ptr<DriverLoader> loader_;
+  QtSessionEvents sessionEvents_;
+  DeviceSession session_;
+  DeviceDiscovery discovery_;
+  RunControl run_;
+  FrameDecoder decoder_;
+  FramePayload frame_;  // the payload being decoded
+  RealTimeLogger realTimeLog_;
+
+  DisplayCanvases canvases_;
+  DisplayState displayState_;
+  QImage lastDisplay_;
+  bool singleShotPending_ = false;
+  bool settingsSaved_ = false;
+  bool closing_ = false;
+};
+
+}  // namespace kestrova

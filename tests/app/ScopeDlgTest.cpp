@@ -1,0 +1,209 @@
+#include "app/ScopeDlg.h"
+
+#include <QAbstractButton>
+#include <QKeyEvent>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "acquisition/ControlIds.h"
+#include "acquisition/MemoryProfile.h"
+#include "acquisition/SettingsPersistence.h"
+#include "simulator/SimulatedDriver.h"
+
+namespace kestrova {
+namespace {
+
+class RecordingPrompts : public Prompts {
+ public:
+  void ShowMessage(std::string_view text, PromptIcon icon) override {
+    messages.emplace_back(text);
+    icons.push_back(icon);
+  }
+  bool AskYesNo(std::string_view) override { return false; }
+  std::optional<std::string> AskSaveFileName(std::string_view, std::string_view, std::string_view) override {
+    return std::nullopt;
+  }
+  std::vector<std::string> messages;
+  std::vector<PromptIcon> icons;
+};
+
+// The window on the simulated unit with its real, paced clock.
+class ScopeDlgTest : public ::testing::Test {
+ protected:
+  ScopeDlgTest() : bench_(std::make_shared<SimulatedBench>()) {}
+
+  CScopeDlg& Open() {
+    dialog_ = std::make_unique<CScopeDlg>(MakeSimulatedDriverLoader(bench_), profile_, prompts_);
+    dialog_->show();
+    return *dialog_;
+  }
+
+  [[nodiscard]] UnitStatus Unit() const { return *bench_->StatusOf("SIM00001")->unit; }
+  int Configurations() const { return Unit().configurationsAccepted; }
+
+  void Press(int key) {
+    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+    QApplication::sendEvent(dialog_->Panel().Controls().Find(ctl::TimeList), &press);
+  }
+
+  bool Enabled(int id) { return dialog_->Panel().IsEnabled(id); }
+
+  std::shared_ptr<SimulatedBench> bench_;
+  MemoryProfile profile_;
+  RecordingPrompts prompts_;
+  std::unique_ptr<CScopeDlg> dialog_;
+};
+
+TEST_F(ScopeDlgTest, AFirstStartShowsTheDefaults) {
+  CScopeDlg& dlg = Open();
+  WidgetControlPanel& panel = dlg.Panel();
+  EXPECT_TRUE(panel.IsChecked(ctl::ModeRadio[0]));
+  EXPECT_TRUE(panel.IsChecked(ctl::AutoRadio));
+  EXPECT_EQ(panel.Text(ctl::TimeList), "2 ms");
+  EXPECT_EQ(panel.Text(ctl::YDivList), "8");
+  EXPECT_EQ(panel.Text(ctl::TriggerSlopeList), "Rising");
+  EXPECT_EQ(panel.Text(ctl::TriggerChannelList), "Ch 1");
+  EXPECT_EQ(panel.Text(ctl::YMinEdit), "0");
+  EXPECT_EQ(panel.Text(ctl::YMaxEdit), "100");
+  EXPECT_EQ(panel.Text(ctl::TriggerLevelEdit), "10");
+  for (std::size_t c = 0; c < kChannelCount; ++c) {
+    EXPECT_TRUE(panel.IsChecked(ctl::ChannelEnable[c]));
+    EXPECT_TRUE(panel.IsChecked(ctl::UnsignedCheck[c]));
+    EXPECT_EQ(panel.Text(ctl::ScaleEdit[c]), "1");
+    EXPECT_EQ(panel.Text(ctl::OffsetEdit[c]), "0");
+  }
+  EXPECT_FALSE(panel.IsChecked(ctl::ShowCursor));
+  EXPECT_EQ(panel.Text(ctl::OptionCheck[0]), "+/-3V, +/-18V(chk)");
+  EXPECT_EQ(panel.Text(ctl::DeviceList), "SIM00001");
+  EXPECT_TRUE(Enabled(ctl::Start));
+  EXPECT_FALSE(Enabled(ctl::Stop));
+  EXPECT_FALSE(Enabled(ctl::Apply));
+  EXPECT_FALSE(dlg.Session().IsOpen());
+}
+
+TEST_F(ScopeDlgTest, StartStreamsLiveTracesAndStopRestoresTheButtons) {
+  CScopeDlg& dlg = Open();
+  dlg.OnStart();
+  ASSERT_TRUE(dlg.Running());
+  EXPECT_TRUE(Unit().streaming);
+  for (const int id : {ctl::Start, ctl::FileSave, ctl::ScreenSave, ctl::HistoryScroll, ctl::TerminalButton,
+                       ctl::UnitCheck, ctl::RealSaveEnable, ctl::RealSaveInterval}) {
+    EXPECT_FALSE(Enabled(id)) << id;
+  }
+  EXPECT_TRUE(Enabled(ctl::Stop));
+  EXPECT_TRUE(Enabled(ctl::Apply));
+
+  ASSERT_TRUE(QTest::qWaitFor([&] { return dlg.Buffer().frameCount >= 3; }, 20000));
+  // The traces reach the screen: the default waveforms lie inside the 0..100 axis.
+  const QImage picture = dlg.DisplayImage();
+  int traced = 0;
+  for (int x = 60; x < 560; ++x) {
+    for (int y = 20; y < 420; ++y) traced += picture.pixel(x, y) == qRgb(0, 255, 0) ? 1 : 0;
+  }
+  EXPECT_GT(traced, 400);
+  dlg.grab().save(QStringLiteral(KESTROVA_TEST_OUTPUT_DIR "/main_window_running.png"));
+
+  dlg.OnStop();
+  EXPECT_FALSE(dlg.Running());
+  EXPECT_FALSE(dlg.Session().IsOpen());
+  EXPECT_FALSE(Unit().streaming);
+  for (const int id : {ctl::Start, ctl::FileSave, ctl::ScreenSave, ctl::HistoryScroll, ctl::TerminalButton,
+                       ctl::UnitCheck, ctl::RealSaveEnable}) {
+    EXPECT_TRUE(Enabled(id)) << id;
+  }
+  EXPECT_FALSE(Enabled(ctl::Stop));
+  EXPECT_FALSE(Enabled(ctl::Apply));
+  EXPECT_FALSE(Enabled(ctl::RealSaveInterval));  // logging is off
+}
+
+TEST_F(ScopeDlgTest, FunctionKeysActOnlyInTheirState) {
+  CScopeDlg& dlg = Open();
+  Press(Qt::Key_F3);  // stopped: nothing to stop
+  EXPECT_FALSE(dlg.Running());
+  Press(Qt::Key_Return);  // stopped: refreshes only, sends nothing
+  EXPECT_EQ(Configurations(), 0);
+  EXPECT_TRUE(dlg.isVisible());
+  Press(Qt::Key_Escape);
+  EXPECT_TRUE(dlg.isVisible());
+
+  Press(Qt::Key_F2);
+  ASSERT_TRUE(dlg.Running());
+  const int afterStart = Configurations();
+  Press(Qt::Key_F2);  // running: no second start
+  EXPECT_EQ(Configurations(), afterStart);
+  Press(Qt::Key_F4);  // running: applies
+  EXPECT_EQ(Configurations(), afterStart + 1);
+  Press(Qt::Key_F3);
+  EXPECT_FALSE(dlg.Running());
+}
+
+TEST_F(ScopeDlgTest, InvalidInputIsReportedAndNothingIsSent) {
+  CScopeDlg& dlg = Open();
+  dlg.Panel().SetText(ctl::YMaxEdit, "1,5");
+  dlg.OnStart();
+  EXPECT_FALSE(dlg.Running());
+  ASSERT_EQ(prompts_.messages.size(), 1U);
+  EXPECT_EQ(prompts_.messages[0], "데이터 입력이 잘못되었습니다");
+  EXPECT_EQ(prompts_.icons[0], PromptIcon::Information);
+  EXPECT_EQ(Configurations(), 0);
+  EXPECT_TRUE(Enabled(ctl::Start));
+}
+
+TEST_F(ScopeDlgTest, SingleStopsByItselfAfterTheTriggeredFrame) {
+  CScopeDlg& dlg = Open();
+  dlg.Panel().Controls().FindAs<QAbstractButton>(ctl::SingleRadio)->click();
+  EXPECT_EQ(dlg.Settings().triggerStop, 1);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return dlg.Buffer().lastFrameType == 'T'; }, 20000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !dlg.Running(); }, 20000));
+  EXPECT_FALSE(dlg.Session().IsOpen());
+  EXPECT_EQ(dlg.Panel().Text(ctl::TriggerStatus), "Trigger!");
+
+  // A second click re-arms.
+  dlg.Panel().Controls().FindAs<QAbstractButton>(ctl::SingleRadio)->click();
+  EXPECT_TRUE(dlg.Running());
+  dlg.OnStop();
+}
+
+TEST_F(ScopeDlgTest, AModeSwitchWhileRunningSendsOneConfiguration) {
+  CScopeDlg& dlg = Open();
+  dlg.Panel().SetText(ctl::ScaleEdit[0], "0x10");
+  dlg.OnStart();
+  const int before = Configurations();
+  dlg.Panel().Controls().FindAs<QAbstractButton>(ctl::ModeRadio[1])->click();
+  EXPECT_EQ(Configurations(), before + 1);
+  EXPECT_EQ(Unit().configuration.Mode(), 1);
+  dlg.Panel().Controls().FindAs<QAbstractButton>(ctl::ModeRadio[0])->click();
+  EXPECT_EQ(dlg.Panel().Text(ctl::ScaleEdit[0]), "0x10");
+  dlg.OnStop();
+}
+
+TEST_F(ScopeDlgTest, ClosingParksTheUnitAndSavesWhatWasTyped) {
+  CScopeDlg& dlg = Open();
+  dlg.Panel().SetText(ctl::YMaxEdit, "250");  // typed, never applied
+  dlg.OnExit();
+  EXPECT_FALSE(dlg.isVisible());
+  EXPECT_EQ(Unit().configuration.controlWord, 0x4000);
+  dialog_.reset();  // destruction saves
+  EXPECT_EQ(profile_.KeyCount(kSettingsSection), kSettingsKeyCount);
+  EXPECT_EQ(profile_.StoredText(kSettingsSection, "M0_YAxis Max"), "250");
+  EXPECT_EQ(profile_.StoredText(kSettingsSection, "Device Serial"), "SIM00001");
+}
+
+TEST_F(ScopeDlgTest, SettingsComeBackOnTheNextStart) {
+  {
+    CScopeDlg& dlg = Open();
+    dlg.Panel().SetText(ctl::TriggerLevelEdit, "42");
+    dlg.Panel().Controls().FindAs<QAbstractButton>(ctl::ShowCursor)->click();
+    dialog_.reset();
+  }
+  CScopeDlg& again = Open();
+  EXPECT_EQ(again.Panel().Text(ctl::TriggerLevelEdit), "42");
+  EXPECT_TRUE(again.Panel().IsChecked(ctl::ShowCursor));
+}
+
+}  // namespace
+}  // namespace kestrova
