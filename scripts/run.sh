@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# Sets up, builds and starts Kestrova with the simulated unit, so it runs on
+# any desktop without the hardware. Extra arguments go to cmake's build step
+# only through KESTROVA_BUILD_DIR (default build/release).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+bash scripts/setup.sh
+
+build_dir=${KESTROVA_BUILD_DIR:-build/release}
+cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake --build "$build_dir" --target kestrova -j "$(nproc)"
+exec "$build_dir/src/app/kestrova" --simulate "$@"
