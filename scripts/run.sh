@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Sets up, builds and starts Kestrova with the simulated unit, so it runs on
-# any desktop without the hardware. Extra arguments go to cmake's build step
-# only through KESTROVA_BUILD_DIR (default build/release).
+# any desktop without the hardware. Extra arguments go to the program;
+# KESTROVA_BUILD_DIR picks the build folder (default build/release).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 

@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QKeyEvent>
 #include <QTest>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -12,6 +13,7 @@
 #include "acquisition/ControlIds.h"
 #include "acquisition/MemoryProfile.h"
 #include "acquisition/SettingsPersistence.h"
+#include "controls/ColorStatic.h"
 #include "simulator/SimulatedDriver.h"
 
 namespace kestrova {
@@ -203,6 +205,77 @@ TEST_F(ScopeDlgTest, SettingsComeBackOnTheNextStart) {
   CScopeDlg& again = Open();
   EXPECT_EQ(again.Panel().Text(ctl::TriggerLevelEdit), "42");
   EXPECT_TRUE(again.Panel().IsChecked(ctl::ShowCursor));
+}
+
+TEST_F(ScopeDlgTest, AFailedReadReconnectsOnceAndGoesOnStreaming) {
+  CScopeDlg& dlg = Open();
+  dlg.OnStart();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return dlg.Buffer().frameCount >= 1; }, 20000));
+  const int before = Configurations();
+  bench_->FailCall("FT_Read", FaultRepeat::Once);
+  // The receive thread reports the failure; the window reconnects and applies.
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Configurations() > before && dlg.Running(); }, 20000));
+  EXPECT_TRUE(dlg.Session().IsOpen());
+  EXPECT_TRUE(Enabled(ctl::Stop));
+  const int frames = dlg.Buffer().frameCount;
+  EXPECT_TRUE(QTest::qWaitFor([&] { return dlg.Buffer().frameCount > frames; }, 20000));
+  dlg.OnStop();
+}
+
+TEST_F(ScopeDlgTest, AVanishedUnitIsReportedInRedAndTheRunEnds) {
+  CScopeDlg& dlg = Open();
+  dlg.OnStart();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return dlg.Buffer().frameCount >= 1; }, 20000));
+  bench_->Vanish("SIM00001");
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !dlg.Session().IsOpen() && !dlg.Running(); }, 20000));
+  EXPECT_EQ(dlg.Panel().Text(ctl::StatusLine), "USB통신에 문제가 발생하여 USB 포트를 닫습니다");
+  EXPECT_EQ(dlg.Panel().ColorStatic(ctl::StatusLine)->TextColor(), Rgb(255, 0, 0));
+  EXPECT_TRUE(Enabled(ctl::Start));
+  EXPECT_TRUE(Enabled(ctl::HistoryScroll));
+  EXPECT_FALSE(Enabled(ctl::Stop));
+  EXPECT_FALSE(Enabled(ctl::Apply));
+  EXPECT_FALSE(Enabled(ctl::UnitCheck));  // left as the run set it
+
+  // Plugged in again, Start works again.
+  ASSERT_TRUE(bench_->AttachUnit("SIM00001"));
+  dlg.OnStart();
+  EXPECT_TRUE(dlg.Running());
+  dlg.OnStop();
+}
+
+TEST_F(ScopeDlgTest, NormalModeShowsOnlyTriggeredFrames) {
+  CScopeDlg& dlg = Open();
+  dlg.Panel().Controls().FindAs<QAbstractButton>(ctl::NormalRadio)->click();
+  ASSERT_TRUE(dlg.Running());
+  EXPECT_EQ(dlg.Settings().triggerOnly, 1);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return dlg.Buffer().frameCount >= 3; }, 20000));
+  // Every frame the window kept was a triggered one: the count matches.
+  EXPECT_EQ(dlg.Buffer().triggerCount, dlg.Buffer().frameCount);
+  dlg.OnStop();
+}
+
+TEST_F(ScopeDlgTest, TheAboutBoxOpensAsOftenAsAsked) {
+  CScopeDlg& dlg = Open();
+  for (int round = 0; round < 2; ++round) {
+    bool seen = false;
+    QTimer::singleShot(0, [&seen] {
+      for (QWidget* window : QApplication::topLevelWidgets()) {
+        if (window->isVisible() && window->windowTitle() == QStringLiteral("Kestrova 정보")) {
+          seen = true;
+          window->close();
+        }
+      }
+    });
+    dlg.OnSysCommand(0x10);
+    EXPECT_TRUE(seen) << "round " << round;
+  }
+}
+
+TEST_F(ScopeDlgTest, UnitCheckShowsTheIdentification) {
+  CScopeDlg& dlg = Open();
+  dlg.Panel().Controls().FindAs<QAbstractButton>(ctl::UnitCheck)->click();
+  EXPECT_NE(dlg.Panel().Text(ctl::UnitReply).find("SIM00001"), std::string::npos);
+  EXPECT_FALSE(dlg.Session().IsOpen());
 }
 
 }  // namespace
