@@ -2,6 +2,8 @@
 
 #include <QAbstractButton>
 #include <QKeyEvent>
+#include <QSettings>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -13,6 +15,8 @@
 #include "acquisition/ControlIds.h"
 #include "acquisition/MemoryProfile.h"
 #include "acquisition/SettingsPersistence.h"
+#include "app/QtProfile.h"
+#include "controls/ColorPickerButton.h"
 #include "controls/ColorStatic.h"
 #include "simulator/SimulatedDriver.h"
 
@@ -205,6 +209,49 @@ TEST_F(ScopeDlgTest, SettingsComeBackOnTheNextStart) {
   CScopeDlg& again = Open();
   EXPECT_EQ(again.Panel().Text(ctl::TriggerLevelEdit), "42");
   EXPECT_TRUE(again.Panel().IsChecked(ctl::ShowCursor));
+}
+
+// Every setting through a real settings file and back, in several modes.
+TEST_F(ScopeDlgTest, AllSettingsSurviveARestartThroughTheSettingsFile) {
+  QTemporaryDir directory;
+  QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, directory.path());
+  {
+    QtProfile store;
+    CScopeDlg dlg(MakeSimulatedDriverLoader(bench_), store, prompts_);
+    WidgetControlPanel& panel = dlg.Panel();
+    panel.SetText(ctl::ScaleEdit[2], "1FH");
+    panel.SetText(ctl::OffsetEdit[3], "-2.5");
+    panel.Controls().FindAs<QAbstractButton>(ctl::UnsignedCheck[1])->click();
+    panel.Controls().FindAs<QAbstractButton>(ctl::ModeRadio[2])->click();  // to CAN
+    panel.SetText(ctl::YMinEdit, "-10");
+    panel.SetText(ctl::TriggerLevelEdit, "0x20");
+    panel.Controls().FindAs<QAbstractButton>(ctl::OptionCheck[1])->click();
+    panel.Controls().FindAs<QAbstractButton>(ctl::ColorReverse)->click();
+    panel.ColorButton(ctl::TraceColor[0])->SetColor(Rgb(1, 2, 3));
+    QTest::keyClick(panel.Controls().Find(ctl::TimeList), Qt::Key_Down);  // 5 ms
+  }
+  QSettings file(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Kestrova"),
+                 QStringLiteral("Kestrova"));
+  file.beginGroup(QStringLiteral("Kestrova View Info"));
+  EXPECT_EQ(file.childKeys().size(), static_cast<qsizetype>(kSettingsKeyCount));
+
+  QtProfile store;
+  CScopeDlg dlg(MakeSimulatedDriverLoader(bench_), store, prompts_);
+  const ScopeSettings& s = dlg.Settings();
+  EXPECT_EQ(s.operationMode, 2);
+  EXPECT_EQ(s.scaleText[0][2], "1FH");
+  EXPECT_DOUBLE_EQ(s.scale[0][2], 31.0);
+  EXPECT_EQ(s.offsetText[0][3], "-2.5");
+  EXPECT_EQ(s.unsignedSamples[0][1], 0);
+  EXPECT_EQ(s.yMinText[2], "-10");
+  EXPECT_EQ(s.triggerLevelText[2], "0x20");
+  EXPECT_EQ(s.optionBits[2][1], 1);
+  EXPECT_EQ(s.optionBits[3][1], 0);
+  EXPECT_EQ(s.colorReverse, 1);
+  EXPECT_EQ(s.graphColor[0], Rgb(1, 2, 3));
+  EXPECT_EQ(s.timeIndex, 5);
+  EXPECT_EQ(dlg.Panel().Text(ctl::TriggerLevelEdit), "0x20");
+  EXPECT_TRUE(dlg.Panel().IsChecked(ctl::ModeRadio[2]));
 }
 
 TEST_F(ScopeDlgTest, AFailedReadReconnectsOnceAndGoesOnStreaming) {
