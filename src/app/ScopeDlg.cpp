@@ -124,6 +124,7 @@ void CScopeDlg::SetUpControlsFromSettings() {
 
   // 3. The lists and their stored entries.
   std::vector<std::string_view> timeLabels;
+  timeLabels.reserve(TimeBaseTable.size());
   for (const TimeBase& base : TimeBaseTable) timeLabels.push_back(base.label);
   panel_.SetListItems(ctl::TimeList, timeLabels);
   panel_.SetSelection(ctl::TimeList, settings_.timeIndex);
@@ -180,6 +181,7 @@ void CScopeDlg::SetUpControlsFromSettings() {
   panel_.SetChecked(ctl::RealSaveEnable, settings_.realSaveEnable != 0);
   panel_.SetText(ctl::RealSavePath, settings_.realSavePath);
   std::vector<std::string_view> intervals;
+  intervals.reserve(RealSaveIntervalTable.size());
   for (const RealSaveInterval& interval : RealSaveIntervalTable) intervals.push_back(interval.label);
   panel_.SetListItems(ctl::RealSaveInterval, intervals);
   panel_.SetSelection(ctl::RealSaveInterval, settings_.realSaveIndex);
@@ -276,9 +278,7 @@ void CScopeDlg::OnKey(int key, bool& consumed) {
       run_.OnStop();
       break;
     case KeyAction::FileSave:
-    case KeyAction::ScreenSave:
-      // The export commands are not part of this window yet.
-      break;
+    case KeyAction::ScreenSave:  // the export commands are not part of this window yet
     case KeyAction::None:
       break;
   }

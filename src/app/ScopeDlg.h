@@ -37,7 +37,7 @@ class ScopeDisplayWidget;
 // and the display canvases, and routes every event of its controls to the
 // logic of its concern. User-interface thread only (the session's receive
 // thread reaches it only through posted events).
-class CScopeDlg : public QDialog,
+class CScopeDlg final : public QDialog,
                   private AxisLabelBuilder,
                   private FrameDecoderHooks,
                   private RunControlHost,
