@@ -228,6 +228,16 @@ void CScopeDlg::closeEvent(QCloseEvent* event) {
   closing_ = false;
 }
 
+void CScopeDlg::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  // The outer height counts the window frame, known only once the window is
+  // on screen: size the window again then.
+  if (!shownOnce_) {
+    shownOnce_ = true;
+    ApplyExtendedDisplay();
+  }
+}
+
 void CScopeDlg::accept() {}
 
 void CScopeDlg::reject() {

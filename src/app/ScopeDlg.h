@@ -71,6 +71,7 @@ class CScopeDlg final : public QDialog,
   bool event(QEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
+  void showEvent(QShowEvent* event) override;
   void contextMenuEvent(QContextMenuEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
@@ -167,6 +168,7 @@ class CScopeDlg final : public QDialog,
   bool singleShotPending_ = false;
   bool settingsSaved_ = false;
   bool closing_ = false;
+  bool shownOnce_ = false;
 };
 
 }  // namespace kestrova

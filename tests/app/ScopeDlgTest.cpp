@@ -318,6 +318,19 @@ TEST_F(ScopeDlgTest, TheAboutBoxOpensAsOftenAsAsked) {
   }
 }
 
+TEST_F(ScopeDlgTest, ExtendedDisplayShowsTheChannelPanelInATallerWindow) {
+  CScopeDlg& dlg = Open();
+  EXPECT_EQ(dlg.frameGeometry().height(), 612);
+  EXPECT_FALSE(dlg.Panel().IsVisible(ctl::ScaleEdit[0]));
+  const QSize display = dlg.Panel().Controls().Find(ctl::Display)->size();
+  dlg.Panel().Controls().FindAs<QAbstractButton>(ctl::ExtendedDisplay)->click();
+  EXPECT_EQ(dlg.frameGeometry().height(), 737);
+  EXPECT_TRUE(dlg.Panel().IsVisible(ctl::ScaleEdit[0]));
+  EXPECT_TRUE(dlg.Panel().IsVisible(ctl::ChannelGroup));
+  EXPECT_EQ(dlg.Panel().Controls().Find(ctl::Display)->size(), display);
+  EXPECT_EQ(display, QSize(580, 460));
+}
+
 TEST_F(ScopeDlgTest, UnitCheckShowsTheIdentification) {
   CScopeDlg& dlg = Open();
   dlg.Panel().Controls().FindAs<QAbstractButton>(ctl::UnitCheck)->click();
