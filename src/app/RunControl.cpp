@@ -11,10 +11,7 @@ namespace kestrova {
 
 namespace {
 
-constexpr ColorRef kBlack = Rgb(0, 0, 0);
 constexpr ColorRef kRed = Rgb(255, 0, 0);
-constexpr ColorRef kStatusIdleBackground = Rgb(255, 255, 128);
-constexpr ColorRef kTriggerIdleBackground = Rgb(0, 255, 128);
 
 // The logging controls that follow the log "Enable" box.
 constexpr int kLogControls[] = {ctl::RealSaveIntervalCaption, ctl::RealSaveInterval, ctl::RealSavePath,
@@ -53,10 +50,10 @@ bool RunControl::ApplyConfiguration() {
 }
 
 void RunControl::OnStart() {
-  statusLine_.SetTextColor(kBlack);
+  statusLine_.SetTextColor(kStatusIdleText);
   statusLine_.SetBackgroundColor(kStatusIdleBackground);
   statusLine_.SetText("");
-  triggerStatus_.SetTextColor(kBlack);
+  triggerStatus_.SetTextColor(kStatusIdleText);
   triggerStatus_.SetBackgroundColor(kTriggerIdleBackground);
   triggerStatus_.SetText("");
 

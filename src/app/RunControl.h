@@ -25,6 +25,12 @@ class RunControlHost {
   virtual void OnRealSaveEnable() = 0;
 };
 
+// The idle look of the status line and the trigger status: black text on
+// light yellow and on green.
+inline constexpr ColorRef kStatusIdleText = Rgb(0, 0, 0);
+inline constexpr ColorRef kStatusIdleBackground = Rgb(255, 255, 128);
+inline constexpr ColorRef kTriggerIdleBackground = Rgb(0, 255, 128);
+
 inline constexpr std::string_view kInvalidInputText = "데이터 입력이 잘못되었습니다";
 inline constexpr std::string_view kLinkLostText = "USB통신에 문제가 발생하여 USB 포트를 닫습니다";
 

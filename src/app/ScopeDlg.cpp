@@ -36,9 +36,6 @@ namespace kestrova {
 
 namespace {
 
-constexpr ColorRef kBlack = Rgb(0, 0, 0);
-constexpr ColorRef kStatusIdleBackground = Rgb(255, 255, 128);
-constexpr ColorRef kTriggerIdleBackground = Rgb(0, 255, 128);
 constexpr ColorRef kReadoutTextColor = Rgb(0, 128, 255);
 constexpr ColorRef kLogStatusTextColor = Rgb(50, 128, 0);
 constexpr int kColorBarHeight = 6;
@@ -117,9 +114,9 @@ void CScopeDlg::SetUpControlsFromSettings() {
   ResetHistoryScroll(settings_.timeIndex, scrollBar_);
 
   // 2. Status line and trigger status.
-  statusLine_.SetTextColor(kBlack);
+  statusLine_.SetTextColor(kStatusIdleText);
   statusLine_.SetBackgroundColor(kStatusIdleBackground);
-  triggerStatus_.SetTextColor(kBlack);
+  triggerStatus_.SetTextColor(kStatusIdleText);
   triggerStatus_.SetBackgroundColor(kTriggerIdleBackground);
 
   // 3. The lists and their stored entries.
