@@ -323,8 +323,11 @@ FAKE_EXPORT FT_STATUS FT_GetDeviceInfoList(DeviceListNode* nodes, DWORD* count) 
     DeviceListNode node{};
     node.Type = 5;
     node.ID = 0x04036120;
-    std::strncpy(node.SerialNumber, s.devices[i].serial.c_str(), sizeof node.SerialNumber);
-    std::strncpy(node.Description, s.devices[i].description.c_str(), sizeof node.Description);
+    // Fields are filled like the library does: a full-width text has no NUL.
+    const std::string& serial = s.devices[i].serial;
+    const std::string& description = s.devices[i].description;
+    std::memcpy(node.SerialNumber, serial.data(), std::min(serial.size(), sizeof node.SerialNumber));
+    std::memcpy(node.Description, description.data(), std::min(description.size(), sizeof node.Description));
     nodes[i] = node;
   }
   *count = static_cast<DWORD>(n);
