@@ -13,6 +13,7 @@ using linktest::kSerial;
 using linktest::Link;
 using linktest::LinkOptions;
 using linktest::MatchSent;
+using linktest::ThreadBaseline;
 using linktest::ThreadCount;
 using linktest::WaitFor;
 using std::chrono::milliseconds;
@@ -41,7 +42,7 @@ void ExpectDecodedFramesAreSentFrames(const Link& link, std::size_t from = 0) {
 // again as the window's reconnection does it.
 TEST(LinkFaultTest, UnitVanishingMidFrameReportsTheLossOnceAndNothingHangs) {
   Link link(LinkOptions{.timeIndex = kTenMsPerDivision});
-  const auto threadsBefore = ThreadCount();
+  const auto threadsBefore = ThreadBaseline();
   ASSERT_TRUE(link.Start());
   ASSERT_TRUE(link.DecodeUntil(2));
   ASSERT_TRUE(link.bench->VanishAfterBytes(kSerial, 3000));

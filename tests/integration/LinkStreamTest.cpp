@@ -13,6 +13,7 @@ namespace {
 using linktest::Link;
 using linktest::LinkOptions;
 using linktest::MatchSent;
+using linktest::ThreadBaseline;
 using linktest::ThreadCount;
 using linktest::WaitFor;
 
@@ -27,7 +28,7 @@ constexpr int kTenMsPerDivision = 6;  // the first history time base
 // nothing running behind it.
 TEST(LinkStreamTest, HistoryHoldsExactlyWhatTheUnitSentAndStopClosesEverything) {
   Link link(LinkOptions{.timeIndex = kTenMsPerDivision});
-  const auto threadsBefore = ThreadCount();
+  const auto threadsBefore = ThreadBaseline();
   ASSERT_TRUE(link.Start());
   ASSERT_TRUE(link.DecodeUntil(6));
   link.Stop();
@@ -114,7 +115,7 @@ TEST(LinkStreamTest, FramesArriveAtTheWireRate) {
 
 TEST(LinkStreamTest, ParkUnitClosesTheSessionAndParksTheUnit) {
   Link link(LinkOptions{.manualClock = true});
-  const auto threadsBefore = ThreadCount();
+  const auto threadsBefore = ThreadBaseline();
   ASSERT_TRUE(link.Start());
   link.Advance(std::chrono::milliseconds(200));
   ASSERT_FALSE(link.decoded.empty());

@@ -52,6 +52,16 @@ inline std::string Text(const std::vector<std::uint8_t>& bytes) {
 }
 
 // Threads of this process right now (Linux); nothing elsewhere.
+inline std::optional<int> ThreadCount();
+
+// The thread count to compare with once a session has come and gone. A
+// thread is started and joined first: a sanitizer's runtime starts its own
+// helper thread with the first thread of the program and keeps it.
+inline std::optional<int> ThreadBaseline() {
+  std::thread([] {}).join();
+  return ThreadCount();
+}
+
 inline std::optional<int> ThreadCount() {
 #if defined(__linux__)
   std::error_code error;
