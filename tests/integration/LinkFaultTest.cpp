@@ -15,7 +15,6 @@ using linktest::LinkOptions;
 using linktest::MatchSent;
 using linktest::ThreadBaseline;
 using linktest::ThreadCount;
-using linktest::WaitFor;
 using std::chrono::milliseconds;
 
 constexpr int kTenMsPerDivision = 6;
