@@ -24,7 +24,7 @@ cmake --build build/asan -j "$jobs"
 ASAN_OPTIONS=detect_leaks=1:strict_string_checks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --test-dir build/asan --output-on-failure -j "$jobs"
 
-tsan_targets=(kestrova_device_tests kestrova_simulator_tests)
+tsan_targets=(kestrova_device_tests kestrova_simulator_tests kestrova_integration_tests)
 if [ ${#tsan_targets[@]} -gt 0 ]; then
   echo "== ThreadSanitizer (threaded tests) =="
   cmake -S . -B build/tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug \

@@ -8,8 +8,10 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "acquisition/ControlIds.h"
@@ -50,6 +52,15 @@ class ScopeDlgTest : public ::testing::Test {
 
   [[nodiscard]] UnitStatus Unit() const { return *bench_->StatusOf("SIM00001")->unit; }
   int Configurations() const { return Unit().configurationsAccepted; }
+  // The receive thread writes a queued command on its own time: waits (at
+  // most a minute) until the unit has taken at least `count`, and returns
+  // how many it has taken.
+  int WaitForConfigurations(int count) const {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+    while (Configurations() < count && std::chrono::steady_clock::now() < deadline)
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    return Configurations();
+  }
 
   void Press(int key) {
     QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
@@ -138,11 +149,11 @@ TEST_F(ScopeDlgTest, FunctionKeysActOnlyInTheirState) {
 
   Press(Qt::Key_F2);
   ASSERT_TRUE(dlg.Running());
-  const int afterStart = Configurations();
+  const int afterStart = WaitForConfigurations(1);
   Press(Qt::Key_F2);  // running: no second start
   EXPECT_EQ(Configurations(), afterStart);
   Press(Qt::Key_F4);  // running: applies
-  EXPECT_EQ(Configurations(), afterStart + 1);
+  EXPECT_EQ(WaitForConfigurations(afterStart + 1), afterStart + 1);
   Press(Qt::Key_F3);
   EXPECT_FALSE(dlg.Running());
 }
@@ -178,9 +189,9 @@ TEST_F(ScopeDlgTest, AModeSwitchWhileRunningSendsOneConfiguration) {
   CScopeDlg& dlg = Open();
   dlg.Panel().SetText(ctl::ScaleEdit[0], "0x10");
   dlg.OnStart();
-  const int before = Configurations();
+  const int before = WaitForConfigurations(1);
   dlg.Panel().Controls().FindAs<QAbstractButton>(ctl::ModeRadio[1])->click();
-  EXPECT_EQ(Configurations(), before + 1);
+  EXPECT_EQ(WaitForConfigurations(before + 1), before + 1);
   EXPECT_EQ(Unit().configuration.Mode(), 1);
   dlg.Panel().Controls().FindAs<QAbstractButton>(ctl::ModeRadio[0])->click();
   EXPECT_EQ(dlg.Panel().Text(ctl::ScaleEdit[0]), "0x10");
