@@ -4,7 +4,9 @@
 
 namespace kestrova {
 
-KeyDecision FilterKey(int key, bool running) {
+KeyDecision FilterKey(int key, int modifiers, bool running) {
+  constexpr int kChordModifiers = Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier;
+  if ((modifiers & kChordModifiers) != 0) return {};
   switch (key) {
     case Qt::Key_Return:
     case Qt::Key_Enter:

@@ -14,7 +14,12 @@ struct KeyDecision {
 // Enter and F4 re-read the controls (and apply while running) and are
 // consumed, as is Escape, so neither closes the window; F2 starts, F3 stops,
 // F5 and F6 save, each only in the state where that is allowed. `key` is a
-// Qt::Key value.
-KeyDecision FilterKey(int key, bool running);
+// Qt::Key value and `modifiers` the Qt::KeyboardModifiers of the press.
+//
+// The rules are for plain presses. A press with Shift, Ctrl, Alt or Meta
+// held is another chord (Alt+F4 closes windows on most desktops, Ctrl+Enter
+// and Shift+F5 mean something else elsewhere): it passes through untouched.
+// The keypad flag alone does not count, so keypad Enter is Enter.
+KeyDecision FilterKey(int key, int modifiers, bool running);
 
 }  // namespace kestrova

@@ -9,6 +9,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPointer>
 #include <QScrollBar>
 
 #include "acquisition/ControlIds.h"
@@ -200,6 +201,12 @@ void CScopeDlg::OnSysCommand(int command) {
 }
 
 void CScopeDlg::contextMenuEvent(QContextMenuEvent* event) {
+  // The right button on the display belongs to the cursors: no menu for a
+  // right click on it, nor for one whose press started there.
+  if (event->reason() == QContextMenuEvent::Mouse && (rightPressOnDisplay_ || InDisplay(event->pos()))) {
+    event->accept();
+    return;
+  }
   QMenu menu(this);
   const std::string_view label = res::LoadResourceString(res::kAboutMenuStringId);
   if (label.empty()) return;
@@ -260,16 +267,31 @@ void CScopeDlg::OnFrameReady() {
 }
 
 bool CScopeDlg::eventFilter(QObject* watched, QEvent* event) {
-  if (event->type() != QEvent::KeyPress) return QDialog::eventFilter(watched, event);
+  if (event->type() != QEvent::KeyPress || redeliveringKey_) return QDialog::eventFilter(watched, event);
   auto* widget = qobject_cast<QWidget*>(watched);
   if (widget == nullptr || widget->window() != this) return QDialog::eventFilter(watched, event);
-  bool consumed = false;
-  OnKey(static_cast<QKeyEvent*>(event)->key(), consumed);
-  return consumed || QDialog::eventFilter(watched, event);
+
+  // The window's key rules run once per press, before the control that has
+  // the focus sees the key.
+  auto* key = static_cast<QKeyEvent*>(event);
+  const QPointer<QWidget> target(widget);
+  if (!OnKey(key->key(), static_cast<int>(key->modifiers()))) return true;
+
+  // Passed on: Qt offers a key that a control leaves unused to each of the
+  // control's parents in turn, and this filter would meet the press again at
+  // each of them. Deliver it here, parents included, with the rules out of
+  // the way, and end the outer delivery.
+  if (target != nullptr) {
+    redeliveringKey_ = true;
+    QCoreApplication::sendEvent(target, event);
+    redeliveringKey_ = false;
+  }
+  event->accept();
+  return true;
 }
 
-void CScopeDlg::OnKey(int key, bool& consumed) {
-  const KeyDecision decision = FilterKey(key, running_.Get());
+bool CScopeDlg::OnKey(int key, int modifiers) {
+  const KeyDecision decision = FilterKey(key, modifiers, running_.Get());
   switch (decision.action) {
     case KeyAction::RefreshAndApply:
       ReadControls(settings_, panel_, *this);
@@ -289,7 +311,7 @@ void CScopeDlg::OnKey(int key, bool& consumed) {
     case KeyAction::None:
       break;
   }
-  consumed = !decision.passOn;
+  return decision.passOn;
 }
 
 void CScopeDlg::BuildGraticule() { canvases_.graticule = kestrova::BuildGraticule(settings_); }

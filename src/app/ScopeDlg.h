@@ -2,6 +2,7 @@
 
 #include <QDialog>
 #include <QImage>
+#include <QPoint>
 #include <memory>
 #include <string>
 
@@ -111,7 +112,8 @@ class CScopeDlg final : public QDialog,
   void SetReplyText(std::string_view text) override;
 
   // Control handlers.
-  void OnKey(int key, bool& consumed);
+  // Runs the key rules for one press; true when the key goes on to the control.
+  bool OnKey(int key, int modifiers);
   void OnTimeBaseChanged(int selection);
   void OnYDivisionChanged(int selection);
   void OnAxisScaleClicked();
@@ -135,6 +137,7 @@ class CScopeDlg final : public QDialog,
   QImage ComposeDisplay();
   void AfterDisplayPaint();
   [[nodiscard]] Box DisplayBox() const;
+  [[nodiscard]] bool InDisplay(QPoint point) const;
   void ApplyMouseOutcome(const MouseOutcome& outcome);
   void ClearReadouts();
 
@@ -169,6 +172,8 @@ class CScopeDlg final : public QDialog,
   bool settingsSaved_ = false;
   bool closing_ = false;
   bool shownOnce_ = false;
+  bool redeliveringKey_ = false;     // a passed-on key is on its way to the controls
+  bool rightPressOnDisplay_ = false;  // the latest right press started on the display
 };
 
 }  // namespace kestrova

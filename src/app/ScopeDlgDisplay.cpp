@@ -65,6 +65,12 @@ Box CScopeDlg::DisplayBox() const {
   return Box{area.left(), area.top(), area.left() + area.width(), area.top() + area.height()};
 }
 
+bool CScopeDlg::InDisplay(QPoint point) const {
+  const Box display = DisplayBox();
+  return point.x() >= display.left && point.x() < display.right && point.y() >= display.top &&
+         point.y() < display.bottom;
+}
+
 void CScopeDlg::ApplyMouseOutcome(const MouseOutcome& outcome) {
   if (outcome.levelText) panel_.SetText(ctl::TriggerLevelEdit, *outcome.levelText);
   if (outcome.offsetText) {
@@ -79,6 +85,7 @@ void CScopeDlg::mousePressEvent(QMouseEvent* event) {
     ApplyMouseOutcome(DisplayLeftButtonDown(point, DisplayBox(), ButtonsOf(event->buttons()), settings_,
                                             displayState_));
   } else if (event->button() == Qt::RightButton) {
+    rightPressOnDisplay_ = InDisplay(point);
     ApplyMouseOutcome(DisplayRightButtonDown(point, DisplayBox(), ButtonsOf(event->buttons()), settings_,
                                              displayState_));
   }
@@ -102,12 +109,7 @@ void CScopeDlg::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 void CScopeDlg::wheelEvent(QWheelEvent* event) {
-  const Box display = DisplayBox();
-  const QPoint point = event->position().toPoint();
-  if (point.x() >= display.left && point.x() < display.right && point.y() >= display.top &&
-      point.y() < display.bottom) {
-    FocusTimeList();
-  }
+  if (InDisplay(event->position().toPoint())) FocusTimeList();
   QDialog::wheelEvent(event);
 }
 

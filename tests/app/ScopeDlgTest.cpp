@@ -6,6 +6,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QWindow>
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -20,6 +21,7 @@
 #include "app/QtProfile.h"
 #include "controls/ColorPickerButton.h"
 #include "controls/ColorStatic.h"
+#include "simulator/DriverCall.h"
 #include "simulator/SimulatedDriver.h"
 
 namespace kestrova {
@@ -156,6 +158,104 @@ TEST_F(ScopeDlgTest, FunctionKeysActOnlyInTheirState) {
   EXPECT_EQ(WaitForConfigurations(afterStart + 1), afterStart + 1);
   Press(Qt::Key_F3);
   EXPECT_FALSE(dlg.Running());
+}
+
+// Real key presses on different controls: whichever has the focus, and
+// however far Qt carries an unused key up the parents, one press runs the
+// window's key rules once.
+TEST_F(ScopeDlgTest, EachFunctionKeyPressActsOnce) {
+  CScopeDlg& dlg = Open();
+  dlg.Panel().SetText(ctl::YMaxEdit, "1,5");
+  for (const int id : {ctl::YMinEdit, ctl::TimeList, ctl::UnitCheck}) {
+    QWidget* control = dlg.Panel().Controls().Find(id);
+    control->setFocus();
+    prompts_.messages.clear();
+    QTest::keyClick(control, Qt::Key_F2);
+    EXPECT_EQ(prompts_.messages, std::vector<std::string>{"데이터 입력이 잘못되었습니다"}) << id;
+  }
+  EXPECT_FALSE(dlg.Running());
+}
+
+TEST_F(ScopeDlgTest, WithNoUnitEachF2TriesToOpenOnce) {
+  SimulatedBenchOptions noUnit;
+  noUnit.unitSerialNumbers.clear();
+  bench_ = std::make_shared<SimulatedBench>(noUnit);
+  CScopeDlg& dlg = Open();
+  int opens = bench_->CallCount(DriverCall::OpenEx) + bench_->CallCount(DriverCall::ListDevices);
+  dlg.OnStart();
+  const int perStart = bench_->CallCount(DriverCall::OpenEx) + bench_->CallCount(DriverCall::ListDevices) - opens;
+  ASSERT_GT(perStart, 0);
+  for (const int id : {ctl::YMinEdit, ctl::TimeList, ctl::UnitCheck}) {
+    opens = bench_->CallCount(DriverCall::OpenEx) + bench_->CallCount(DriverCall::ListDevices);
+    QTest::keyClick(dlg.Panel().Controls().Find(id), Qt::Key_F2);
+    EXPECT_EQ(bench_->CallCount(DriverCall::OpenEx) + bench_->CallCount(DriverCall::ListDevices) - opens, perStart)
+        << id;
+  }
+  EXPECT_FALSE(dlg.Running());
+}
+
+// Enter (either one) and F4 re-read the edits; with Shift, Ctrl, Alt or Meta
+// held the press is another chord and passes through untouched.
+TEST_F(ScopeDlgTest, KeyRulesApplyToPlainPressesOnly) {
+  CScopeDlg& dlg = Open();
+  struct Case {
+    int key;
+    Qt::KeyboardModifiers modifiers;
+    bool refreshes;
+  };
+  const Case cases[] = {
+      {Qt::Key_F4, Qt::NoModifier, true},       {Qt::Key_Return, Qt::NoModifier, true},
+      {Qt::Key_Enter, Qt::KeypadModifier, true}, {Qt::Key_F4, Qt::AltModifier, false},
+      {Qt::Key_Return, Qt::ControlModifier, false}, {Qt::Key_F4, Qt::ShiftModifier, false},
+      {Qt::Key_Enter, Qt::MetaModifier | Qt::KeypadModifier, false},
+  };
+  QWidget* edit = dlg.Panel().Controls().Find(ctl::YMinEdit);
+  double typed = 50;
+  for (const Case& c : cases) {
+    typed += 1;
+    const double before = dlg.Settings().yMax[0];
+    dlg.Panel().SetText(ctl::YMaxEdit, std::to_string(static_cast<int>(typed)));
+    QTest::keyClick(edit, static_cast<Qt::Key>(c.key), c.modifiers);
+    EXPECT_EQ(dlg.Settings().yMax[0], c.refreshes ? typed : before) << c.key << " " << c.modifiers.toInt();
+    EXPECT_TRUE(dlg.isVisible());
+  }
+  QTest::keyClick(edit, Qt::Key_F2, Qt::AltModifier);
+  EXPECT_FALSE(dlg.Running());
+  EXPECT_EQ(Configurations(), 0);
+}
+
+// The right button on the plot belongs to the cursors: a right drag moves
+// the solid cursor and no menu comes up; outside the display the window's
+// menu with the about item is still there.
+TEST_F(ScopeDlgTest, RightDragOnThePlotMovesTheCursorAndOpensNoMenu) {
+  CScopeDlg& dlg = Open();
+  QTest::mouseClick(dlg.Panel().Controls().Find(ctl::ShowCursor), Qt::LeftButton);
+  ASSERT_TRUE(dlg.Panel().IsChecked(ctl::ShowCursor));
+  int menus = 0;
+  QTimer closer;
+  QObject::connect(&closer, &QTimer::timeout, [&menus] {
+    if (QWidget* popup = QApplication::activePopupWidget()) {
+      ++menus;
+      popup->close();
+    }
+  });
+  closer.start(10);
+
+  // Through the window, as the desktop delivers them: that path also makes
+  // the context-menu event of a right press.
+  QWindow* window = dlg.windowHandle();
+  const QPoint plot = dlg.Panel().Controls().Find(ctl::Display)->geometry().topLeft() + QPoint(60, 20);
+  QTest::mousePress(window, Qt::RightButton, Qt::NoModifier, plot + QPoint(120, 100));
+  QTest::mouseMove(window, plot + QPoint(180, 100));
+  QTest::mouseRelease(window, Qt::RightButton, Qt::NoModifier, plot + QPoint(180, 100));
+  EXPECT_EQ(dlg.Display().cursor1X, 120);
+  EXPECT_EQ(dlg.Display().cursor2X, 180);
+  EXPECT_EQ(menus, 0);
+
+  const QPoint outside = dlg.Panel().Controls().Find(ctl::StatusLine)->geometry().bottomRight() + QPoint(100, 40);
+  QTest::mouseClick(window, Qt::RightButton, Qt::NoModifier, outside);
+  EXPECT_EQ(menus, 1);
+  EXPECT_EQ(dlg.Display().cursor2X, 180);
 }
 
 TEST_F(ScopeDlgTest, InvalidInputIsReportedAndNothingIsSent) {
