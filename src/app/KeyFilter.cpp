@@ -5,7 +5,8 @@
 namespace kestrova {
 
 KeyDecision FilterKey(int key, int modifiers, bool running) {
-  constexpr int kChordModifiers = Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier;
+  constexpr int kChordModifiers =
+      Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier;
   if ((modifiers & kChordModifiers) != 0) return {};
   switch (key) {
     case Qt::Key_Return:

@@ -41,13 +41,18 @@ constexpr ColorRef kReadoutTextColor = Rgb(0, 128, 255);
 constexpr ColorRef kLogStatusTextColor = Rgb(50, 128, 0);
 constexpr int kColorBarHeight = 6;
 
-CColorStatic& StaticOf(const WidgetControlPanel& panel, int id) { return *panel.ColorStatic(id); }
+CColorStatic& StaticOf(const WidgetControlPanel& panel, int id) {
+  return *panel.ColorStatic(id);
+}
 
-QScrollBar& ScrollBarOf(const DialogControls& controls) { return *controls.FindAs<QScrollBar>(ctl::HistoryScroll); }
+QScrollBar& ScrollBarOf(const DialogControls& controls) {
+  return *controls.FindAs<QScrollBar>(ctl::HistoryScroll);
+}
 
 }  // namespace
 
-CScopeDlg::CScopeDlg(std::unique_ptr<DriverLoader> loader, Profile& profile, Prompts& prompts, QWidget* parent)
+CScopeDlg::CScopeDlg(std::unique_ptr<DriverLoader> loader, Profile& profile, Prompts& prompts,
+                     QWidget* parent)
     : QDialog(parent),
       profile_(profile),
       prompts_(prompts),
@@ -60,7 +65,8 @@ CScopeDlg::CScopeDlg(std::unique_ptr<DriverLoader> loader, Profile& profile, Pro
       sessionEvents_(*this),
       session_(*loader_, frames_, running_, sessionEvents_, statusLine_),
       discovery_(session_, *this),
-      run_(settings_, buffer_, session_, panel_, *this, prompts_, statusLine_, triggerStatus_, scrollBar_, *this),
+      run_(settings_, buffer_, session_, panel_, *this, prompts_, statusLine_, triggerStatus_, scrollBar_,
+           *this),
       decoder_(settings_, buffer_, running_, triggerStatus_, scrollBar_, *this) {
   setWindowIcon(ProgramIcon());
 
@@ -314,19 +320,31 @@ bool CScopeDlg::OnKey(int key, int modifiers) {
   return decision.passOn;
 }
 
-void CScopeDlg::BuildGraticule() { canvases_.graticule = kestrova::BuildGraticule(settings_); }
+void CScopeDlg::BuildGraticule() {
+  canvases_.graticule = kestrova::BuildGraticule(settings_);
+}
 
-void CScopeDlg::BuildAxisLabels() { canvases_.labels = kestrova::BuildAxisLabels(settings_); }
+void CScopeDlg::BuildAxisLabels() {
+  canvases_.labels = kestrova::BuildAxisLabels(settings_);
+}
 
-void CScopeDlg::InvalidateDisplay() { display_->update(); }
+void CScopeDlg::InvalidateDisplay() {
+  display_->update();
+}
 
-void CScopeDlg::FocusTimeList() { panel_.SetFocus(ctl::TimeList); }
+void CScopeDlg::FocusTimeList() {
+  panel_.SetFocus(ctl::TimeList);
+}
 
 // The device bar.
 
-void CScopeDlg::ClearDevices() { panel_.ClearList(ctl::DeviceList); }
+void CScopeDlg::ClearDevices() {
+  panel_.ClearList(ctl::DeviceList);
+}
 
-void CScopeDlg::AppendDevice(std::string_view serialNumber) { panel_.AddListItem(ctl::DeviceList, serialNumber); }
+void CScopeDlg::AppendDevice(std::string_view serialNumber) {
+  panel_.AddListItem(ctl::DeviceList, serialNumber);
+}
 
 void CScopeDlg::SelectDevice(int index) {
   QComboBox* list = controls_.FindAs<QComboBox>(ctl::DeviceList);
@@ -334,8 +352,12 @@ void CScopeDlg::SelectDevice(int index) {
   list->setCurrentIndex(index);
 }
 
-std::string CScopeDlg::SelectedDevice() const { return panel_.Text(ctl::DeviceList); }
+std::string CScopeDlg::SelectedDevice() const {
+  return panel_.Text(ctl::DeviceList);
+}
 
-void CScopeDlg::SetReplyText(std::string_view text) { panel_.SetText(ctl::UnitReply, text); }
+void CScopeDlg::SetReplyText(std::string_view text) {
+  panel_.SetText(ctl::UnitReply, text);
+}
 
 }  // namespace kestrova

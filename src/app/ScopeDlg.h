@@ -10,9 +10,9 @@
 #include "acquisition/FrameDecoder.h"
 #include "acquisition/FrameHandoff.h"
 #include "acquisition/Profile.h"
-#include "acquisition/WindowActions.h"
 #include "acquisition/SampleBuffer.h"
 #include "acquisition/ScopeSettings.h"
+#include "acquisition/WindowActions.h"
 #include "app/AppEvents.h"
 #include "app/DialogBuilder.h"
 #include "app/Prompts.h"
@@ -39,15 +39,16 @@ class ScopeDisplayWidget;
 // logic of its concern. User-interface thread only (the session's receive
 // thread reaches it only through posted events).
 class CScopeDlg final : public QDialog,
-                  private AxisLabelBuilder,
-                  private FrameDecoderHooks,
-                  private RunControlHost,
-                  private DeviceListView {
+                        private AxisLabelBuilder,
+                        private FrameDecoderHooks,
+                        private RunControlHost,
+                        private DeviceListView {
   Q_OBJECT
 
  public:
   // The loader binds the driver: the vendor library or the simulated unit.
-  CScopeDlg(std::unique_ptr<DriverLoader> loader, Profile& profile, Prompts& prompts, QWidget* parent = nullptr);
+  CScopeDlg(std::unique_ptr<DriverLoader> loader, Profile& profile, Prompts& prompts,
+            QWidget* parent = nullptr);
   ~CScopeDlg() override;
 
   // Handlers, public so that tests can drive the window as a user would.
@@ -172,7 +173,7 @@ class CScopeDlg final : public QDialog,
   bool settingsSaved_ = false;
   bool closing_ = false;
   bool shownOnce_ = false;
-  bool redeliveringKey_ = false;     // a passed-on key is on its way to the controls
+  bool redeliveringKey_ = false;      // a passed-on key is on its way to the controls
   bool rightPressOnDisplay_ = false;  // the latest right press started on the display
 };
 

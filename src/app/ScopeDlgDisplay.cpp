@@ -56,7 +56,8 @@ void CScopeDlg::AfterDisplayPaint() {
 
 void CScopeDlg::ClearReadouts() {
   for (std::size_t c = 0; c < kChannelCount; ++c) {
-    for (const int id : {ctl::ValueReadout[c], ctl::OffsetReadout[c], ctl::ScaledReadout[c]}) panel_.SetText(id, "");
+    for (const int id : {ctl::ValueReadout[c], ctl::OffsetReadout[c], ctl::ScaledReadout[c]})
+      panel_.SetText(id, "");
   }
 }
 
@@ -74,7 +75,8 @@ bool CScopeDlg::InDisplay(QPoint point) const {
 void CScopeDlg::ApplyMouseOutcome(const MouseOutcome& outcome) {
   if (outcome.levelText) panel_.SetText(ctl::TriggerLevelEdit, *outcome.levelText);
   if (outcome.offsetText) {
-    panel_.SetText(ctl::OffsetEdit[static_cast<std::size_t>(outcome.offsetText->channel)], outcome.offsetText->text);
+    panel_.SetText(ctl::OffsetEdit[static_cast<std::size_t>(outcome.offsetText->channel)],
+                   outcome.offsetText->text);
   }
   if (outcome.invalidate) InvalidateDisplay();
 }
@@ -82,12 +84,12 @@ void CScopeDlg::ApplyMouseOutcome(const MouseOutcome& outcome) {
 void CScopeDlg::mousePressEvent(QMouseEvent* event) {
   const QPoint point = event->position().toPoint();
   if (event->button() == Qt::LeftButton) {
-    ApplyMouseOutcome(DisplayLeftButtonDown(point, DisplayBox(), ButtonsOf(event->buttons()), settings_,
-                                            displayState_));
+    ApplyMouseOutcome(
+        DisplayLeftButtonDown(point, DisplayBox(), ButtonsOf(event->buttons()), settings_, displayState_));
   } else if (event->button() == Qt::RightButton) {
     rightPressOnDisplay_ = InDisplay(point);
-    ApplyMouseOutcome(DisplayRightButtonDown(point, DisplayBox(), ButtonsOf(event->buttons()), settings_,
-                                             displayState_));
+    ApplyMouseOutcome(
+        DisplayRightButtonDown(point, DisplayBox(), ButtonsOf(event->buttons()), settings_, displayState_));
   }
   QDialog::mousePressEvent(event);
 }
@@ -100,8 +102,8 @@ void CScopeDlg::mouseMoveEvent(QMouseEvent* event) {
 
 void CScopeDlg::mouseReleaseEvent(QMouseEvent* event) {
   if (event->button() == Qt::LeftButton) {
-    const LeftButtonUpOutcome outcome =
-        DisplayLeftButtonUp(event->position().toPoint(), DisplayBox(), running_.Get(), settings_, displayState_);
+    const LeftButtonUpOutcome outcome = DisplayLeftButtonUp(event->position().toPoint(), DisplayBox(),
+                                                            running_.Get(), settings_, displayState_);
     if (outcome.applyForTrigger) run_.ApplyConfiguration();
     if (outcome.applyForMarker && running_.Get()) run_.ApplyConfiguration();
   }

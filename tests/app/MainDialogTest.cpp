@@ -236,12 +236,16 @@ TEST_F(MainDialog, ChannelRowsHoldEachColumnAtItsPlace) {
     int x;  // dialog units
     int width;
   };
-  const Column columns[] = {{ctl::ChannelEnable, 12, 32}, {ctl::ScaleEdit, 44, 25},  {ctl::OffsetEdit, 74, 25},
-                            {ctl::UnsignedCheck, 112, 10}, {ctl::TraceColor, 136, 31}};
+  const Column columns[] = {{ctl::ChannelEnable, 12, 32},
+                            {ctl::ScaleEdit, 44, 25},
+                            {ctl::OffsetEdit, 74, 25},
+                            {ctl::UnsignedCheck, 112, 10},
+                            {ctl::TraceColor, 136, 31}};
   constexpr std::array<int, 4> kRowY = {411, 424, 437, 450};
   for (const Column& column : columns) {
     for (std::size_t c = 0; c < kRowY.size(); ++c) {
-      EXPECT_EQ(At(column.ids[c]).geometry(), QRect(column.x * 7 / 4, kRowY[c] * 12 / 8, column.width * 7 / 4, 18))
+      EXPECT_EQ(At(column.ids[c]).geometry(),
+                QRect(column.x * 7 / 4, kRowY[c] * 12 / 8, column.width * 7 / 4, 18))
           << "control " << column.ids[c] << ", channel " << c + 1;
     }
   }

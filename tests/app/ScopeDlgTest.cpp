@@ -1,5 +1,3 @@
-#include "app/ScopeDlg.h"
-
 #include <QAbstractButton>
 #include <QKeyEvent>
 #include <QSettings>
@@ -7,22 +5,22 @@
 #include <QTest>
 #include <QTimer>
 #include <QWindow>
-#include <gtest/gtest.h>
-
-#include <chrono>
 #include <memory>
 #include <string>
-#include <thread>
 #include <vector>
+
+#include <gtest/gtest.h>
 
 #include "acquisition/ControlIds.h"
 #include "acquisition/MemoryProfile.h"
 #include "acquisition/SettingsPersistence.h"
 #include "app/QtProfile.h"
+#include "app/ScopeDlg.h"
 #include "controls/ColorPickerButton.h"
 #include "controls/ColorStatic.h"
 #include "simulator/DriverCall.h"
 #include "simulator/SimulatedDriver.h"
+#include "support/WaitFor.h"
 
 namespace kestrova {
 namespace {
@@ -54,13 +52,10 @@ class ScopeDlgTest : public ::testing::Test {
 
   [[nodiscard]] UnitStatus Unit() const { return *bench_->StatusOf("SIM00001")->unit; }
   int Configurations() const { return Unit().configurationsAccepted; }
-  // The receive thread writes a queued command on its own time: waits (at
-  // most a minute) until the unit has taken at least `count`, and returns
-  // how many it has taken.
+  // The receive thread writes a queued command on its own time: waits until
+  // the unit has taken at least `count`, and returns how many it has taken.
   int WaitForConfigurations(int count) const {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(1);
-    while (Configurations() < count && std::chrono::steady_clock::now() < deadline)
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    test::WaitFor([&] { return Configurations() >= count; }, "the unit to take a configuration");
     return Configurations();
   }
 
@@ -183,12 +178,14 @@ TEST_F(ScopeDlgTest, WithNoUnitEachF2TriesToOpenOnce) {
   CScopeDlg& dlg = Open();
   int opens = bench_->CallCount(DriverCall::OpenEx) + bench_->CallCount(DriverCall::ListDevices);
   dlg.OnStart();
-  const int perStart = bench_->CallCount(DriverCall::OpenEx) + bench_->CallCount(DriverCall::ListDevices) - opens;
+  const int perStart =
+      bench_->CallCount(DriverCall::OpenEx) + bench_->CallCount(DriverCall::ListDevices) - opens;
   ASSERT_GT(perStart, 0);
   for (const int id : {ctl::YMinEdit, ctl::TimeList, ctl::UnitCheck}) {
     opens = bench_->CallCount(DriverCall::OpenEx) + bench_->CallCount(DriverCall::ListDevices);
     QTest::keyClick(dlg.Panel().Controls().Find(id), Qt::Key_F2);
-    EXPECT_EQ(bench_->CallCount(DriverCall::OpenEx) + bench_->CallCount(DriverCall::ListDevices) - opens, perStart)
+    EXPECT_EQ(bench_->CallCount(DriverCall::OpenEx) + bench_->CallCount(DriverCall::ListDevices) - opens,
+              perStart)
         << id;
   }
   EXPECT_FALSE(dlg.Running());
@@ -204,9 +201,12 @@ TEST_F(ScopeDlgTest, KeyRulesApplyToPlainPressesOnly) {
     bool refreshes;
   };
   const Case cases[] = {
-      {Qt::Key_F4, Qt::NoModifier, true},       {Qt::Key_Return, Qt::NoModifier, true},
-      {Qt::Key_Enter, Qt::KeypadModifier, true}, {Qt::Key_F4, Qt::AltModifier, false},
-      {Qt::Key_Return, Qt::ControlModifier, false}, {Qt::Key_F4, Qt::ShiftModifier, false},
+      {Qt::Key_F4, Qt::NoModifier, true},
+      {Qt::Key_Return, Qt::NoModifier, true},
+      {Qt::Key_Enter, Qt::KeypadModifier, true},
+      {Qt::Key_F4, Qt::AltModifier, false},
+      {Qt::Key_Return, Qt::ControlModifier, false},
+      {Qt::Key_F4, Qt::ShiftModifier, false},
       {Qt::Key_Enter, Qt::MetaModifier | Qt::KeypadModifier, false},
   };
   QWidget* edit = dlg.Panel().Controls().Find(ctl::YMinEdit);
@@ -252,7 +252,8 @@ TEST_F(ScopeDlgTest, RightDragOnThePlotMovesTheCursorAndOpensNoMenu) {
   EXPECT_EQ(dlg.Display().cursor2X, 180);
   EXPECT_EQ(menus, 0);
 
-  const QPoint outside = dlg.Panel().Controls().Find(ctl::StatusLine)->geometry().bottomRight() + QPoint(100, 40);
+  const QPoint outside =
+      dlg.Panel().Controls().Find(ctl::StatusLine)->geometry().bottomRight() + QPoint(100, 40);
   QTest::mouseClick(window, Qt::RightButton, Qt::NoModifier, outside);
   EXPECT_EQ(menus, 1);
   EXPECT_EQ(dlg.Display().cursor2X, 180);

@@ -148,14 +148,14 @@ TEST(LinkStreamTest, IdentificationReplyGoesToTheWindowOrToTheOpenTerminal) {
 
   link.frames.ClearLatestLength();
   link.session->QueueCommand(IdentificationQuery());
-  ASSERT_TRUE(WaitFor([&] { return link.frames.LatestLength() != 0; }));
+  ASSERT_TRUE(WaitFor([&] { return link.frames.LatestLength() != 0; }, "a frame"));
   EXPECT_EQ(link.frames.LatestText(), expected);
   EXPECT_EQ(link.events.FrameReadyCount(), 1);
 
   link.session->SetTerminalOpen(true);
   link.frames.ClearLatestLength();
   link.session->QueueCommand(IdentificationQuery());
-  ASSERT_TRUE(WaitFor([&] { return link.events.TerminalFrames().size() == 1; }));
+  ASSERT_TRUE(WaitFor([&] { return link.events.TerminalFrames().size() == 1; }, "the terminal frame"));
   EXPECT_EQ(linktest::Text(link.events.TerminalFrames()[0]), expected);
   EXPECT_EQ(link.events.FrameReadyCount(), 1);
   link.session->CloseSession();

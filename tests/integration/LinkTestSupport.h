@@ -31,21 +31,13 @@
 #include "simulator/ManualSimClock.h"
 #include "simulator/SimulatedBench.h"
 #include "simulator/SimulatedDriver.h"
+#include "support/WaitFor.h"
 
 namespace kestrova::linktest {
 
 inline constexpr std::string_view kSerial = "SIM00001";
 
-// Waits until the condition holds, checking every millisecond; false after
-// a minute. Only ever used to wait for something, never to time it.
-inline bool WaitFor(const std::function<bool()>& condition) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(1);
-  while (!condition()) {
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
-  return true;
-}
+using test::WaitFor;
 
 inline std::string Text(const std::vector<std::uint8_t>& bytes) {
   return {bytes.begin(), bytes.end()};
@@ -285,7 +277,8 @@ class Link {
     const int accepted = Unit().configurationsAccepted;
     running.Set(true);
     SendConfiguration(*session, settings, settings.timeIndex);
-    return WaitFor([&] { return Unit().configurationsAccepted > accepted; });
+    return WaitFor([&] { return Unit().configurationsAccepted > accepted; },
+                   "the unit to take the configuration");
   }
 
   // Stops the unit and closes the session, as Stop does.
@@ -307,12 +300,14 @@ class Link {
   }
 
   // Decodes as frames arrive until `count` have been decoded (false after a
-  // minute without them).
+  // while without them).
   bool DecodeUntil(std::size_t count) {
-    return WaitFor([&] {
-      DecodeWaiting();
-      return decoded.size() >= count;
-    });
+    return WaitFor(
+        [&] {
+          DecodeWaiting();
+          return decoded.size() >= count;
+        },
+        "frames to decode");
   }
 
   // Manual clock: moves time on in steps the receive thread can always take
@@ -322,7 +317,8 @@ class Link {
     const SimTime step = std::chrono::milliseconds(10);
     for (SimTime done{}; done < duration; done += step) {
       clock->Advance(std::min(step, duration - done));
-      ASSERT_TRUE(WaitFor([&] { return Device().receiveQueued == 0; }));
+      ASSERT_TRUE(
+          WaitFor([&] { return Device().receiveQueued == 0; }, "the receive thread to empty the queue"));
       DecodeWaiting();
     }
     Settle();
@@ -334,7 +330,7 @@ class Link {
   void Settle() {
     const std::size_t writes = tap.Count();
     session->QueueCommand(std::string_view("\0", 1));
-    ASSERT_TRUE(WaitFor([&] { return tap.Count() > writes; }));
+    ASSERT_TRUE(WaitFor([&] { return tap.Count() > writes; }, "the receive thread to write"));
     DecodeWaiting();
   }
 

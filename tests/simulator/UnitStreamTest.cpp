@@ -95,9 +95,9 @@ TEST(SimulatedUnitStreamTest, IgnoresConfigurationsWithABadChecksumAndMalformedC
   EXPECT_TRUE(rig.Unit().streaming);
 
   // Over-long commands are dropped without an answer.
-  std::vector<std::uint8_t> longCommand{0x02};
-  longCommand.insert(longCommand.end(), 100, 'A');
-  longCommand.push_back(0x03);
+  std::vector<std::uint8_t> longCommand(102, 'A');
+  longCommand.front() = 0x02;
+  longCommand.back() = 0x03;
   rig.Write(longCommand);
   unit = rig.Unit();
   EXPECT_EQ(unit.unknownCommands, 0);
