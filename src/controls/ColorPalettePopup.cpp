@@ -10,6 +10,7 @@
 #include <QPainter>
 #include <QScreen>
 #include <QToolTip>
+#include <QWindow>
 #include <algorithm>
 
 #include "controls/ColorConversion.h"
@@ -338,11 +339,15 @@ void CColorPalettePopup::ReplayPress() {
   if (!outsidePress_) return;
   const OutsidePress press = *outsidePress_;
   outsidePress_.reset();
-  QWidget* target = QApplication::widgetAt(press.global.toPoint());
-  if (target == nullptr) return;
-  QMouseEvent event(QEvent::MouseButtonPress, target->mapFromGlobal(press.global), press.global, press.button,
-                    press.buttons, press.modifiers);
-  QApplication::sendEvent(target, &event);
+  // Through the target's window, as a press from the window system arrives,
+  // so that the release that follows finds the widget that was pressed.
+  const QWidget* target = QApplication::widgetAt(press.global.toPoint());
+  QWindow* window = target != nullptr ? target->window()->windowHandle() : nullptr;
+  if (window == nullptr) return;
+  const QPointF local = window->mapFromGlobal(press.global);
+  QMouseEvent event(QEvent::MouseButtonPress, local, local, press.global, press.button, press.buttons,
+                    press.modifiers);
+  QCoreApplication::sendEvent(window, &event);
 }
 
 bool CColorPalettePopup::event(QEvent* event) {

@@ -88,7 +88,8 @@ class CColorPalettePopup : public QWidget {
   // cancelled or when the popup fits on no side of the button.
   std::optional<std::uint32_t> Run(const QRect& button, bool toRight, std::uint32_t selectedColor);
 
-  [[nodiscard]] bool IsRunning() const { return loop_ != nullptr; }
+  // True while open and waiting for a pick or a cancel.
+  [[nodiscard]] bool IsRunning() const { return loop_ != nullptr && outcome_ == Outcome::Open; }
   [[nodiscard]] int HotItem() const { return hot_; }
   [[nodiscard]] int PressedItem() const { return pressed_; }
   [[nodiscard]] int SelectedItem() const { return selected_; }
