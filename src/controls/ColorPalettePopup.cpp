@@ -61,7 +61,7 @@ void DrawSwatch(QPainter& painter, const QRect& r, std::uint32_t color, const QP
 
 }  // namespace
 
-const std::array<PaletteColor, 40> kPaletteColors = {{
+constexpr std::array<PaletteColor, 40> kPaletteColors = {{
     {"Black", Rgb(0, 0, 0)},
     {"Brown", Rgb(165, 42, 42)},
     {"Dark Olive Green", Rgb(0, 64, 64)},
