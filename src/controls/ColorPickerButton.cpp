@@ -1,6 +1,7 @@
 #include "controls/ColorPickerButton.h"
 
 #include <QPainter>
+#include <QPointer>
 #include <QPolygon>
 #include <QStyleOptionButton>
 #include <QStylePainter>
@@ -24,7 +25,23 @@ constexpr int kArrowDepth = 4;
 
 }  // namespace
 
-CColorPickerButton::CColorPickerButton(QWidget* parent) : QPushButton(parent) {}
+CColorPickerButton::CColorPickerButton(QWidget* parent)
+    : QPushButton(parent), popup_(new CColorPalettePopup(this)) {
+  // Connected before anyone else can connect: the palette runs first, so
+  // every later receiver of the click sees the colour it left.
+  connect(this, &QAbstractButton::clicked, this, &CColorPickerButton::OnClicked);
+}
+
+void CColorPickerButton::OnClicked() {
+  if ((style_ & kStyleDropDown) == 0) return;
+  if (notification_ && notification_()) return;
+  const QPointer<CColorPickerButton> self(this);
+  const std::uint32_t current = color_ == kDefaultColor ? defaultColor_ : color_;
+  const std::optional<std::uint32_t> picked =
+      popup_->Run(QRect(mapToGlobal(QPoint(0, 0)), size()), (style_ & kStyleDropRight) != 0, current);
+  if (!self || !picked || *picked == kNoColor) return;
+  SetColor(*picked);
+}
 
 void CColorPickerButton::SetColor(std::uint32_t color, bool redraw) {
   if (color == kDefaultColor) {
@@ -37,6 +54,7 @@ void CColorPickerButton::SetColor(std::uint32_t color, bool redraw) {
 
 void CColorPickerButton::SetDefaultColor(std::uint32_t color) {
   defaultColor_ = color == kNoColor ? kNoColor : (color & 0x00FFFFFFU);
+  popup_->SetDefaultColor(defaultColor_);
 }
 
 void CColorPickerButton::SetColorBarHeight(int height) {

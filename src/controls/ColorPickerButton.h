@@ -2,6 +2,9 @@
 
 #include <QPushButton>
 #include <cstdint>
+#include <functional>
+
+#include "controls/ColorPalettePopup.h"
 
 namespace kestrova {
 
@@ -11,7 +14,12 @@ namespace kestrova {
 // line in the button-shadow colour and filled with the current colour (left
 // unfilled while the button is disabled). Without text the swatch takes the
 // whole content area; with text it is a bar of the colour-bar height under
-// the text. A click emits the ordinary clicked() signal.
+// the text.
+// A click with the drop-down style first asks the parent through the
+// drop-down notification (a true answer keeps the palette shut), then drops
+// the palette down with the current colour selected and takes the colour
+// picked there. Only then do the other receivers of clicked() see the click,
+// picked or not, so that they read the colour the user chose.
 // Colours are 0x00BBGGRR words. User-interface thread only.
 class CColorPickerButton : public QPushButton {
   Q_OBJECT
@@ -20,7 +28,7 @@ class CColorPickerButton : public QPushButton {
   // Colour value standing for "the default colour"; SetColor replaces it.
   static constexpr std::uint32_t kDefaultColor = 0xFF000000U;
   // Default colour value meaning "none set".
-  static constexpr std::uint32_t kNoColor = 0xFFFFFFFFU;
+  static constexpr std::uint32_t kNoColor = CColorPalettePopup::kNoColor;
 
   // Style bits.
   static constexpr std::uint32_t kStyleDropDown = 0x1U;       // a click drops the palette down
@@ -58,12 +66,27 @@ class CColorPickerButton : public QPushButton {
   // Content shift while the button is held down.
   static constexpr int kPressedOffset = 1;
 
+  // The parent's answer to "the palette is about to drop down": true keeps
+  // it shut. Unset, the palette always opens.
+  using DropDownNotification = std::function<bool()>;
+  void SetDropDownNotification(DropDownNotification notification) { notification_ = std::move(notification); }
+
+  // The dialog behind "Custom..." (the platform colour dialog unless set).
+  void SetColorDialog(ColorDialogHook hook) { popup_->SetColorDialog(std::move(hook)); }
+
+  // The palette this button drops down; hidden between uses.
+  [[nodiscard]] CColorPalettePopup& Popup() const { return *popup_; }
+
  protected:
   void paintEvent(QPaintEvent* event) override;
 
  private:
   [[nodiscard]] QRect ContentRect() const;
   void DrawArrow(QPainter& painter, const QRect& area) const;
+  void OnClicked();
+
+  CColorPalettePopup* popup_;  // owned as a child window
+  DropDownNotification notification_;
 
   std::uint32_t color_ = 0;
   std::uint32_t defaultColor_ = kNoColor;

@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include "../controls/PopupDriver.h"
 #include "acquisition/ControlIds.h"
 #include "acquisition/MemoryProfile.h"
 #include "acquisition/SettingsPersistence.h"
@@ -448,6 +449,81 @@ TEST_F(ScopeDlgTest, UnitCheckShowsTheIdentification) {
   dlg.Panel().Controls().FindAs<QAbstractButton>(ctl::UnitCheck)->click();
   EXPECT_NE(dlg.Panel().Text(ctl::UnitReply).find("SIM00001"), std::string::npos);
   EXPECT_FALSE(dlg.Session().IsOpen());
+}
+
+// Pixels of one colour in a picture.
+int PixelsOf(const QImage& picture, ColorRef color) {
+  const QRgb wanted = qRgb(RedOf(color), GreenOf(color), BlueOf(color));
+  int count = 0;
+  for (int y = 0; y < picture.height(); ++y) {
+    for (int x = 0; x < picture.width(); ++x) count += picture.pixel(x, y) == wanted ? 1 : 0;
+  }
+  return count;
+}
+
+TEST_F(ScopeDlgTest, AnOrangeWalkedToWithTheKeysColoursTheTraceAndSurvivesARestart) {
+  const ColorRef orange = Rgb(255, 104, 32);
+  CScopeDlg& dlg = Open();
+  QTest::mouseClick(dlg.Panel().Controls().Find(ctl::ExtendedDisplay), Qt::LeftButton);
+  ASSERT_TRUE(dlg.Panel().IsVisible(ctl::TraceColor[0]));
+  CColorPickerButton* button = dlg.Panel().ColorButton(ctl::TraceColor[0]);
+  ASSERT_EQ(PixelsOf(dlg.DisplayImage(), orange), 0);
+
+  const PopupDriver driver(button->Popup(), [](CColorPalettePopup& popup) {
+    QTest::keyClick(&popup, Qt::Key_Right);  // "Default"
+    QTest::keyClick(&popup, Qt::Key_Down);   // "Black", the first cell
+    for (int i = 0; i < 9; ++i) QTest::keyClick(&popup, Qt::Key_Right);
+    QTest::keyClick(&popup, Qt::Key_Return);
+  });
+  QTest::mouseClick(button, Qt::LeftButton);
+  ASSERT_TRUE(driver.Opened()) << "the palette did not open";
+  EXPECT_EQ(button->GetColor(), orange);
+  EXPECT_EQ(dlg.Settings().liveColors[0], orange);
+  EXPECT_EQ(dlg.Settings().graphColor[0], DefaultGraphColors[0]) << "taken at the next ReadControls only";
+  // Channel 1's offset marker is drawn in its trace colour.
+  EXPECT_TRUE(QTest::qWaitFor([&] { return PixelsOf(dlg.DisplayImage(), orange) > 0; }, 10000))
+      << "the display was not redrawn in orange";
+
+  Press(Qt::Key_Return);  // reads the controls
+  EXPECT_EQ(dlg.Settings().graphColor[0], orange);
+  dialog_.reset();
+  CScopeDlg& again = Open();
+  EXPECT_EQ(again.Settings().graphColor[0], orange);
+  EXPECT_EQ(again.Panel().ColorButton(ctl::TraceColor[0])->GetColor(), orange);
+}
+
+TEST_F(ScopeDlgTest, ACancelledPaletteKeepsTheColourYetRedrawsAndDefaultGivesTheDefault) {
+  CScopeDlg& dlg = Open();
+  // A cancel: the click still reaches the window, which takes the button's
+  // colour (set here behind its back) and redraws the cursors in it.
+  const ColorRef quiet = Rgb(18, 52, 86);
+  dlg.Panel().Controls().FindAs<QAbstractButton>(ctl::ShowCursor)->click();
+  CColorPickerButton* cursor = dlg.Panel().ColorButton(ctl::CursorColor);
+  cursor->SetColor(quiet);
+  {
+    const PopupDriver driver(cursor->Popup(),
+                             [](CColorPalettePopup& popup) { QTest::keyClick(&popup, Qt::Key_Escape); });
+    QTest::mouseClick(cursor, Qt::LeftButton);
+    ASSERT_TRUE(driver.Opened()) << "the palette did not open";
+  }
+  EXPECT_EQ(cursor->GetColor(), quiet);
+  EXPECT_EQ(dlg.Settings().liveColors[kCursorColor], quiet);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return PixelsOf(dlg.DisplayImage(), quiet) > 0; }, 10000))
+      << "the display was not redrawn";
+
+  // "Default" on channel 2, whatever its colour was.
+  QTest::mouseClick(dlg.Panel().Controls().Find(ctl::ExtendedDisplay), Qt::LeftButton);
+  CColorPickerButton* channel2 = dlg.Panel().ColorButton(ctl::TraceColor[1]);
+  channel2->SetColor(Rgb(200, 10, 10));
+  {
+    const PopupDriver driver(channel2->Popup(), [](CColorPalettePopup& popup) {
+      QTest::mouseClick(&popup, Qt::LeftButton, {}, popup.ItemRect(kDefaultItem).center());
+    });
+    QTest::mouseClick(channel2, Qt::LeftButton);
+    ASSERT_TRUE(driver.Opened()) << "the palette did not open";
+  }
+  EXPECT_EQ(channel2->GetColor(), Rgb(0, 255, 255));
+  EXPECT_EQ(dlg.Settings().liveColors[1], Rgb(0, 255, 255));
 }
 
 }  // namespace
