@@ -285,7 +285,11 @@ void CScopeDlg::OnKey(int key, bool& consumed) {
       run_.OnStop();
       break;
     case KeyAction::FileSave:
-    case KeyAction::ScreenSave:  // the export commands are not part of this window yet
+      OnFileSave();
+      break;
+    case KeyAction::ScreenSave:
+      OnScreenSave();
+      break;
     case KeyAction::None:
       break;
   }
