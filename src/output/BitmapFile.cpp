@@ -115,8 +115,10 @@ bool WriteWholeFile(const std::string& path, std::initializer_list<std::span<con
   }
   const bool closed = file.Close();
   if (written && closed) return true;
+  // Only a file of our own making is removed, never a device or pipe.
   std::error_code ignored;
-  std::filesystem::remove(NativePath(path), ignored);
+  if (std::filesystem::is_regular_file(NativePath(path), ignored))
+    std::filesystem::remove(NativePath(path), ignored);
   return false;
 }
 
