@@ -16,7 +16,7 @@ constexpr std::string_view kHeader = "Time(sec), Channel1, Channel2, Channel3, C
 constexpr long long kMicrosecondsPerSecond = 1'000'000;
 constexpr long long kHistoryStepMicroseconds = 200;
 // Lines go to the file in blocks of about this size.
-constexpr std::size_t kBlockSize = 64 * 1024;
+constexpr std::size_t kBlockSize = std::size_t{64} * 1024;
 // The longest "%.4f" of a double (about 1.8e308) is 315 characters.
 constexpr std::size_t kMaxFieldLength = 400;
 

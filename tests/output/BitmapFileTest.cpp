@@ -32,12 +32,11 @@ TEST(BitmapFileTest, TheFileHoldsBothHeadersAndTheRowsBottomUp) {
   const std::string path = dir.File("screen.bmp");
   ASSERT_TRUE(CaptureWindowToFile(kPicture, path));
   const std::vector<std::uint8_t> expected = {
-      'B',  'M',  78,   0, 0,    0,    0,    0, 0,    0,    54,   0, 0, 0,  // file header: size 78, bits at
-                                                                            // 54
-      40,   0,    0,    0, 3,    0,    0,    0, 2,    0,    0,    0, 1, 0, 32,
-      0,    0,    0,    0, 0,  // 40 bytes, 3 x 2, 1 plane, 32 bpp, BI_RGB
-      24,   0,    0,    0, 0,    0,    0,    0, 0,    0,    0,    0, 0, 0, 0,
-      0,    0,    0,    0, 0,                                         // image size 24; the rest 0
+      'B', 'M', 78, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0,  // file header: size 78, bits at
+                                                       // 54
+      40, 0, 0, 0, 3, 0, 0, 0, 2, 0, 0, 0, 1, 0, 32, 0, 0, 0, 0,
+      0,  // 40 bytes, 3 x 2, 1 plane, 32 bpp, BI_RGB
+      24, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,    // image size 24; the rest 0
       0xCC, 0xBB, 0xAA, 0, 0xFF, 0xEE, 0xDD, 0, 0x03, 0x02, 0x01, 0,  // bottom row first
       0x33, 0x22, 0x11, 0, 0x66, 0x55, 0x44, 0, 0x99, 0x88, 0x77, 0,  // then the top row
   };
@@ -72,7 +71,7 @@ TEST(BitmapFileTest, APictureThatCannotBeWrittenLeavesNoFile) {
 TEST(BitmapFileTest, AWriteCutShortRemovesThePartFile) {
   const testing::TempDir dir;
   const std::string path = dir.File("screen.bmp");
-  std::vector<std::uint32_t> pixels(200U * 200U, 0xFF808080);
+  std::vector<std::uint32_t> pixels(std::size_t{200} * 200, 0xFF808080);
   const PixelRows picture{.width = 200, .height = 200, .stride = 200, .pixels = pixels};
   // Files may not grow past 1000 bytes for a moment: the write stops there,
   // as on a full disk.

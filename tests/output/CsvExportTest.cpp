@@ -1,6 +1,5 @@
 #include <algorithm>
 #include <array>
-#include <clocale>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -21,7 +20,7 @@ using testing::WriteBytes;
 constexpr int kMode = 2;  // CAN: its offsets are the ones taken off
 constexpr std::array<double, kChannelCount> kOffsets = {2.0, -0.25, 0.0, 1000.5};
 
-// The file as printf in the C locale makes it, the time accumulated by
+// The file as printf makes it (this program keeps the C locale), the time accumulated by
 // repeated addition of the sample step, over the given slots in order.
 std::string ExpectedFile(const SampleBuffer& buffer, const std::vector<int>& slots, double step) {
   std::string file = "Time(sec), Channel1, Channel2, Channel3, Channel4\r\n";
@@ -46,7 +45,6 @@ std::string ExpectedFile(const SampleBuffer& buffer, const std::vector<int>& slo
 class CsvExportTest : public ::testing::Test {
  protected:
   CsvExportTest() {
-    std::setlocale(LC_NUMERIC, "C");
     buffer_.Allocate();
     settings_.operationMode = kMode;
     for (int m = 0; m < kModeCount; ++m) {
@@ -89,6 +87,7 @@ TEST_F(CsvExportTest, FilesMatchPrintfAtEveryTimeBase) {
     const char* lastLineStart;
   };
   std::vector<int> all;
+  all.reserve(kHistoryFrames);
   for (int k = 0; k < kHistoryFrames; ++k) all.push_back((37 + k) % kHistoryFrames);
   const std::vector<Case> cases = {
       // Single-frame time bases: slot 0 only, whatever the counters say.
