@@ -254,6 +254,7 @@ TEST(DataOutputWindowTest, FunctionKeysAndButtonsSaveTheStoppedCapture) {
   const QImage screen(QString::fromStdString(path("screen.bmp")));
   const QImage again(QString::fromStdString(path("button.png")));
   EXPECT_EQ(screen.size(), dlg.size());
+  screen.save(QStringLiteral(KESTROVA_TEST_OUTPUT_DIR "/screen_save.png"));  // for a look by eye
   EXPECT_EQ(screen, again.convertToFormat(screen.format()));
   EXPECT_EQ(screen.copy(dlg.Panel().Controls().Find(ctl::Display)->geometry())
                 .convertToFormat(QImage::Format_RGB32),
