@@ -21,8 +21,9 @@ class Prompts {
   virtual void ShowMessage(std::string_view text, PromptIcon icon) = 0;
   // A Yes/No question with the question icon; true for Yes.
   virtual bool AskYesNo(std::string_view text) = 0;
-  // A save-as dialog; the chosen path (with the default extension added when
-  // the name has none), or nothing when cancelled.
+  // A save-as dialog; the chosen path (with the extension of the selected
+  // filter, else the default one, added when the name has none), or nothing
+  // when cancelled. filter is a Qt name-filter list ("a (*.x);;b (*.y)").
   virtual std::optional<std::string> AskSaveFileName(std::string_view title, std::string_view filter,
                                                      std::string_view defaultExtension) = 0;
 };

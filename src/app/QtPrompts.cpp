@@ -3,12 +3,15 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QRegularExpression>
 
 namespace kestrova {
 
 namespace {
 
-QString FromUtf8(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+QString FromUtf8(std::string_view text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
 
 QMessageBox::Icon ToQtIcon(PromptIcon icon) {
   switch (icon) {
@@ -22,6 +25,13 @@ QMessageBox::Icon ToQtIcon(PromptIcon icon) {
       return QMessageBox::Warning;
   }
   return QMessageBox::NoIcon;
+}
+
+// "xyz" of a filter "Description (*.xyz)", or empty.
+QString FilterExtension(const QString& filter) {
+  static const QRegularExpression pattern(QStringLiteral("\\(\\*\\.([^)\\s;*]+)"));
+  const QRegularExpressionMatch match = pattern.match(filter);
+  return match.hasMatch() ? match.captured(1) : QString();
 }
 
 }  // namespace
@@ -42,11 +52,17 @@ std::optional<std::string> QtPrompts::AskSaveFileName(std::string_view title, st
   QFileDialog dialog(parent_, FromUtf8(title), QString(), FromUtf8(filter));
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   dialog.setFileMode(QFileDialog::AnyFile);
-  dialog.setDefaultSuffix(FromUtf8(defaultExtension));
   // The caller asks about overwriting itself, with its own wording.
   dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
-  return QFileInfo(dialog.selectedFiles().front()).absoluteFilePath().toStdString();
+  QString path = QFileInfo(dialog.selectedFiles().front()).absoluteFilePath();
+  // A name typed without any dot takes the extension of the filter the user
+  // left selected (so "PNG" gives a .png), else the default one.
+  if (!QFileInfo(path).fileName().contains(u'.')) {
+    const QString extension = FilterExtension(dialog.selectedNameFilter());
+    path += u'.' + (extension.isEmpty() ? FromUtf8(defaultExtension) : extension);
+  }
+  return path.toStdString();
 }
 
 }  // namespace kestrova

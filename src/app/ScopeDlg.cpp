@@ -313,7 +313,11 @@ bool CScopeDlg::OnKey(int key, int modifiers) {
       run_.OnStop();
       break;
     case KeyAction::FileSave:
-    case KeyAction::ScreenSave:  // the export commands are not part of this window yet
+      OnFileSave();
+      break;
+    case KeyAction::ScreenSave:
+      OnScreenSave();
+      break;
     case KeyAction::None:
       break;
   }

@@ -59,6 +59,8 @@ class CScopeDlg final : public QDialog,
   void OnSysCommand(int command);
   void OnFrameReady();
   void OnLinkLost() { run_.OnLinkLost(); }
+  void OnFileSave();
+  void OnScreenSave();
 
   [[nodiscard]] const ScopeSettings& Settings() const { return settings_; }
   [[nodiscard]] const SampleBuffer& Buffer() const { return buffer_; }

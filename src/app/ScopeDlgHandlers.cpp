@@ -57,6 +57,8 @@ void CScopeDlg::ConnectHandlers() {
   onClick(ctl::Exit, [this] { OnExit(); });
   onClick(ctl::DeviceSearch, [this] { discovery_.SearchDevices(); });
   onClick(ctl::UnitCheck, [this] { discovery_.UnitCheck(); });
+  onClick(ctl::FileSave, [this] { OnFileSave(); });
+  onClick(ctl::ScreenSave, [this] { OnScreenSave(); });
   onSelect(ctl::DeviceList, [this](int) { discovery_.OnDeviceSelected(); });
 
   onSelect(ctl::TimeList, [this](int selection) { OnTimeBaseChanged(selection); });

@@ -1,0 +1,114 @@
+#include "output/CsvExport.h"
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <vector>
+
+#include "acquisition/TimeBaseTable.h"
+#include "output/LogFile.h"
+
+namespace kestrova {
+
+namespace {
+
+constexpr std::string_view kHeader = "Time(sec), Channel1, Channel2, Channel3, Channel4\r\n";
+constexpr long long kMicrosecondsPerSecond = 1'000'000;
+constexpr long long kHistoryStepMicroseconds = 200;
+// Lines go to the file in blocks of about this size.
+constexpr std::size_t kBlockSize = std::size_t{64} * 1024;
+// The longest "%.4f" of a double (about 1.8e308) is 315 characters.
+constexpr std::size_t kMaxFieldLength = 400;
+
+// "%f" of a time that is a whole number of microseconds: exact, so the
+// column never drifts however many lines precede.
+void AppendSeconds(std::string& out, long long microseconds) {
+  std::array<char, 32> digits{};
+  const long long whole = microseconds / kMicrosecondsPerSecond;
+  const long long fraction = microseconds % kMicrosecondsPerSecond;
+  char* end = std::to_chars(digits.data(), digits.data() + digits.size(), whole).ptr;
+  *end++ = '.';
+  // Six digits, zero-padded.
+  long long rest = fraction;
+  for (int place = 5; place >= 0; --place) {
+    end[place] = static_cast<char>('0' + rest % 10);
+    rest /= 10;
+  }
+  end += 6;
+  out.append(digits.data(), end);
+}
+
+// "%.4f" in the C locale: to_chars rounds the exact binary value as printf
+// does, and keeps the sign of values that round to zero ("-0.0000").
+void AppendFixed4(std::string& out, double value) {
+  std::array<char, kMaxFieldLength> digits{};
+  const auto [end, ec] =
+      std::to_chars(digits.data(), digits.data() + digits.size(), value, std::chars_format::fixed, 4);
+  if (ec == std::errc()) out.append(digits.data(), end);
+}
+
+// The slots to write, oldest first.
+std::vector<int> SlotsToWrite(const ScopeSettings& settings, const SampleBuffer& buffer) {
+  if (!IsHistoryTimeBase(settings.timePerDivision)) return {0};
+  const int count = std::clamp(buffer.frameCount, 1, kHistoryFrames);
+  const int end = ((buffer.writeIndex % kHistoryFrames) + kHistoryFrames) % kHistoryFrames;
+  std::vector<int> slots;
+  slots.reserve(static_cast<std::size_t>(count));
+  for (int k = 0; k < count; ++k) slots.push_back((end - count + k + kHistoryFrames) % kHistoryFrames);
+  return slots;
+}
+
+}  // namespace
+
+std::string CsvOverwriteQuestion(std::string_view path) {
+  std::string question(path);
+  question += " 파일이 이미 있읍니다\n파일를 덮어 쓰시겠습니까?";
+  return question;
+}
+
+long long CsvSampleStepMicroseconds(int timePerDivision) {
+  if (IsHistoryTimeBase(timePerDivision)) return kHistoryStepMicroseconds;
+  // 100 us per unit of T, ten divisions, 500 samples: 2 x T us apart.
+  return 2LL * std::max(timePerDivision, 0);
+}
+
+CsvExportResult WriteCsvExport(const std::string& path, const ScopeSettings& settings,
+                               const SampleBuffer& buffer) {
+  if (!buffer.IsAllocated() || buffer.frameCount <= 0) return CsvExportResult::NoData;
+
+  LogFile file;
+  if (!file.Create(path)) return CsvExportResult::CreateFailed;
+
+  const int m = settings.Mode();
+  const long long step = CsvSampleStepMicroseconds(settings.timePerDivision);
+  std::string block;
+  block.reserve(kBlockSize + 4 * kMaxFieldLength + 64);
+  block += kHeader;
+
+  bool failed = false;
+  long long microseconds = 0;
+  for (const int slot : SlotsToWrite(settings, buffer)) {
+    std::array<std::span<const double, kSamplesPerFrame>, kChannelCount> channels{
+        buffer.Values(slot, 0), buffer.Values(slot, 1), buffer.Values(slot, 2), buffer.Values(slot, 3)};
+    for (std::size_t i = 0; i < kSamplesPerFrame && !failed; ++i) {
+      AppendSeconds(block, microseconds);
+      for (std::size_t c = 0; c < kChannelCount; ++c) {
+        block += ", ";
+        AppendFixed4(block, channels[c][i] - settings.offset[m][c]);
+      }
+      block += "\r\n";
+      microseconds += step;
+      if (block.size() >= kBlockSize) {
+        failed = !file.Write(block);
+        block.clear();
+      }
+    }
+    if (failed) break;
+  }
+  if (!failed && !block.empty()) failed = !file.Write(block);
+  // Buffered bytes that cannot be flushed are as lost as a refused line.
+  const bool closed = file.Close();
+  return failed || !closed ? CsvExportResult::WriteFailed : CsvExportResult::Saved;
+}
+
+}  // namespace kestrova

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "acquisition/SampleBuffer.h"
+#include "acquisition/ScopeSettings.h"
+
+// The File Save command's file: the captured history as comma-separated text.
+namespace kestrova {
+
+// Shown (exclamation icon) instead of the dialog when no frame is stored.
+inline constexpr std::string_view kCsvNoDataMessage = "기록할 데이터가 없습니다.";
+// The save dialog: title, filter as a Qt name filter, and the extension added
+// to a name typed without one.
+inline constexpr std::string_view kCsvDialogTitle = "데이터 기록 파일 저장";
+inline constexpr std::string_view kCsvDialogQtFilter = "데이터 기록 파일 (*.csv)";
+inline constexpr std::string_view kCsvDefaultExtension = "csv";
+// The outcome messages: success (information icon) and any failure to
+// create or write the file (stop icon).
+inline constexpr std::string_view kCsvSavedMessage = "데이터 기록 파일을 성공적으로 저장하였습니다";
+inline constexpr std::string_view kCsvWriteFailedMessage = "데이터 기록 파일을 쓰는 도중 에러가 발생했습니다";
+
+// The Yes/No question (question icon) before an existing file is replaced;
+// this command's own wording.
+std::string CsvOverwriteQuestion(std::string_view path);
+
+// What WriteCsvExport did.
+enum class CsvExportResult {
+  Saved,         // every line is on disk
+  NoData,        // no frame stored: nothing created
+  CreateFailed,  // the file could not be created (or is held by another writer)
+  WriteFailed,   // lines (or the final flush) did not reach the disk; the file
+                 // keeps what was written before the failure
+};
+
+// The samples between two lines of the file, in microseconds: 2 x T at the
+// single-frame time bases (T = timePerDivision, in 100 us units), where the
+// unit spreads 500 samples over ten divisions; 200 us at the history time
+// bases, where it samples every 0.2 ms.
+long long CsvSampleStepMicroseconds(int timePerDivision);
+
+// Writes the stored frames to a new file at path (UTF-8; an old file is
+// emptied), held exclusively while it is written: the header line, then one
+// line per sample, "%f, %.4f, %.4f, %.4f, %.4f" and CR LF, the time in
+// seconds and each channel's value minus its offset in the current mode,
+// whether the channel is shown or not. At a single-frame time base that is
+// slot 0; at a history time base the last frameCount frames, oldest first,
+// the time running on across frames. Numbers are formatted without the C
+// locale. Lines are written in large blocks.
+//
+// User-interface thread, while acquisition is stopped (the history stands
+// still).
+CsvExportResult WriteCsvExport(const std::string& path, const ScopeSettings& settings,
+                               const SampleBuffer& buffer);
+
+}  // namespace kestrova
