@@ -7,7 +7,9 @@
 
 namespace kestrova {
 
-void CScopeDlg::BeginRealSave() { realTimeLog_.BeginRealSave(); }
+void CScopeDlg::BeginRealSave() {
+  realTimeLog_.BeginRealSave();
+}
 
 void CScopeDlg::CreateRealSaveFile() {
   if (realTimeLog_.CreateRealSaveFile(settings_) == RealSaveStart::CreateFailed) {

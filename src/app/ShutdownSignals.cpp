@@ -5,13 +5,13 @@
 #include <utility>
 
 #ifndef _WIN32
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <array>
 #include <atomic>
 #include <cerrno>
 #include <csignal>
+
+#include <fcntl.h>
+#include <unistd.h>
 #endif
 
 namespace kestrova {
@@ -83,12 +83,14 @@ ShutdownSignals::ShutdownSignals(std::function<void()> onRequest, QObject* paren
   sigemptyset(&action.sa_mask);
   // System calls the signal interrupts on other threads resume by themselves.
   action.sa_flags = SA_RESTART;
-  for (std::size_t i = 0; i < kWatchedSignals.size(); ++i) ::sigaction(kWatchedSignals[i], &action, &g_previous[i]);
+  for (std::size_t i = 0; i < kWatchedSignals.size(); ++i)
+    ::sigaction(kWatchedSignals[i], &action, &g_previous[i]);
 }
 
 ShutdownSignals::~ShutdownSignals() {
   if (notifier_ == nullptr) return;
-  for (std::size_t i = 0; i < kWatchedSignals.size(); ++i) ::sigaction(kWatchedSignals[i], &g_previous[i], nullptr);
+  for (std::size_t i = 0; i < kWatchedSignals.size(); ++i)
+    ::sigaction(kWatchedSignals[i], &g_previous[i], nullptr);
   delete notifier_;
   ::close(g_pipeWrite.exchange(-1));
   ::close(std::exchange(g_pipeRead, -1));

@@ -5,13 +5,13 @@
 #include <utility>
 
 #ifdef _WIN32
+#include <climits>
+#include <filesystem>
+
 #include <fcntl.h>
 #include <io.h>
 #include <share.h>
 #include <sys/stat.h>
-
-#include <climits>
-#include <filesystem>
 #else
 #include <fcntl.h>
 #include <sys/file.h>
@@ -44,7 +44,9 @@ long long WriteSome(int fd, std::string_view text) {
   return ::_write(fd, text.data(), count);
 }
 
-bool CloseFd(int fd) { return ::_close(fd) == 0; }
+bool CloseFd(int fd) {
+  return ::_close(fd) == 0;
+}
 
 #else
 
@@ -53,7 +55,8 @@ int OpenExclusive(const std::string& path) {
   // O_NONBLOCK makes a pipe without a reader fail instead of hanging the
   // window; it is cleared again once the file is open. O_APPEND puts every
   // write at the end of the file as it is at that moment.
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
+  const int fd =
+      ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
   if (fd < 0) return -1;
   const auto fail = [fd] {
     ::close(fd);
@@ -72,7 +75,9 @@ int OpenExclusive(const std::string& path) {
   return fd;
 }
 
-long long WriteSome(int fd, std::string_view text) { return ::write(fd, text.data(), text.size()); }
+long long WriteSome(int fd, std::string_view text) {
+  return ::write(fd, text.data(), text.size());
+}
 
 bool CloseFd(int fd) {
   // Linux releases the descriptor even when close reports an error (EINTR
@@ -94,7 +99,9 @@ LogFile& LogFile::operator=(LogFile&& other) noexcept {
   return *this;
 }
 
-LogFile::~LogFile() { Close(); }
+LogFile::~LogFile() {
+  Close();
+}
 
 bool LogFile::Create(const std::string& path) {
   Close();
@@ -103,6 +110,8 @@ bool LogFile::Create(const std::string& path) {
   return fd_ >= 0;
 }
 
+// Not const: it changes the file, if not the descriptor.
+// NOLINTNEXTLINE(readability-make-member-function-const)
 bool LogFile::Write(std::string_view text) {
   if (fd_ < 0) return false;
   while (!text.empty()) {

@@ -264,7 +264,8 @@ TEST_F(RealTimeLoggerFullDiskTest, FailedWriteEndsLoggingForTheRunAndIsReportedO
 
   // The first line already goes to the device.
   ASSERT_EQ(results.front(), RealSaveWrite::WriteFailed);
-  EXPECT_TRUE(std::all_of(results.begin() + 1, results.end(), [](RealSaveWrite r) { return r == RealSaveWrite::NotOpen; }));
+  EXPECT_TRUE(std::all_of(results.begin() + 1, results.end(),
+                          [](RealSaveWrite r) { return r == RealSaveWrite::NotOpen; }));
   EXPECT_FALSE(logger_.IsOpen());
   EXPECT_EQ(logger_.EndRealSave(), RealSaveEnd::NotOpen);
 }
