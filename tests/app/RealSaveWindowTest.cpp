@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QTemporaryDir>
 #include <QTest>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <memory>
@@ -190,6 +191,23 @@ TEST_F(RealSaveWindowTest, AStartThatCannotOpenTheUnitLeavesThePreviousLog) {
   EXPECT_FALSE(lines.empty());
   EXPECT_NE(lines.front(), "previous run");
   EXPECT_TRUE(prompts_.messages.empty());
+}
+
+TEST_F(RealSaveWindowTest, AFullDiskEndsLoggingForTheRunWithOneMessage) {
+  // A device on which every write fails for want of space, under a name the
+  // save dialog accepts.
+  std::error_code linked;
+  std::filesystem::create_symlink("/dev/full", path_, linked);
+  if (linked || !std::filesystem::exists(path_)) GTEST_SKIP() << "no /dev/full here";
+  ChooseLog(path_);
+  Press(Qt::Key_F2);
+  ASSERT_TRUE(dialog_->Running());
+  ASSERT_TRUE(WaitForFrames(3)) << "the unit sent no frames";
+  EXPECT_EQ(prompts_.messages, std::vector<std::string>{std::string(kRealSaveWriteFailedMessage)});
+  EXPECT_EQ(prompts_.icons.front(), PromptIcon::Stop);
+  EXPECT_FALSE(Ticked(ctl::RealSaveEnable));
+  Press(Qt::Key_F3);
+  EXPECT_EQ(prompts_.messages.size(), 1U);
 }
 
 }  // namespace
