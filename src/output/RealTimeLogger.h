@@ -63,8 +63,9 @@ std::string FormatElapsedTime(std::uint32_t elapsedMs);
 // frames, N taken from RealSaveIntervalTable. It also measures the run time.
 //
 // The main window owns one and calls it on the user-interface thread only:
-// BeginRealSave when Start begins, CreateRealSaveFile once the unit is open
-// and streams, MarkRunStart as the run starts, WriteRealSaveLine for each
+// BeginRealSave when Start begins, MarkRunStart once the unit streams,
+// CreateRealSaveFile right after (never before the unit is open),
+// WriteRealSaveLine for each
 // accepted frame while realSaveEnable is 1 (after the frame is stored at
 // writeIndex, before writeIndex moves on), ShowElapsedTime after each
 // accepted frame while running, and EndRealSave whenever the run ends (Stop,
