@@ -65,12 +65,11 @@ std::string FormatElapsedTime(std::uint32_t elapsedMs);
 // The main window owns one and calls it on the user-interface thread only:
 // BeginRealSave when Start begins, MarkRunStart once the unit streams,
 // CreateRealSaveFile right after (never before the unit is open),
-// WriteRealSaveLine for each
-// accepted frame while realSaveEnable is 1 (after the frame is stored at
-// writeIndex, before writeIndex moves on), ShowElapsedTime after each
-// accepted frame while running, and EndRealSave whenever the run ends (Stop,
-// lost link, failed Start, the window closing). Destroying it closes a file
-// still open.
+// WriteRealSaveLine for each accepted frame while realSaveEnable is 1 (after
+// the frame is stored at writeIndex, before writeIndex moves on),
+// ShowElapsedTime after each accepted frame while running, and EndRealSave
+// whenever the run ends (Stop, lost link, failed Start, the window closing).
+// Destroying it closes a file still open.
 class RealTimeLogger {
  public:
   explicit RealTimeLogger(TickSource tick = SteadyTickMilliseconds,
