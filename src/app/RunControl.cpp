@@ -6,16 +6,13 @@
 #include "acquisition/ControlIds.h"
 #include "acquisition/SettingsControls.h"
 #include "device/CommandProtocol.h"
+#include "output/RealSaveControls.h"
 
 namespace kestrova {
 
 namespace {
 
 constexpr ColorRef kRed = Rgb(255, 0, 0);
-
-// The logging controls that follow the log "Enable" box.
-constexpr int kLogControls[] = {ctl::RealSaveIntervalCaption, ctl::RealSaveInterval, ctl::RealSavePath,
-                                ctl::RealSaveBrowse};
 
 void SleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
@@ -76,6 +73,10 @@ void RunControl::OnStart() {
   }
   host_.MarkRunStart();
   SetStartedButtons();
+  // The log file only now that the unit is open, so a Start that cannot open
+  // it leaves the previous run's log untouched. No frame has been handled
+  // yet: frames reach this thread as events, after OnStart returns.
+  host_.CreateRealSaveFile();
   host_.FocusTimeList();
 }
 
@@ -125,19 +126,19 @@ bool RunControl::SingleShotDone() const {
 void RunControl::SetStartedButtons() {
   for (const int id : {ctl::Stop, ctl::Apply}) panel_.SetEnabled(id, true);
   for (const int id : {ctl::Start, ctl::FileSave, ctl::ScreenSave, ctl::HistoryScroll, ctl::TerminalButton,
-                       ctl::UnitCheck, ctl::RealSaveEnable}) {
+                       ctl::UnitCheck}) {
     panel_.SetEnabled(id, false);
   }
-  for (const int id : kLogControls) panel_.SetEnabled(id, false);
+  LockRealSaveControls(panel_);
 }
 
 void RunControl::SetStoppedButtons() {
   for (const int id : {ctl::Start, ctl::FileSave, ctl::ScreenSave, ctl::HistoryScroll, ctl::TerminalButton,
-                       ctl::UnitCheck, ctl::RealSaveEnable}) {
+                       ctl::UnitCheck}) {
     panel_.SetEnabled(id, true);
   }
   for (const int id : {ctl::Stop, ctl::Apply}) panel_.SetEnabled(id, false);
-  host_.OnRealSaveEnable();
+  UnlockRealSaveControls(panel_, settings_);
 }
 
 }  // namespace kestrova

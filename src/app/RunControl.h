@@ -17,12 +17,12 @@ class RunControlHost {
   virtual void BuildAxisLabels() = 0;
   virtual void InvalidateDisplay() = 0;
   virtual void FocusTimeList() = 0;
-  // The real-time log of a run: created at Start, closed whenever a run ends.
+  // The real-time log of a run: its counter reset as Start begins, its file
+  // created once the unit is open, closed whenever a run ends.
   virtual void BeginRealSave() = 0;
+  virtual void CreateRealSaveFile() = 0;
   virtual void MarkRunStart() = 0;
   virtual void EndRealSave() = 0;
-  // Enables the logging controls as the log "Enable" box says.
-  virtual void OnRealSaveEnable() = 0;
 };
 
 // The idle look of the status line and the trigger status: black text on
@@ -51,7 +51,7 @@ class RunControl {
   // says why).
   bool ApplyConfiguration();
   void OnApply() { ApplyConfiguration(); }
-  // A fresh capture: counters and history reset, log file, configuration.
+  // A fresh capture: counters and history reset, configuration, log file.
   void OnStart();
   // Stops streaming, closes the unit and the log.
   void OnStop();

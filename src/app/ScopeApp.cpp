@@ -9,6 +9,7 @@
 #include "app/QtProfile.h"
 #include "app/QtPrompts.h"
 #include "app/ScopeDlg.h"
+#include "app/ShutdownSignals.h"
 #include "device/VendorDriver.h"
 #include "simulator/SimulatedDriver.h"
 
@@ -42,6 +43,7 @@ int CScopeApp::InitInstance(const std::vector<std::string>& arguments) {
   {
     CScopeDlg dialog(std::move(loader), profile, prompts);
     prompts.SetParent(&dialog);
+    const ShutdownSignals shutdown([&dialog] { dialog.OnSessionEnd(); });
     dialog.exec();
   }
   profile.Sync();

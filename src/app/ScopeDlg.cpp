@@ -29,6 +29,7 @@
 #include "display/DisplayControls.h"
 #include "display/DisplayGeometry.h"
 #include "display/Graticule.h"
+#include "output/RealSaveControls.h"
 #include "resources/DialogTemplate.h"
 #include "resources/ResourceIds.h"
 #include "resources/StringTable.h"
@@ -87,10 +88,13 @@ CScopeDlg::~CScopeDlg() {
   qApp->removeEventFilter(this);
   // Destruction: park and close the unit, then save every setting once.
   ShutDownUnit();
-  if (!settingsSaved_) {
-    settingsSaved_ = true;
-    SaveSettings(profile_, settings_, session_.SerialNumber(), panel_, *this);
-  }
+  SaveSettingsOnce();
+}
+
+void CScopeDlg::SaveSettingsOnce() {
+  if (settingsSaved_) return;
+  settingsSaved_ = true;
+  SaveSettings(profile_, settings_, session_.SerialNumber(), panel_, *this);
 }
 
 void CScopeDlg::OnInitDialog() {
@@ -182,13 +186,11 @@ void CScopeDlg::SetUpControlsFromSettings() {
   }
 
   // 13. Real-time logging.
-  panel_.SetChecked(ctl::RealSaveEnable, settings_.realSaveEnable != 0);
-  panel_.SetText(ctl::RealSavePath, settings_.realSavePath);
   std::vector<std::string_view> intervals;
   intervals.reserve(RealSaveIntervalTable.size());
   for (const RealSaveInterval& interval : RealSaveIntervalTable) intervals.push_back(interval.label);
   panel_.SetListItems(ctl::RealSaveInterval, intervals);
-  panel_.SetSelection(ctl::RealSaveInterval, settings_.realSaveIndex);
+  ShowRealSaveSettings(panel_, settings_);
   CColorStatic* logStatus = panel_.ColorStatic(ctl::RealSaveStatus);
   logStatus->SetTextColor(kLogStatusTextColor);
   logStatus->setText(QString());
@@ -229,6 +231,13 @@ void CScopeDlg::ShutDownUnit() {
 void CScopeDlg::OnExit() {
   ShutDownUnit();
   close();
+}
+
+void CScopeDlg::OnSessionEnd() {
+  // No message box now: nobody may be there to answer it.
+  realTimeLog_.EndRealSave();
+  SaveSettingsOnce();
+  OnExit();
 }
 
 void CScopeDlg::closeEvent(QCloseEvent* event) {

@@ -56,6 +56,11 @@ class CScopeDlg final : public QDialog,
   void OnStop() { run_.OnStop(); }
   void OnApply() { run_.OnApply(); }
   void OnExit();
+  // The desktop session ends or the program was told to terminate (a
+  // signal): the log is closed and the settings saved at once, then the
+  // window closes as EXIT closes it. At once, because the process may not
+  // outlive this call.
+  void OnSessionEnd();
   void OnSysCommand(int command);
   void OnFrameReady();
   void OnLinkLost() { run_.OnLinkLost(); }
@@ -92,6 +97,7 @@ class CScopeDlg final : public QDialog,
   void SetUpControlsFromSettings();
   void ConnectHandlers();
   void ShutDownUnit();
+  void SaveSettingsOnce();
 
   // AxisLabelBuilder, RunControlHost.
   void BuildAxisLabels() override;
@@ -99,9 +105,10 @@ class CScopeDlg final : public QDialog,
   void InvalidateDisplay() override;
   void FocusTimeList() override;
   void BeginRealSave() override;
+  void CreateRealSaveFile() override;
   void MarkRunStart() override;
   void EndRealSave() override;
-  void OnRealSaveEnable() override;
+  void OnRealSaveEnable();
 
   // FrameDecoderHooks.
   void WriteRealSaveLine() override;

@@ -2,17 +2,20 @@
 // the elapsed-time field.
 #include <QFileInfo>
 
-#include "acquisition/ControlIds.h"
 #include "app/ScopeDlg.h"
 #include "output/RealSaveControls.h"
 
 namespace kestrova {
 
 void CScopeDlg::BeginRealSave() {
-  if (realTimeLog_.BeginRealSave(settings_) == RealSaveStart::CreateFailed) {
+  realTimeLog_.BeginRealSave();
+}
+
+void CScopeDlg::CreateRealSaveFile() {
+  if (realTimeLog_.CreateRealSaveFile(settings_) == RealSaveStart::CreateFailed) {
+    // The run goes on without a log.
     prompts_.ShowMessage(kRealSaveCreateFailedMessage, PromptIcon::Stop);
-    panel_.SetChecked(ctl::RealSaveEnable, false);
-    OnRealSaveEnable();
+    SwitchRealSaveOff(panel_, settings_);
   }
 }
 
@@ -28,6 +31,10 @@ void CScopeDlg::OnRealSaveEnable() { kestrova::OnRealSaveEnable(panel_, settings
 
 void CScopeDlg::WriteRealSaveLine() {
   if (realTimeLog_.WriteRealSaveLine(settings_, buffer_) == RealSaveWrite::WriteFailed) {
+    // Logging ends for the rest of the run, and the next Start does not
+    // empty the file that holds what was written. The box is unticked before
+    // the message: frames handled while it is up must not come back here.
+    SwitchRealSaveOff(panel_, settings_);
     prompts_.ShowMessage(kRealSaveWriteFailedMessage, PromptIcon::Stop);
   }
 }

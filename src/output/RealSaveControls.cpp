@@ -74,11 +74,10 @@ void UnlockRealSaveControls(ControlPanel& panel, ScopeSettings& settings) {
   OnRealSaveEnable(panel, settings);
 }
 
-void ShowRealSaveSettings(ControlPanel& panel, ScopeSettings& settings) {
+void ShowRealSaveSettings(ControlPanel& panel, const ScopeSettings& settings) {
   panel.SetChecked(ctl::RealSaveEnable, settings.realSaveEnable != 0);
   panel.SetSelection(ctl::RealSaveInterval, settings.realSaveIndex);
   panel.SetText(ctl::RealSavePath, settings.realSavePath);
-  OnRealSaveEnable(panel, settings);
 }
 
 }  // namespace kestrova

@@ -51,8 +51,8 @@ bool OnRealSaveBrowse(const std::optional<std::string>& chosen,
 // "..." button are enabled exactly while it is ticked.
 void OnRealSaveEnable(ControlPanel& panel, ScopeSettings& settings);
 
-// Logging cannot go on (the log file could not be created): untick the
-// Enable box and run OnRealSaveEnable.
+// Logging cannot go on (the log file could not be created or written):
+// untick the Enable box and run OnRealSaveEnable.
 void SwitchRealSaveOff(ControlPanel& panel, ScopeSettings& settings);
 
 // A run started: the Enable box and the four controls it governs are
@@ -63,8 +63,9 @@ void LockRealSaveControls(ControlPanel& panel);
 // restores the other four.
 void UnlockRealSaveControls(ControlPanel& panel, ScopeSettings& settings);
 
-// Window set-up: ticks the Enable box, selects the interval and shows the
-// path from the settings, then runs OnRealSaveEnable.
-void ShowRealSaveSettings(ControlPanel& panel, ScopeSettings& settings);
+// Window set-up: ticks the Enable box, selects the interval (the list is
+// already filled) and shows the path from the settings. The set-up runs
+// OnRealSaveEnable later, as if the box had been clicked.
+void ShowRealSaveSettings(ControlPanel& panel, const ScopeSettings& settings);
 
 }  // namespace kestrova

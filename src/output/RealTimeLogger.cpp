@@ -65,8 +65,12 @@ std::string FormatElapsedTime(std::uint32_t elapsedMs) {
 RealTimeLogger::RealTimeLogger(TickSource tick, LocalTimeSource localTime)
     : tick_(std::move(tick)), localTime_(std::move(localTime)) {}
 
-RealSaveStart RealTimeLogger::BeginRealSave(const ScopeSettings& settings) {
+void RealTimeLogger::BeginRealSave() {
   realSaveCounter_ = 0;
+  realSaveFile_.Close();
+}
+
+RealSaveStart RealTimeLogger::CreateRealSaveFile(const ScopeSettings& settings) {
   realSaveFile_.Close();
   if (settings.realSaveEnable == 0) return RealSaveStart::Off;
   return realSaveFile_.Create(settings.realSavePath) ? RealSaveStart::Logging : RealSaveStart::CreateFailed;

@@ -25,7 +25,7 @@ inline constexpr std::string_view kRealSaveWriteFailedMessage =
 // The sample of each frame that goes into the log: the middle one.
 inline constexpr int kLoggedSample = 250;
 
-// What BeginRealSave did.
+// What CreateRealSaveFile did.
 enum class RealSaveStart {
   Off,           // logging not enabled: no file
   Logging,       // the file was created
@@ -35,17 +35,18 @@ enum class RealSaveStart {
 // What WriteRealSaveLine did with one accepted frame.
 enum class RealSaveWrite {
   Counted,      // no line due at this frame
-  Written,      // a line went into the file's buffer
+  Written,      // a line went to the file
   NotOpen,      // a line was due but no file is open: nothing written
   WriteFailed,  // the file refused the line: it is closed now and the rest of
-                // the run logs nothing; show kRealSaveWriteFailedMessage
+                // the run logs nothing; switch logging off and show
+                // kRealSaveWriteFailedMessage
 };
 
 // What EndRealSave did.
 enum class RealSaveEnd {
   NotOpen,      // nothing was open
-  Closed,       // closed with every line on disk
-  WriteFailed,  // closed, but the last lines did not reach the disk; show
+  Closed,       // closed cleanly
+  WriteFailed,  // closed, but the system reported an error on closing; show
                 // kRealSaveWriteFailedMessage
 };
 
@@ -63,20 +64,26 @@ std::string FormatElapsedTime(std::uint32_t elapsedMs);
 //
 // The main window owns one and calls it on the user-interface thread only:
 // BeginRealSave when Start begins, MarkRunStart once the unit streams,
+// CreateRealSaveFile right after (never before the unit is open),
 // WriteRealSaveLine for each accepted frame while realSaveEnable is 1 (after
 // the frame is stored at writeIndex, before writeIndex moves on),
 // ShowElapsedTime after each accepted frame while running, and EndRealSave
-// whenever the run ends (Stop, lost link, failed Start). Destroying it closes
-// a file still open, writing out its buffer.
+// whenever the run ends (Stop, lost link, failed Start, the window closing).
+// Destroying it closes a file still open.
 class RealTimeLogger {
  public:
   explicit RealTimeLogger(TickSource tick = SteadyTickMilliseconds,
                           LocalTimeSource localTime = CurrentLocalTime);
 
-  // Resets the frame counter and, when realSaveEnable is 1, creates the log
-  // file at realSavePath (an existing file is emptied: each run starts a new
-  // file). A file still open from an earlier run is closed first.
-  RealSaveStart BeginRealSave(const ScopeSettings& settings);
+  // Resets the frame counter for a new run and closes a file still open from
+  // an earlier one. Touches no file on disk: a Start that then cannot open
+  // the unit leaves the previous run's log as it was.
+  void BeginRealSave();
+
+  // When realSaveEnable is 1, creates the log file at realSavePath (an
+  // existing file is emptied: each run starts a new file). Called once the
+  // unit is open.
+  RealSaveStart CreateRealSaveFile(const ScopeSettings& settings);
 
   // Remembers the tick at which the run started.
   void MarkRunStart();
@@ -84,8 +91,8 @@ class RealTimeLogger {
   // Counts one accepted frame and writes a line when the interval is reached.
   // The interval is that of realSaveIndex (out-of-range indices use the
   // nearest entry); the values are those of buffer slot writeIndex minus the
-  // current mode's channel offsets. Lines are buffered, not flushed one by
-  // one. A failed write closes the file and is reported once.
+  // current mode's channel offsets. Each line goes to the end of the file
+  // before this returns. A failed write closes the file and is reported once.
   RealSaveWrite WriteRealSaveLine(const ScopeSettings& settings, const SampleBuffer& buffer);
 
   // Closes the log file if it is open. Harmless when nothing is open.

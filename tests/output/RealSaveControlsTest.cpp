@@ -70,12 +70,10 @@ TEST_F(RealSaveControlsTest, SetUpShowsTheStoredSettings) {
   EXPECT_TRUE(panel_.IsChecked(ctl::RealSaveEnable));
   EXPECT_EQ(panel_.Selection(ctl::RealSaveInterval), 8);
   EXPECT_EQ(panel_.Text(ctl::RealSavePath), "/home/사용자/기록.txt");
-  EXPECT_TRUE(GovernedEnabled(true));
 
   settings_.realSaveEnable = 0;
   ShowRealSaveSettings(panel_, settings_);
   EXPECT_FALSE(panel_.IsChecked(ctl::RealSaveEnable));
-  EXPECT_TRUE(GovernedEnabled(false));
 }
 
 // The save dialog's answers as the window passes them on.
