@@ -57,6 +57,7 @@ void CScopeDlg::ConnectHandlers() {
   onClick(ctl::Exit, [this] { OnExit(); });
   onClick(ctl::DeviceSearch, [this] { discovery_.SearchDevices(); });
   onClick(ctl::UnitCheck, [this] { discovery_.UnitCheck(); });
+  onClick(ctl::TerminalButton, [this] { OnOpenTerminal(); });
   onSelect(ctl::DeviceList, [this](int) { discovery_.OnDeviceSelected(); });
 
   onSelect(ctl::TimeList, [this](int selection) { OnTimeBaseChanged(selection); });
