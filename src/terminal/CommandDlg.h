@@ -83,7 +83,6 @@ class CCommandDlg final : public QDialog {
 
   [[nodiscard]] QWidget* Control(int id) const { return controls_(id); }
 
- public slots:
   // Enter does not close the dialog.
   void accept() override {}
   // Every ending (EXIT, Escape, the close box) closes the session.

@@ -60,7 +60,6 @@ class CommandDlgTest : public ::testing::Test {
                                             [this](std::string_view text) { messages_.emplace_back(text); });
     events_.dialog = dialog_.get();
   }
-  ~CommandDlgTest() override { events_.dialog = nullptr; }
 
   // Initialises and shows the dialog without its own modal loop.
   void Open() {
