@@ -11,10 +11,12 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPalette>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
 #include <algorithm>
+#include <memory>
 
 #include "app/ProgramIcon.h"
 #include "controls/ColorPickerButton.h"
@@ -73,15 +75,35 @@ QWidget* CreatePushButton(QDialog& dialog, const res::ControlTemplate& control, 
   return button;
 }
 
+// A read-only edit shows the dialog's background, as a hint that it cannot be typed into.
+void ShowReadOnly(QWidget& edit) {
+  QPalette palette = edit.palette();
+  palette.setColor(QPalette::Base, palette.color(QPalette::Window));
+  edit.setPalette(palette);
+}
+
+QWidget* CreateMultiLineEdit(QDialog& dialog, const res::ControlTemplate& control, const QRect& geometry) {
+  auto* edit = new QPlainTextEdit(&dialog);
+  edit->setGeometry(geometry);
+  edit->setTabChangesFocus(true);
+  edit->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+  edit->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  edit->setVerticalScrollBarPolicy((control.style & res::style::kVScroll) != 0 ? Qt::ScrollBarAlwaysOn
+                                                                                 : Qt::ScrollBarAlwaysOff);
+  if ((control.style & res::style::kReadOnly) != 0) {
+    edit->setReadOnly(true);
+    ShowReadOnly(*edit);
+  }
+  return edit;
+}
+
 QWidget* CreateEdit(QDialog& dialog, const res::ControlTemplate& control, const QRect& geometry) {
+  if ((control.style & res::style::kMultiLine) != 0) return CreateMultiLineEdit(dialog, control, geometry);
   auto* edit = new QLineEdit(&dialog);
   edit->setGeometry(geometry);
   if ((control.style & res::style::kReadOnly) != 0) {
     edit->setReadOnly(true);
-    // A read-only edit shows the dialog's background, as a hint that it cannot be typed into.
-    QPalette palette = edit->palette();
-    palette.setColor(QPalette::Base, palette.color(QPalette::Window));
-    edit->setPalette(palette);
+    ShowReadOnly(*edit);
   }
   return edit;
 }
@@ -268,6 +290,12 @@ DialogControls DialogBuilder::Build(QDialog& dialog, const res::DialogTemplate& 
     if (qobject_cast<QGroupBox*>(widget) != nullptr) widget->lower();
   }
   return controls;
+}
+
+std::function<QWidget*(int)> DialogBuilder::BuildLookup(QDialog& dialog,
+                                                        const res::DialogTemplate& dialogTemplate) {
+  auto controls = std::make_shared<const DialogControls>(Build(dialog, dialogTemplate));
+  return [controls](int id) { return controls->Find(id); };
 }
 
 int ControlIdOf(const QWidget* widget) {

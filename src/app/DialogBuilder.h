@@ -2,6 +2,7 @@
 
 #include <QRect>
 #include <QWidget>
+#include <functional>
 #include <unordered_map>
 #include <vector>
 
@@ -53,6 +54,9 @@ class DialogBuilder {
   // the tab order as the template lists the controls, and the earlier of two
   // overlapping controls on top (group boxes always at the bottom).
   static DialogControls Build(QDialog& dialog, const res::DialogTemplate& dialogTemplate);
+  // Build for a dialog of another library, which reaches its controls by id
+  // only: the lookup keeps the index alive.
+  static std::function<QWidget*(int)> BuildLookup(QDialog& dialog, const res::DialogTemplate& dialogTemplate);
 
   // Dialog units to pixels.
   static int XToPixels(int du) { return du * 7 / 4; }

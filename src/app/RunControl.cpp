@@ -46,13 +46,17 @@ bool RunControl::ApplyConfiguration() {
   return true;
 }
 
+void RunControl::ResetTriggerStatus() {
+  triggerStatus_.SetTextColor(kStatusIdleText);
+  triggerStatus_.SetBackgroundColor(kTriggerIdleBackground);
+  triggerStatus_.SetText("");
+}
+
 void RunControl::OnStart() {
   statusLine_.SetTextColor(kStatusIdleText);
   statusLine_.SetBackgroundColor(kStatusIdleBackground);
   statusLine_.SetText("");
-  triggerStatus_.SetTextColor(kStatusIdleText);
-  triggerStatus_.SetBackgroundColor(kTriggerIdleBackground);
-  triggerStatus_.SetText("");
+  ResetTriggerStatus();
 
   buffer_.writeIndex = 0;
   buffer_.viewIndex = 0;

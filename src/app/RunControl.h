@@ -62,6 +62,9 @@ class RunControl {
   // Single shot: true when the frame just shown was the triggered one and
   // the run should stop now.
   [[nodiscard]] bool SingleShotDone() const;
+  // The trigger status line as a fresh capture starts it: black on green,
+  // empty (Start, and the terminal when it opens).
+  void ResetTriggerStatus();
 
  private:
   void SetStartedButtons();

@@ -33,6 +33,7 @@
 #include "resources/DialogTemplate.h"
 #include "resources/ResourceIds.h"
 #include "resources/StringTable.h"
+#include "terminal/CommandDlg.h"
 
 namespace kestrova {
 
@@ -272,7 +273,11 @@ bool CScopeDlg::event(QEvent* event) {
     OnLinkLost();
     return true;
   }
-  if (event->type() == kTerminalRxEvent) return true;  // the terminal dialog takes these
+  if (event->type() == kTerminalRxEvent) {
+    // Frames are for the terminal while it runs; late ones are dropped.
+    if (terminalDialog_ != nullptr) terminalDialog_->OnTerminalRx(static_cast<TerminalFrameEvent*>(event)->Payload());
+    return true;
+  }
   return QDialog::event(event);
 }
 

@@ -32,6 +32,7 @@ class QComboBox;
 
 namespace kestrova {
 
+class CCommandDlg;
 class ScopeDisplayWidget;
 
 // The main window: owns the settings, the history ring, the device session
@@ -66,6 +67,8 @@ class CScopeDlg final : public QDialog,
   void OnLinkLost() { run_.OnLinkLost(); }
   void OnFileSave();
   void OnScreenSave();
+  // "D": runs the Custom Command dialog modally while the unit is stopped.
+  void OnOpenTerminal();
 
   [[nodiscard]] const ScopeSettings& Settings() const { return settings_; }
   [[nodiscard]] const SampleBuffer& Buffer() const { return buffer_; }
@@ -178,6 +181,7 @@ class CScopeDlg final : public QDialog,
   DisplayCanvases canvases_;
   DisplayState displayState_;
   QImage lastDisplay_;
+  CCommandDlg* terminalDialog_ = nullptr;  // while the terminal runs
   bool singleShotPending_ = false;
   bool settingsSaved_ = false;
   bool closing_ = false;

@@ -59,6 +59,7 @@ void CScopeDlg::ConnectHandlers() {
   onClick(ctl::UnitCheck, [this] { discovery_.UnitCheck(); });
   onClick(ctl::FileSave, [this] { OnFileSave(); });
   onClick(ctl::ScreenSave, [this] { OnScreenSave(); });
+  onClick(ctl::TerminalButton, [this] { OnOpenTerminal(); });
   onSelect(ctl::DeviceList, [this](int) { discovery_.OnDeviceSelected(); });
 
   onSelect(ctl::TimeList, [this](int selection) { OnTimeBaseChanged(selection); });

@@ -41,10 +41,11 @@ inline constexpr std::uint32_t kTabStop = 1U << 0;
 // Starts a new group: the first radio button of a group, and the first
 // control after a group of radio buttons.
 inline constexpr std::uint32_t kGroup = 1U << 1;
-inline constexpr std::uint32_t kMultiLine = 1U << 2;  // push button text may wrap onto two lines
+// Push button: the text may wrap onto two lines. Edit: a multi-line text box.
+inline constexpr std::uint32_t kMultiLine = 1U << 2;
 inline constexpr std::uint32_t kDefault = 1U << 3;    // the dialog's default push button
 inline constexpr std::uint32_t kReadOnly = 1U << 4;   // edit
-inline constexpr std::uint32_t kVScroll = 1U << 5;    // drop-down list with a vertical scroll bar
+inline constexpr std::uint32_t kVScroll = 1U << 5;    // drop-down list or multi-line edit with a vertical scroll bar
 inline constexpr std::uint32_t kCenter = 1U << 6;     // static text centred
 inline constexpr std::uint32_t kRight = 1U << 7;      // static text right-aligned
 inline constexpr std::uint32_t kBlackRect = 1U << 8;  // static drawn as a black rectangle
@@ -81,6 +82,7 @@ inline constexpr int kAboutDialogId = 100;
 inline constexpr int kAboutMenuStringId = 101;
 inline constexpr int kMainDialogId = 102;
 inline constexpr int kProgramIconId = 128;
+inline constexpr int kCommandDialogId = 131;
 // System menu command of the about item.
 inline constexpr int kAboutCommand = 0x0010;
 // The about box's OK button.
@@ -90,6 +92,8 @@ inline constexpr int kOkButtonId = 1;
 const DialogTemplate& MainDialogTemplate();
 // Template 100: the about box.
 const DialogTemplate& AboutDialogTemplate();
+// Template 131: the Custom Command dialog.
+const DialogTemplate& CommandDialogTemplate();
 
 // The row of a control, or nullptr when the template has no such id.
 const ControlTemplate* FindControl(const DialogTemplate& dialog, int id);

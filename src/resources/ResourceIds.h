@@ -40,4 +40,11 @@ inline constexpr int AboutWebAddress = 2103;
 inline constexpr int AboutDescription = 2104;
 inline constexpr int AboutChannels = 2105;
 
+// Custom Command dialog (template 131).
+inline constexpr int CommandStartCaption = 2200;
+inline constexpr int CommandTextCaption = 2201;
+inline constexpr int CommandEndCaption = 2202;
+inline constexpr int CommandSendGroup = 2203;
+inline constexpr int CommandReceiveGroup = 2204;
+
 }  // namespace kestrova::res::id
