@@ -15,6 +15,7 @@ echo "== Build and test (RelWithDebInfo) =="
 cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build/release -j "$jobs"
 ctest --test-dir build/release --output-on-failure -j "$jobs"
+bash scripts/check-install.sh build/release
 
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer (clang) =="
 cmake -S . -B build/asan -G Ninja -DCMAKE_BUILD_TYPE=Debug \
