@@ -221,7 +221,7 @@ class LibFtdiDriver final : public DriverApi {
       const std::lock_guard lock(portsMutex_);
       ports.swap(ports_);
     }
-    for (auto& [handle, port] : ports) Release(std::move(port));
+    for (auto& [handle, port] : ports) (void)Release(std::move(port));  // nobody to tell at teardown
     calls_.ftdi_free(listing_);
   }
   LibFtdiDriver(const LibFtdiDriver&) = delete;
@@ -405,7 +405,7 @@ class LibFtdiDriver final : public DriverApi {
   }
 
   // Joins the reader, then closes and frees the context.
-  FT_STATUS Release(std::unique_ptr<Port> port) {
+  [[nodiscard]] FT_STATUS Release(std::unique_ptr<Port> port) const {
     port->Shutdown();
     ftdi_context* context = port->Context();
     port.reset();

@@ -118,7 +118,8 @@ class FakeLibFtdi {
       for (std::size_t i = 0; i < devices_.size(); ++i) {
         if (devices_[i].vendor != vendor || devices_[i].product != product) continue;
         // libusb_device is opaque: the fake hands out the device's number.
-        *tail = new ftdi_device_list{nullptr, reinterpret_cast<libusb_device*>(i + 1)};
+        *tail = new ftdi_device_list{
+            nullptr, reinterpret_cast<libusb_device*>(i + 1)};  // NOLINT(performance-no-int-to-ptr)
         tail = &(*tail)->next;
         ++found;
       }
