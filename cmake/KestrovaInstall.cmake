@@ -25,8 +25,9 @@ install(FILES "${PROJECT_BINARY_DIR}/packaging/${KESTROVA_APP_ID}.metainfo.xml"
 install(FILES "${_kestrova_packaging}/linux/60-kestrova.rules" DESTINATION "${KESTROVA_UDEV_RULES_DIR}")
 
 # The icon in the sizes desktops ask for, painted at build time by the code
-# that draws the window icon.
-if(NOT CMAKE_CROSSCOMPILING)
+# that draws the window icon. Sanitizer and fuzz builds are never installed
+# and skip it.
+if(NOT CMAKE_CROSSCOMPILING AND NOT KESTROVA_SANITIZE AND NOT KESTROVA_BUILD_FUZZ)
   set(_kestrova_icon_sizes 16 24 32 48 64 128 256)
   set(_kestrova_icon_root "${PROJECT_BINARY_DIR}/packaging/icons/hicolor")
   set(_kestrova_icons "")
