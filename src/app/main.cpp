@@ -35,6 +35,8 @@ int main(int argc, char** argv) {
   QApplication application(argc, argv);
   QApplication::setOrganizationName(QStringLiteral("Kestrova"));
   QApplication::setApplicationName(QStringLiteral("Kestrova"));
+  // Desktops match the window to its menu entry and icon by this name.
+  QGuiApplication::setDesktopFileName(QStringLiteral("org.kestrova.Kestrova"));
   // Numbers are read and written in the "C" form whatever the desktop's
   // locale says; Qt switches the C library to the desktop's locale.
   std::setlocale(LC_NUMERIC, "C");

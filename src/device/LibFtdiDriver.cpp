@@ -5,6 +5,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <iostream>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -430,9 +431,17 @@ class LibFtdiDriver final : public DriverApi {
       std::array<char, 256> serial{};
       ListedDevice& device = devices.emplace_back();
       if (!withStrings) continue;
-      if (calls_.ftdi_usb_get_strings(listing_, node->dev, nullptr, 0, description.data(),
-                                      static_cast<int>(description.size()), serial.data(),
-                                      static_cast<int>(serial.size())) < 0) {
+      const int read = calls_.ftdi_usb_get_strings(listing_, node->dev, nullptr, 0, description.data(),
+                                                   static_cast<int>(description.size()), serial.data(),
+                                                   static_cast<int>(serial.size()));
+      if (read < 0) {
+        // -4: the device cannot be opened, mostly for want of the device
+        // rule. The user sees only an empty device list, so say it once.
+        if (read == -4 && !accessHintGiven_) {
+          accessHintGiven_ = true;
+          std::cerr << "kestrova: a USB device 0403:6120 is attached but cannot be opened; is the "
+                       "udev rule installed and loaded? (README: \"Using a real unit on Linux\")\n";
+        }
         continue;
       }
       description.back() = '\0';
@@ -447,6 +456,7 @@ class LibFtdiDriver final : public DriverApi {
   LibFtdiCalls calls_;
   ftdi_context* listing_;  // the context listing runs on; never opens a port
   std::vector<ListedDevice> snapshot_;
+  bool accessHintGiven_ = false;
 
   std::mutex portsMutex_;
   std::map<FT_HANDLE, std::unique_ptr<Port>> ports_;
