@@ -26,7 +26,8 @@ struct CommandLineOptions {
 // taken out): --driver=vendor|libftdi|simulated (or "--driver NAME"),
 // --simulate (the short form of --driver=simulated), --help / -h and
 // --version. Help and version win over everything else; anything unknown,
-// a bad backend name or two different backends are errors.
+// a bad backend name or two different backends are errors. Main thread, at
+// start; the functions below too.
 CommandLineOptions ParseCommandLine(const std::vector<std::string>& arguments);
 
 // The --help text; `libftdiBuilt` says whether this build has the libftdi1

@@ -14,7 +14,8 @@ namespace kestrova {
 
 // The libftdi1 functions the backend calls, one entry per function with the
 // library's own signature. The real library fills it (SystemLibFtdiCalls);
-// tests put a fake behind it, so no test ever reaches a USB device.
+// tests put a fake behind it, so no test ever reaches a USB device. Called
+// from the threads DriverApi names and from the backend's reader threads.
 struct LibFtdiCalls {
   std::function<ftdi_context*()> ftdi_new;
   std::function<void(ftdi_context*)> ftdi_free;
