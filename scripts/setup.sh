@@ -9,6 +9,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev libgl-dev
   fonts-nanum
+  libftdi1-dev desktop-file-utils appstream dpkg-dev file
 )
 
 missing=()

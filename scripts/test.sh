@@ -17,6 +17,7 @@ echo "== Build and test (Release) =="
 cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DKESTROVA_WERROR=ON
 cmake --build build/release -j "$jobs"
 ctest --test-dir build/release --output-on-failure -j "$jobs" --timeout 120
+bash scripts/check-install.sh build/release
 
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer (clang) =="
 cmake -S . -B build/asan -G Ninja -DCMAKE_BUILD_TYPE=Debug \

@@ -3,15 +3,14 @@
 #include <QDir>
 #include <QLockFile>
 #include <QStandardPaths>
-#include <algorithm>
+#include <iostream>
 #include <memory>
 
+#include "app/DriverChoice.h"
 #include "app/QtProfile.h"
 #include "app/QtPrompts.h"
 #include "app/ScopeDlg.h"
 #include "app/ShutdownSignals.h"
-#include "device/VendorDriver.h"
-#include "simulator/SimulatedDriver.h"
 
 namespace kestrova {
 
@@ -27,21 +26,22 @@ QString LockFilePath() {
 
 }  // namespace
 
-bool CScopeApp::WantsSimulation(const std::vector<std::string>& arguments) {
-  return std::find(arguments.begin(), arguments.end(), "--simulate") != arguments.end();
-}
+int CScopeApp::InitInstance(DriverBackend driver) {
+  DriverChoice choice = ChooseDriver(driver);
+  if (!choice.loader) {
+    std::cerr << "kestrova: --driver=" << DriverBackendName(driver) << ": " << choice.description << '\n';
+    return 2;
+  }
+  std::cerr << "kestrova: USB driver: " << choice.description << '\n';
 
-int CScopeApp::InitInstance(const std::vector<std::string>& arguments) {
   QLockFile lock(LockFilePath());
   lock.setStaleLockTime(0);
   (void)lock.tryLock(0);
 
   QtProfile profile;
   QtPrompts prompts;
-  std::unique_ptr<DriverLoader> loader =
-      WantsSimulation(arguments) ? MakeSimulatedDriverLoader() : MakeVendorDriverLoader();
   {
-    CScopeDlg dialog(std::move(loader), profile, prompts);
+    CScopeDlg dialog(std::move(choice.loader), profile, prompts);
     prompts.SetParent(&dialog);
     const ShutdownSignals shutdown([&dialog] { dialog.OnSessionEnd(); });
     dialog.exec();

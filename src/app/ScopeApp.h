@@ -1,7 +1,6 @@
 #pragma once
 
-#include <string>
-#include <vector>
+#include "app/CommandLine.h"
 
 namespace kestrova {
 
@@ -9,13 +8,10 @@ namespace kestrova {
 // store at the user's profile, and runs the main window until it closes.
 class CScopeApp {
  public:
-  // The whole program run. `arguments` are the command-line arguments after
-  // the program name; "--simulate" selects the simulated unit. Returns the
-  // process exit code.
-  int InitInstance(const std::vector<std::string>& arguments);
-
-  // True when the arguments ask for the simulated unit.
-  static bool WantsSimulation(const std::vector<std::string>& arguments);
+  // The whole program run with the given driver backend; names the bound
+  // backend on standard error once. Returns the process exit code (2 when
+  // the backend asked for is not in this build).
+  int InitInstance(DriverBackend driver);
 };
 
 }  // namespace kestrova

@@ -1,20 +1,51 @@
 // Kestrova: the desktop front end of a four-channel USB acquisition unit.
 #include <QApplication>
 #include <clocale>
+#include <iostream>
 #include <string>
 #include <vector>
 
+#include "app/CommandLine.h"
+#include "app/DriverChoice.h"
 #include "app/ScopeApp.h"
 
+namespace {
+
+std::vector<std::string> Arguments(int argc, char** argv) {
+  std::vector<std::string> arguments;
+  for (int i = 1; i < argc; ++i) arguments.emplace_back(argv[i]);
+  return arguments;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
+  using kestrova::CommandLineOptions;
+  // Help and version are answered before Qt starts, so they need no display.
+  const CommandLineOptions early = kestrova::ParseCommandLine(Arguments(argc, argv));
+  if (early.action == CommandLineOptions::Action::Help) {
+    std::cout << kestrova::HelpText(kestrova::LibFtdiBackendBuilt());
+    return 0;
+  }
+  if (early.action == CommandLineOptions::Action::Version) {
+    std::cout << kestrova::VersionText() << '\n';
+    return 0;
+  }
+
   QApplication application(argc, argv);
   QApplication::setOrganizationName(QStringLiteral("Kestrova"));
   QApplication::setApplicationName(QStringLiteral("Kestrova"));
+  // Desktops match the window to its menu entry and icon by this name.
+  QGuiApplication::setDesktopFileName(QStringLiteral("org.kestrova.Kestrova"));
   // Numbers are read and written in the "C" form whatever the desktop's
   // locale says; Qt switches the C library to the desktop's locale.
   std::setlocale(LC_NUMERIC, "C");
 
-  std::vector<std::string> arguments;
-  for (int i = 1; i < argc; ++i) arguments.emplace_back(argv[i]);
-  return kestrova::CScopeApp().InitInstance(arguments);
+  // Qt has taken its own options (-platform, -style, ...) out by now.
+  const CommandLineOptions options = kestrova::ParseCommandLine(Arguments(argc, argv));
+  if (options.action == CommandLineOptions::Action::Error) {
+    std::cerr << "kestrova: " << options.error << "\nTry 'kestrova --help' for the options.\n";
+    return 2;
+  }
+  return kestrova::CScopeApp().InitInstance(options.driver);
 }

@@ -17,16 +17,30 @@ using FT_STATUS = ULONG;
 using FT_HANDLE = void*;
 
 inline constexpr FT_STATUS FT_OK = 0;
+inline constexpr FT_STATUS FT_INVALID_HANDLE = 1;
+inline constexpr FT_STATUS FT_DEVICE_NOT_FOUND = 2;
+inline constexpr FT_STATUS FT_DEVICE_NOT_OPENED = 3;
+inline constexpr FT_STATUS FT_IO_ERROR = 4;
+inline constexpr FT_STATUS FT_INSUFFICIENT_RESOURCES = 5;
+inline constexpr FT_STATUS FT_INVALID_PARAMETER = 6;
+inline constexpr FT_STATUS FT_INVALID_BAUD_RATE = 7;
+inline constexpr FT_STATUS FT_NOT_SUPPORTED = 17;
 
 inline constexpr DWORD FT_LIST_NUMBER_ONLY = 0x80000000;
 inline constexpr DWORD FT_LIST_BY_INDEX = 0x40000000;
 inline constexpr DWORD FT_OPEN_BY_SERIAL_NUMBER = 1;
 inline constexpr DWORD FT_OPEN_BY_DESCRIPTION = 2;
 
+inline constexpr UCHAR FT_BITS_7 = 7;
 inline constexpr UCHAR FT_BITS_8 = 8;
+inline constexpr UCHAR FT_STOP_BITS_1 = 0;
 inline constexpr UCHAR FT_STOP_BITS_2 = 2;
 inline constexpr UCHAR FT_PARITY_NONE = 0;
+inline constexpr UCHAR FT_PARITY_SPACE = 4;
 inline constexpr USHORT FT_FLOW_NONE = 0;
+inline constexpr USHORT FT_FLOW_RTS_CTS = 0x0100;
+inline constexpr USHORT FT_FLOW_DTR_DSR = 0x0200;
+inline constexpr USHORT FT_FLOW_XON_XOFF = 0x0400;
 
 inline constexpr ULONG FT_PURGE_RX = 1;
 inline constexpr ULONG FT_PURGE_TX = 2;

@@ -1,0 +1,105 @@
+#include "app/CommandLine.h"
+
+#include <array>
+#include <optional>
+#include <utility>
+
+namespace kestrova {
+
+namespace {
+
+constexpr std::array<std::pair<std::string_view, DriverBackend>, 3> kBackends = {{
+    {"vendor", DriverBackend::Vendor},
+    {"libftdi", DriverBackend::LibFtdi},
+    {"simulated", DriverBackend::Simulated},
+}};
+
+std::optional<DriverBackend> BackendNamed(std::string_view name) {
+  for (const auto& [text, backend] : kBackends) {
+    if (text == name) return backend;
+  }
+  return std::nullopt;
+}
+
+CommandLineOptions Error(std::string message) {
+  CommandLineOptions options;
+  options.action = CommandLineOptions::Action::Error;
+  options.error = std::move(message);
+  return options;
+}
+
+}  // namespace
+
+std::string_view DriverBackendName(DriverBackend backend) {
+  for (const auto& [text, named] : kBackends) {
+    if (named == backend) return text;
+  }
+  return "automatic";
+}
+
+CommandLineOptions ParseCommandLine(const std::vector<std::string>& arguments) {
+  for (const std::string& argument : arguments) {
+    if (argument == "--help" || argument == "-h") return {CommandLineOptions::Action::Help, {}, {}};
+  }
+  for (const std::string& argument : arguments) {
+    if (argument == "--version") return {CommandLineOptions::Action::Version, {}, {}};
+  }
+
+  CommandLineOptions options;
+  const auto choose = [&options](DriverBackend backend) {
+    if (options.driver != DriverBackend::Automatic && options.driver != backend) return false;
+    options.driver = backend;
+    return true;
+  };
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
+    const std::string_view argument = arguments[i];
+    if (argument == "--simulate") {
+      if (!choose(DriverBackend::Simulated)) return Error("--simulate conflicts with the --driver given");
+      continue;
+    }
+    std::string_view name;
+    if (argument.starts_with("--driver=")) {
+      name = argument.substr(std::string_view("--driver=").size());
+    } else if (argument == "--driver") {
+      if (i + 1 == arguments.size()) return Error("--driver needs a backend: vendor, libftdi or simulated");
+      name = arguments[++i];
+    } else if (argument.starts_with("-")) {
+      return Error("unknown option '" + std::string(argument) + "'");
+    } else {
+      return Error("unexpected argument '" + std::string(argument) + "'");
+    }
+    const std::optional<DriverBackend> backend = BackendNamed(name);
+    if (!backend) {
+      return Error("unknown driver backend '" + std::string(name) +
+                   "' (choose vendor, libftdi or simulated)");
+    }
+    if (!choose(*backend)) return Error("more than one driver backend given");
+  }
+  return options;
+}
+
+std::string HelpText(bool libftdiBuilt) {
+  std::string text =
+      "Usage: kestrova [options]\n"
+      "Front end of the four-channel USB acquisition unit.\n"
+      "\n"
+      "Options:\n"
+      "  --driver=BACKEND  the USB driver backend:\n"
+      "                      vendor     the bridge vendor's driver library (libftd2xx.so)\n";
+  text += libftdiBuilt
+              ? "                      libftdi    the open-source libftdi1\n"
+              : "                      libftdi    the open-source libftdi1 (not available in this build)\n";
+  text +=
+      "                      simulated  a simulated unit; no hardware needed\n"
+      "                    Without it: the vendor library when it loads, else libftdi1.\n"
+      "  --simulate        the same as --driver=simulated\n"
+      "  -h, --help        show this help and exit\n"
+      "  --version         show the version and exit\n";
+  return text;
+}
+
+std::string VersionText() {
+  return "kestrova " KESTROVA_VERSION;
+}
+
+}  // namespace kestrova

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kestrova {
+
+// Which driver backend talks to the unit.
+enum class DriverBackend {
+  Automatic,  // on Linux the vendor library when it loads, else libftdi1
+  Vendor,
+  LibFtdi,
+  Simulated,
+};
+
+// What the command line asks for.
+struct CommandLineOptions {
+  enum class Action { Run, Help, Version, Error };
+  Action action = Action::Run;
+  DriverBackend driver = DriverBackend::Automatic;
+  std::string error;  // with Action::Error: what is wrong, for the user
+};
+
+// Reads the arguments after the program name (Qt's own options already
+// taken out): --driver=vendor|libftdi|simulated (or "--driver NAME"),
+// --simulate (the short form of --driver=simulated), --help / -h and
+// --version. Help and version win over everything else; anything unknown,
+// a bad backend name or two different backends are errors. Main thread, at
+// start; the functions below too.
+CommandLineOptions ParseCommandLine(const std::vector<std::string>& arguments);
+
+// The --help text; `libftdiBuilt` says whether this build has the libftdi1
+// backend.
+std::string HelpText(bool libftdiBuilt);
+
+// "kestrova 1.0".
+std::string VersionText();
+
+// The backend's name as --driver takes it.
+std::string_view DriverBackendName(DriverBackend backend);
+
+}  // namespace kestrova
