@@ -9,6 +9,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev libgl-dev
   fonts-nanum
+  g++-mingw-w64-x86-64-posix wine64
 )
 
 missing=()

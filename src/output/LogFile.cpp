@@ -23,7 +23,8 @@ std::FILE* OpenExclusive(const std::string& path) {
   // The path is UTF-8; the wide name keeps every character.
   const std::u8string utf8(path.begin(), path.end());
   const std::filesystem::path name(utf8);
-  return ::_wfsopen(name.c_str(), L"wb", _SH_DENYRW);
+  // Other writers are refused, readers are not: as the lock elsewhere.
+  return ::_wfsopen(name.c_str(), L"wb", _SH_DENYWR);
 }
 
 #else

@@ -12,8 +12,9 @@ namespace kestrova {
 // wants: the file is binary, so "\r\n" reaches the disk unchanged on every
 // platform.
 //
-// Exclusive access: on Windows the file is opened with sharing denied, so no
-// other program can open it meanwhile. Elsewhere it carries an advisory
+// Exclusive access: on Windows the file is opened with write sharing
+// denied, so no other program can open it for writing meanwhile (reading,
+// to watch the log grow, stays possible). Elsewhere it carries an advisory
 // whole-file lock; a second writer that honours it (another log of ours) is
 // refused and the file is not truncated under the first. Programs that ignore
 // advisory locks are not kept out.

@@ -33,7 +33,6 @@ namespace {
 
 using ::testing::Contains;
 using ::testing::ElementsAre;
-using ::testing::ElementsAreArray;
 
 // The platform loader, as the backend uses it.
 #ifdef _WIN32
