@@ -10,6 +10,7 @@ packages=(
   qt6-base-dev libgl-dev
   fonts-nanum
   libftdi1-dev desktop-file-utils appstream dpkg-dev file
+  g++-mingw-w64-x86-64-posix wine64
 )
 
 missing=()

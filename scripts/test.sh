@@ -37,3 +37,5 @@ if [ ${#tsan_targets[@]} -gt 0 ]; then
   TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
     ctest --test-dir build/tsan --output-on-failure -j "$jobs" -L threads --timeout 120
 fi
+
+bash scripts/windows-tests.sh

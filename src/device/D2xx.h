@@ -69,8 +69,10 @@ inline constexpr WORD kUnitProductId = 0x6120;
 
 }  // namespace kestrova::d2xx
 
-// Calling convention of the vendor library's exported functions.
-#if defined(_WIN32) && !defined(_WIN64)
+// Calling convention of the vendor library's exported functions: WINAPI
+// (__stdcall) on Windows, which x86_64 compilers accept and fold into the
+// platform's one convention; the C default elsewhere.
+#ifdef _WIN32
 #define KESTROVA_D2XX_API __stdcall
 #else
 #define KESTROVA_D2XX_API

@@ -111,7 +111,12 @@ TEST(Formatting, MatchesPrintfInTheCLocale) {
 TEST(Formatting, IgnoresACommaDecimalDesktopLocale) {
   const char* previous = std::setlocale(LC_NUMERIC, nullptr);
   const std::string saved = previous != nullptr ? previous : "C";
-  if (std::setlocale(LC_NUMERIC, "de_DE.UTF-8") == nullptr) GTEST_SKIP() << "no comma-decimal locale here";
+  // POSIX and Windows spell the locale differently.
+  if (std::setlocale(LC_NUMERIC, "de_DE.UTF-8") == nullptr &&
+      std::setlocale(LC_NUMERIC, "German_Germany.1252") == nullptr) {
+    GTEST_SKIP() << "no comma-decimal locale here";
+  }
+  ASSERT_STREQ(std::localeconv()->decimal_point, ",");
   EXPECT_EQ(FormatFixed(0.5, 4), "0.5000");
   EXPECT_EQ(ParseNumberText("0.5"), 0.5);
   EXPECT_EQ(LeadingDecimalValue("2.5"), 2.5);

@@ -4,7 +4,6 @@
 #include <thread>
 #include <vector>
 
-#include <dlfcn.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -17,21 +16,76 @@
 #include "device/VendorDriver.h"
 #include "fake_ftd2xx/FakeFtd2xxControl.h"
 
+#ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+#else
+#include <dlfcn.h>
+#endif
+
 namespace kestrova {
 namespace {
 
 using ::testing::Contains;
 using ::testing::ElementsAre;
-using ::testing::ElementsAreArray;
 
+// The platform loader, as the backend uses it.
+#ifdef _WIN32
+constexpr const char* kFakeLibrary = "Ftd2xx.dll";
+constexpr const char* kWhereTheFakeIs = "Ftd2xx.dll (the fake) not found beside the test program";
+void* OpenLibrary(const char* name) {
+  return ::LoadLibraryA(name);
+}
+void CloseLibrary(void* handle) {
+  ::FreeLibrary(static_cast<HMODULE>(handle));
+}
+void* Symbol(void* handle, const char* name) {
+  return reinterpret_cast<void*>(::GetProcAddress(static_cast<HMODULE>(handle), name));
+}
+bool IsFakeLoaded() {
+  return ::GetModuleHandleA(kFakeLibrary) != nullptr;
+}
+#else
 constexpr const char* kFakeLibrary = "libftd2xx.so";
+constexpr const char* kWhereTheFakeIs =
+    "libftd2xx.so (the fake) not found: run through ctest, which sets LD_LIBRARY_PATH";
+void* OpenLibrary(const char* name) {
+  return ::dlopen(name, RTLD_NOW | RTLD_LOCAL);
+}
+void CloseLibrary(void* handle) {
+  ::dlclose(handle);
+}
+void* Symbol(void* handle, const char* name) {
+  return ::dlsym(handle, name);
+}
+bool IsFakeLoaded() {
+  void* handle = ::dlopen(kFakeLibrary, RTLD_NOW | RTLD_NOLOAD);
+  if (handle == nullptr) return false;
+  ::dlclose(handle);
+  return true;
+}
+#endif
 
-// The fake library, loaded by bare name from LD_LIBRARY_PATH (the test runs
-// with it pointing at the fake) and kept loaded while the test scripts it,
-// so the backend's own load finds the same instance.
+// True when the file at path loads as a library at all.
+bool Loadable(const char* path) {
+  void* handle = OpenLibrary(path);
+  if (handle == nullptr) return false;
+  CloseLibrary(handle);
+  return true;
+}
+
+// The fake library, loaded by bare name through the loader's normal search
+// (on Linux the test runs with LD_LIBRARY_PATH pointing at the fake; on
+// Windows it lies beside the test program) and kept loaded while the test
+// scripts it, so the backend's own load finds the same instance.
 class FakeLibrary {
  public:
-  FakeLibrary() : handle_(::dlopen(kFakeLibrary, RTLD_NOW | RTLD_LOCAL)) {
+  FakeLibrary() : handle_(OpenLibrary(kFakeLibrary)) {
     if (handle_ == nullptr) return;
     reset_ = Resolve<FakeFtd2xxResetFn>("FakeFtd2xx_Reset");
     addDevice_ = Resolve<FakeFtd2xxAddDeviceFn>("FakeFtd2xx_AddDevice");
@@ -43,7 +97,7 @@ class FakeLibrary {
     reset_();
   }
   ~FakeLibrary() {
-    if (handle_ != nullptr) ::dlclose(handle_);
+    if (handle_ != nullptr) CloseLibrary(handle_);
   }
   FakeLibrary(const FakeLibrary&) = delete;
   FakeLibrary& operator=(const FakeLibrary&) = delete;
@@ -71,7 +125,7 @@ class FakeLibrary {
  private:
   template <typename F>
   F Resolve(const char* name) {
-    return reinterpret_cast<F>(::dlsym(handle_, name));
+    return reinterpret_cast<F>(Symbol(handle_, name));
   }
 
   void* handle_;
@@ -84,13 +138,6 @@ class FakeLibrary {
   FakeFtd2xxSignalCountFn signalCount_ = nullptr;
 };
 
-bool IsFakeLoaded() {
-  void* handle = ::dlopen(kFakeLibrary, RTLD_NOW | RTLD_NOLOAD);
-  if (handle == nullptr) return false;
-  ::dlclose(handle);
-  return true;
-}
-
 // A session on the vendor backend, as the window wires it.
 struct VendorRig {
   std::unique_ptr<DriverLoader> loader = MakeVendorDriverLoader();
@@ -101,16 +148,24 @@ struct VendorRig {
   DeviceSession session{*loader, frames, running, events, status};
 };
 
-#define REQUIRE_FAKE(lib)     \
-  ASSERT_TRUE((lib).Loaded()) \
-      << "libftd2xx.so (the fake) not found: run through ctest, which sets LD_LIBRARY_PATH"
+#define REQUIRE_FAKE(lib) ASSERT_TRUE((lib).Loaded()) << kWhereTheFakeIs
+
+// What the program tells the library before anything else: the unit's
+// product id, where the platform's library needs it.
+std::vector<std::string> BindingCalls() {
+#ifdef _WIN32
+  return {};
+#else
+  return {"FT_SetVIDPID 0403 6120"};
+#endif
+}
 
 TEST(VendorDriverTest, LoadsByNameAndNamesTheUnitBeforeAnythingElse) {
   FakeLibrary lib;
   REQUIRE_FAKE(lib);
   auto driver = MakeVendorDriverLoader()->Load();
   ASSERT_NE(driver, nullptr);
-  EXPECT_THAT(lib.Log(), ElementsAre("FT_SetVIDPID 0403 6120"));
+  EXPECT_EQ(lib.Log(), BindingCalls());
   EXPECT_TRUE(driver->NeedsRxPolling());
 
   // The index goes over as the pointer argument's value.
@@ -126,31 +181,42 @@ TEST(VendorDriverTest, LoadsByNameAndNamesTheUnitBeforeAnythingElse) {
 
 TEST(VendorDriverTest, AMissingLibraryOrFunctionCannotBeLoaded) {
   EXPECT_EQ(MakeVendorDriverLoader("libkestrova-absent-driver.so")->Load(), nullptr);
-  EXPECT_EQ(MakeVendorDriverLoader(KESTROVA_FAKE_WITHOUT_READ)->Load(), nullptr);    // no FT_Read
+  ASSERT_TRUE(Loadable(KESTROVA_FAKE_WITHOUT_READ));
+  EXPECT_EQ(MakeVendorDriverLoader(KESTROVA_FAKE_WITHOUT_READ)->Load(), nullptr);  // no FT_Read
+#ifndef _WIN32
+  ASSERT_TRUE(Loadable(KESTROVA_FAKE_WITHOUT_VIDPID));
   EXPECT_EQ(MakeVendorDriverLoader(KESTROVA_FAKE_WITHOUT_VIDPID)->Load(), nullptr);  // no FT_SetVIDPID
 
   FakeLibrary lib;
   REQUIRE_FAKE(lib);
   lib.SetStatus("FT_SetVIDPID", 4);
   EXPECT_EQ(MakeVendorDriverLoader()->Load(), nullptr);
+#endif
 }
 
 TEST(VendorDriverTest, DestroyingTheDriverUnloadsTheLibrary) {
   ASSERT_FALSE(IsFakeLoaded());
   auto driver = MakeVendorDriverLoader()->Load();
-  ASSERT_NE(driver, nullptr) << "run through ctest, which sets LD_LIBRARY_PATH";
+  ASSERT_NE(driver, nullptr) << kWhereTheFakeIs;
   EXPECT_TRUE(IsFakeLoaded());
   driver.reset();
   EXPECT_FALSE(IsFakeLoaded());
 }
 
-TEST(VendorDriverTest, WithoutTheUnitTheLinuxLibraryCannotBeBound) {
+// Without the unit the library is asked to reload for it. The Linux library
+// cannot, so the driver stays unbound; the Windows one can, and then the
+// unit that is not there cannot be opened.
+TEST(VendorDriverTest, WithoutTheUnitTheLibraryIsAskedToReload) {
   FakeLibrary lib;
   REQUIRE_FAKE(lib);
   lib.AddDevice("FT0001", "USB Serial Converter");
   VendorRig rig;
   EXPECT_FALSE(rig.session.EnsureOpen());
+#ifdef _WIN32
+  EXPECT_EQ(rig.status.text, "USB 포트를 여는데 실패하였습니다");
+#else
   EXPECT_EQ(rig.status.text, "USB Driver를 로드할 수 없습니다");
+#endif
   EXPECT_THAT(lib.Log(), Contains("FT_Reload 0403 6120"));
 }
 
@@ -196,19 +262,20 @@ TEST(VendorDriverTest, EndToEndFromTheWireToDecodedSamples) {
   VendorRig rig;
   rig.session.SetSerialNumber("KV0001");
   ASSERT_TRUE(rig.session.EnsureOpen());
-  EXPECT_THAT(lib.Log(), ElementsAreArray<std::string>({
-                             "FT_SetVIDPID 0403 6120",
-                             "FT_ListDevices number-only",
-                             "FT_ListDevices index 0 description",
-                             "FT_ListDevices index 1 description",
-                             "FT_OpenEx KV0001 1",
-                             "FT_ResetDevice #1",
-                             "FT_SetDivisor #1 3",
-                             "FT_SetDataCharacteristics #1 8 2 0",
-                             "FT_SetFlowControl #1 0 0 0",
-                             "FT_Purge #1 3",
-                             "FT_SetEventNotification #1 1",
-                         }));
+  std::vector<std::string> expected = BindingCalls();
+  expected.insert(expected.end(), {
+                                      "FT_ListDevices number-only",
+                                      "FT_ListDevices index 0 description",
+                                      "FT_ListDevices index 1 description",
+                                      "FT_OpenEx KV0001 1",
+                                      "FT_ResetDevice #1",
+                                      "FT_SetDivisor #1 3",
+                                      "FT_SetDataCharacteristics #1 8 2 0",
+                                      "FT_SetFlowControl #1 0 0 0",
+                                      "FT_Purge #1 3",
+                                      "FT_SetEventNotification #1 1",
+                                  });
+  EXPECT_EQ(lib.Log(), expected);
 
   // Start streaming: the unit answers the configuration with a data frame.
   ScopeSettings settings;

@@ -28,13 +28,14 @@ class TempDir {
   }
 
   [[nodiscard]] std::string File(const std::string& name) const { return (path_ / name).string(); }
+  [[nodiscard]] const std::filesystem::path& Path() const { return path_; }
 
  private:
   std::filesystem::path path_;
 };
 
 // The bytes of a file, line ends untouched.
-inline std::string ReadBytes(const std::string& path) {
+inline std::string ReadBytes(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }

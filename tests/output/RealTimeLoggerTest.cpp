@@ -180,6 +180,17 @@ TEST_F(RealTimeLoggerTest, FileThatCannotBeCreatedLeavesTheRunWithoutLog) {
   EXPECT_EQ(ReadBytes(path_), LineAt(kMorning, {}));
 }
 
+TEST_F(RealTimeLoggerTest, ANonAsciiFileNameIsKeptWhole) {
+  // The path is UTF-8 whatever the system's code page is.
+  const std::u8string name = u8"실시간 로그.txt";
+  const std::u8string path = (dir_.Path() / name).u8string();
+  settings_.realSavePath.assign(path.begin(), path.end());
+  ASSERT_EQ(logger_.BeginRealSave(settings_), RealSaveStart::Logging);
+  FramesWithLines(1);
+  EXPECT_EQ(logger_.EndRealSave(), RealSaveEnd::Closed);
+  EXPECT_EQ(ReadBytes(dir_.Path() / name), LineAt(kMorning, {}));
+}
+
 TEST_F(RealTimeLoggerTest, LoggingOffCreatesNoFileAndClosesAnEarlierOne) {
   ASSERT_EQ(Start(), RealSaveStart::Logging);
   FramesWithLines(1);

@@ -13,14 +13,32 @@
 #include <string>
 #include <vector>
 
+#ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+// The driver functions are __stdcall (WINAPI), as the vendor declares them;
+// the test controls keep the C default.
+#define FAKE_EXPORT extern "C" __declspec(dllexport)
+#define FAKE_API WINAPI
+#else
 #include <pthread.h>
 
 #define FAKE_EXPORT extern "C" __attribute__((visibility("default")))
+#define FAKE_API
+#endif
 
 namespace {
 
+#ifndef _WIN32
+// On Windows these come from <windows.h>, as in the vendor's header.
 using DWORD = unsigned int;
 using ULONG = unsigned int;
+#endif
 using FT_STATUS = unsigned int;
 using FT_HANDLE = void*;
 
@@ -44,12 +62,14 @@ struct DeviceListNode {
   FT_HANDLE ftHandle;
 };
 
+#ifndef _WIN32
 // The Linux event record the program passes to FT_SetEventNotification.
 struct EventRecord {
   pthread_cond_t eCondVar;
   pthread_mutex_t eMutex;
   int iVar;
 };
+#endif
 
 struct Device {
   std::string serial;
@@ -66,9 +86,17 @@ struct State {
   std::array<char, 32> handleTokens{};
   std::map<FT_HANDLE, int> handleNumbers;
   int handleCount = 0;
+#ifdef _WIN32
+  // The Win32 event handle the program registered.
+  HANDLE record = nullptr;
+  int signals = 0;
+  // The Windows library has no FT_SetVIDPID: it sees the unit at once.
+  bool vidPidSet = true;
+#else
   EventRecord* record = nullptr;
   int signals = 0;
   bool vidPidSet = false;
+#endif
 };
 
 State& TheState() {
@@ -116,20 +144,25 @@ std::string Name(const State& s, FT_HANDLE handle) {
 }
 
 // As the library does when characters arrive: signal the registered record.
+// On Windows only a signal the system accepted counts.
 void Signal(State& s) {
   if (s.record == nullptr) return;
+#ifdef _WIN32
+  if (::SetEvent(s.record) != FALSE) ++s.signals;
+#else
   pthread_mutex_lock(&s.record->eMutex);
   pthread_cond_signal(&s.record->eCondVar);
   pthread_mutex_unlock(&s.record->eMutex);
   ++s.signals;
+#endif
 }
 
 }  // namespace
 
 // ---- the driver functions ----
 
-#ifndef FAKE_FTD2XX_WITHOUT_VIDPID
-FAKE_EXPORT FT_STATUS FT_SetVIDPID(DWORD vendorId, DWORD productId) {
+#if !defined(FAKE_FTD2XX_WITHOUT_VIDPID) && !defined(_WIN32)
+FAKE_EXPORT FT_STATUS FAKE_API FT_SetVIDPID(DWORD vendorId, DWORD productId) {
   State& s = TheState();
   const std::lock_guard lock(s.mutex);
   const FT_STATUS status = Enter(s, "FT_SetVIDPID", Hex(vendorId, 4) + " " + Hex(productId, 4));
@@ -138,7 +171,7 @@ FAKE_EXPORT FT_STATUS FT_SetVIDPID(DWORD vendorId, DWORD productId) {
 }
 #endif
 
-FAKE_EXPORT FT_STATUS FT_ListDevices(void* arg1, void* arg2, DWORD flags) {
+FAKE_EXPORT FT_STATUS FAKE_API FT_ListDevices(void* arg1, void* arg2, DWORD flags) {
   State& s = TheState();
   const std::lock_guard lock(s.mutex);
   // Devices with the unit's product id are only seen once the program has
@@ -166,14 +199,18 @@ FAKE_EXPORT FT_STATUS FT_ListDevices(void* arg1, void* arg2, DWORD flags) {
   return kInvalidParameter;
 }
 
-FAKE_EXPORT FT_STATUS FT_Reload(unsigned short vendorId, unsigned short productId) {
+FAKE_EXPORT FT_STATUS FAKE_API FT_Reload(unsigned short vendorId, unsigned short productId) {
   State& s = TheState();
   const std::lock_guard lock(s.mutex);
   const FT_STATUS status = Enter(s, "FT_Reload", Hex(vendorId, 4) + " " + Hex(productId, 4));
+#ifdef _WIN32
+  return status;
+#else
   return status != kOk ? status : 17;  // FT_NOT_SUPPORTED, as on Linux
+#endif
 }
 
-FAKE_EXPORT FT_STATUS FT_OpenEx(void* arg1, DWORD flags, FT_HANDLE* handle) {
+FAKE_EXPORT FT_STATUS FAKE_API FT_OpenEx(void* arg1, DWORD flags, FT_HANDLE* handle) {
   State& s = TheState();
   const std::lock_guard lock(s.mutex);
   const std::string serial(static_cast<const char*>(arg1));
@@ -202,32 +239,32 @@ FT_STATUS SimpleCall(const char* function, FT_HANDLE handle, const std::string& 
 
 }  // namespace
 
-FAKE_EXPORT FT_STATUS FT_ResetDevice(FT_HANDLE handle) {
+FAKE_EXPORT FT_STATUS FAKE_API FT_ResetDevice(FT_HANDLE handle) {
   return SimpleCall("FT_ResetDevice", handle);
 }
 
-FAKE_EXPORT FT_STATUS FT_SetLatencyTimer(FT_HANDLE handle, unsigned char latency) {
+FAKE_EXPORT FT_STATUS FAKE_API FT_SetLatencyTimer(FT_HANDLE handle, unsigned char latency) {
   return SimpleCall("FT_SetLatencyTimer", handle, std::to_string(latency));
 }
 
-FAKE_EXPORT FT_STATUS FT_SetDivisor(FT_HANDLE handle, unsigned short divisor) {
+FAKE_EXPORT FT_STATUS FAKE_API FT_SetDivisor(FT_HANDLE handle, unsigned short divisor) {
   return SimpleCall("FT_SetDivisor", handle, std::to_string(divisor));
 }
 
-FAKE_EXPORT FT_STATUS FT_SetDataCharacteristics(FT_HANDLE handle, unsigned char wordLength,
-                                                unsigned char stopBits, unsigned char parity) {
+FAKE_EXPORT FT_STATUS FAKE_API FT_SetDataCharacteristics(FT_HANDLE handle, unsigned char wordLength,
+                                                         unsigned char stopBits, unsigned char parity) {
   return SimpleCall(
       "FT_SetDataCharacteristics", handle,
       std::to_string(wordLength) + " " + std::to_string(stopBits) + " " + std::to_string(parity));
 }
 
-FAKE_EXPORT FT_STATUS FT_SetFlowControl(FT_HANDLE handle, unsigned short flowControl, unsigned char xon,
-                                        unsigned char xoff) {
+FAKE_EXPORT FT_STATUS FAKE_API FT_SetFlowControl(FT_HANDLE handle, unsigned short flowControl,
+                                                 unsigned char xon, unsigned char xoff) {
   return SimpleCall("FT_SetFlowControl", handle,
                     std::to_string(flowControl) + " " + std::to_string(xon) + " " + std::to_string(xoff));
 }
 
-FAKE_EXPORT FT_STATUS FT_Purge(FT_HANDLE handle, ULONG mask) {
+FAKE_EXPORT FT_STATUS FAKE_API FT_Purge(FT_HANDLE handle, ULONG mask) {
   State& s = TheState();
   const std::lock_guard lock(s.mutex);
   const FT_STATUS status = Enter(s, "FT_Purge", Name(s, handle) + " " + std::to_string(mask));
@@ -237,20 +274,29 @@ FAKE_EXPORT FT_STATUS FT_Purge(FT_HANDLE handle, ULONG mask) {
   return kOk;
 }
 
-FAKE_EXPORT FT_STATUS FT_SetEventNotification(FT_HANDLE handle, DWORD mask, void* param) {
+FAKE_EXPORT FT_STATUS FAKE_API FT_SetEventNotification(FT_HANDLE handle, DWORD mask, void* param) {
   State& s = TheState();
   const std::lock_guard lock(s.mutex);
   const FT_STATUS status = Enter(s, "FT_SetEventNotification", Name(s, handle) + " " + std::to_string(mask));
   if (status != kOk) return status;
   if (!KnownHandle(s, handle) || param == nullptr) return kInvalidParameter;
+#ifdef _WIN32
+  // The parameter is an event handle; one the system does not know is not
+  // one the library can set.
+  DWORD handleFlags = 0;
+  if (::GetHandleInformation(static_cast<HANDLE>(param), &handleFlags) == FALSE) return kInvalidParameter;
+  s.record = static_cast<HANDLE>(param);
+#else
   s.record = static_cast<EventRecord*>(param);
   // A record whose mutex cannot be taken is not one the library can use.
   if (pthread_mutex_trylock(&s.record->eMutex) != 0) return kInvalidParameter;
   pthread_mutex_unlock(&s.record->eMutex);
+#endif
   return kOk;
 }
 
-FAKE_EXPORT FT_STATUS FT_GetStatus(FT_HANDLE handle, DWORD* rxBytes, DWORD* txBytes, DWORD* eventStatus) {
+FAKE_EXPORT FT_STATUS FAKE_API FT_GetStatus(FT_HANDLE handle, DWORD* rxBytes, DWORD* txBytes,
+                                            DWORD* eventStatus) {
   State& s = TheState();
   const std::lock_guard lock(s.mutex);
   // Not logged: the program polls it on every turn of its receive loop.
@@ -264,7 +310,8 @@ FAKE_EXPORT FT_STATUS FT_GetStatus(FT_HANDLE handle, DWORD* rxBytes, DWORD* txBy
 }
 
 #ifndef FAKE_FTD2XX_WITHOUT_READ
-FAKE_EXPORT FT_STATUS FT_Read(FT_HANDLE handle, void* buffer, DWORD bytesToRead, DWORD* bytesReturned) {
+FAKE_EXPORT FT_STATUS FAKE_API FT_Read(FT_HANDLE handle, void* buffer, DWORD bytesToRead,
+                                       DWORD* bytesReturned) {
   State& s = TheState();
   const std::lock_guard lock(s.mutex);
   const FT_STATUS status = Enter(s, "FT_Read", Name(s, handle) + " " + std::to_string(bytesToRead));
@@ -278,7 +325,8 @@ FAKE_EXPORT FT_STATUS FT_Read(FT_HANDLE handle, void* buffer, DWORD bytesToRead,
 }
 #endif
 
-FAKE_EXPORT FT_STATUS FT_Write(FT_HANDLE handle, void* buffer, DWORD bytesToWrite, DWORD* bytesWritten) {
+FAKE_EXPORT FT_STATUS FAKE_API FT_Write(FT_HANDLE handle, void* buffer, DWORD bytesToWrite,
+                                        DWORD* bytesWritten) {
   State& s = TheState();
   const std::lock_guard lock(s.mutex);
   const auto* bytes = static_cast<const unsigned char*>(buffer);
@@ -294,7 +342,7 @@ FAKE_EXPORT FT_STATUS FT_Write(FT_HANDLE handle, void* buffer, DWORD bytesToWrit
   return kOk;
 }
 
-FAKE_EXPORT FT_STATUS FT_Close(FT_HANDLE handle) {
+FAKE_EXPORT FT_STATUS FAKE_API FT_Close(FT_HANDLE handle) {
   State& s = TheState();
   const std::lock_guard lock(s.mutex);
   const FT_STATUS status = Enter(s, "FT_Close", Name(s, handle));
@@ -304,7 +352,7 @@ FAKE_EXPORT FT_STATUS FT_Close(FT_HANDLE handle) {
   return kOk;
 }
 
-FAKE_EXPORT FT_STATUS FT_CreateDeviceInfoList(DWORD* count) {
+FAKE_EXPORT FT_STATUS FAKE_API FT_CreateDeviceInfoList(DWORD* count) {
   State& s = TheState();
   const std::lock_guard lock(s.mutex);
   const FT_STATUS status = Enter(s, "FT_CreateDeviceInfoList", "");
@@ -313,7 +361,7 @@ FAKE_EXPORT FT_STATUS FT_CreateDeviceInfoList(DWORD* count) {
   return kOk;
 }
 
-FAKE_EXPORT FT_STATUS FT_GetDeviceInfoList(DeviceListNode* nodes, DWORD* count) {
+FAKE_EXPORT FT_STATUS FAKE_API FT_GetDeviceInfoList(DeviceListNode* nodes, DWORD* count) {
   State& s = TheState();
   const std::lock_guard lock(s.mutex);
   const FT_STATUS status = Enter(s, "FT_GetDeviceInfoList", "");

@@ -1,9 +1,10 @@
 #pragma once
 
-// Test-side controls of the fake driver library (libftd2xx.so built in the
-// test tree). The library plays the attached devices from a script and logs
-// every driver call with its arguments; tests reach these functions through
-// dlsym on the same loaded library the backend uses.
+// Test-side controls of the fake driver library (libftd2xx.so, or
+// Ftd2xx.dll on Windows, built in the test tree). The library plays the
+// attached devices from a script and logs every driver call with its
+// arguments; tests reach these functions by name (dlsym, GetProcAddress) on
+// the same loaded library the backend uses.
 
 #include <cstddef>
 
