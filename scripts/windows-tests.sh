@@ -15,7 +15,7 @@ fi
 echo "== Windows (MinGW-w64, tests under Wine) =="
 cmake -S . -B build/windows -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_TOOLCHAIN_FILE=cmake/toolchains/mingw-w64-x86_64.cmake \
-  -DKESTROVA_WITH_QT=OFF -DKESTROVA_BUILD_BENCH=OFF -DKESTROVA_BUILD_FUZZ=OFF \
+  -DKESTROVA_WITH_QT=OFF -DKESTROVA_BUILD_BENCH=OFF -DKESTROVA_BUILD_FUZZ=OFF -DKESTROVA_WERROR=ON \
   "${launcher[@]}"
 cmake --build build/windows -j "$jobs"
 ctest --test-dir build/windows --output-on-failure -j "$jobs"

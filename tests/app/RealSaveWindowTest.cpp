@@ -23,26 +23,12 @@
 #include "app/ScopeDlg.h"
 #include "output/RealTimeLogger.h"
 #include "simulator/SimulatedDriver.h"
+#include "support/AnsweringPrompts.h"
 
 namespace kestrova {
 namespace {
 
 // Answers the save dialog with a chosen path and every question with Yes.
-class AnsweringPrompts : public Prompts {
- public:
-  void ShowMessage(std::string_view text, PromptIcon icon) override {
-    messages.emplace_back(text);
-    icons.push_back(icon);
-  }
-  bool AskYesNo(std::string_view) override { return true; }
-  std::optional<std::string> AskSaveFileName(std::string_view, std::string_view, std::string_view) override {
-    return saveAnswer;
-  }
-  std::optional<std::string> saveAnswer;
-  std::vector<std::string> messages;
-  std::vector<PromptIcon> icons;
-};
-
 std::string ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
@@ -85,7 +71,8 @@ class RealSaveWindowTest : public ::testing::Test {
     Click(ctl::RealSaveEnable);
     ASSERT_TRUE(Ticked(ctl::RealSaveEnable));
     ASSERT_TRUE(Enabled(ctl::RealSaveBrowse));
-    prompts_.saveAnswer = path;
+    prompts_.savePath = path;
+    prompts_.yes = true;  // over an earlier run's log
     Click(ctl::RealSaveBrowse);
     ASSERT_EQ(dialog_->Panel().Text(ctl::RealSavePath), path);
   }
@@ -106,7 +93,7 @@ class RealSaveWindowTest : public ::testing::Test {
   std::string path_ = directory_.filePath(QStringLiteral("실시간 기록.txt")).toStdString();
   std::shared_ptr<SimulatedBench> bench_;
   MemoryProfile profile_;
-  AnsweringPrompts prompts_;
+  test::AnsweringPrompts prompts_;
   std::unique_ptr<CScopeDlg> dialog_;
 };
 

@@ -21,24 +21,11 @@
 #include "controls/ColorStatic.h"
 #include "simulator/DriverCall.h"
 #include "simulator/SimulatedDriver.h"
+#include "support/AnsweringPrompts.h"
 #include "support/WaitFor.h"
 
 namespace kestrova {
 namespace {
-
-class RecordingPrompts : public Prompts {
- public:
-  void ShowMessage(std::string_view text, PromptIcon icon) override {
-    messages.emplace_back(text);
-    icons.push_back(icon);
-  }
-  bool AskYesNo(std::string_view) override { return false; }
-  std::optional<std::string> AskSaveFileName(std::string_view, std::string_view, std::string_view) override {
-    return std::nullopt;
-  }
-  std::vector<std::string> messages;
-  std::vector<PromptIcon> icons;
-};
 
 // The window on the simulated unit with its real, paced clock.
 class ScopeDlgTest : public ::testing::Test {
@@ -69,7 +56,7 @@ class ScopeDlgTest : public ::testing::Test {
 
   std::shared_ptr<SimulatedBench> bench_;
   MemoryProfile profile_;
-  RecordingPrompts prompts_;
+  test::AnsweringPrompts prompts_;
   std::unique_ptr<CScopeDlg> dialog_;
 };
 

@@ -22,20 +22,10 @@
 #include "app/ScopeDlg.h"
 #include "app/ShutdownSignals.h"
 #include "simulator/SimulatedDriver.h"
+#include "support/AnsweringPrompts.h"
 
 namespace kestrova {
 namespace {
-
-class PathPrompts : public Prompts {
- public:
-  void ShowMessage(std::string_view text, PromptIcon) override { messages.emplace_back(text); }
-  bool AskYesNo(std::string_view) override { return true; }
-  std::optional<std::string> AskSaveFileName(std::string_view, std::string_view, std::string_view) override {
-    return path;
-  }
-  std::string path;
-  std::vector<std::string> messages;
-};
 
 // True when nobody holds the file's write lock any more (the log is closed).
 bool Unlocked(const std::string& path) {
@@ -51,8 +41,9 @@ TEST(ShutdownSignalsTest, SigtermDuringALoggedRunClosesTheWindowAsExitDoes) {
   const std::string log = directory.filePath(QStringLiteral("log.txt")).toStdString();
   auto bench = std::make_shared<SimulatedBench>();
   MemoryProfile profile;
-  PathPrompts prompts;
-  prompts.path = log;
+  test::AnsweringPrompts prompts;
+  prompts.savePath = log;
+  prompts.yes = true;
   CScopeDlg dialog(MakeSimulatedDriverLoader(bench), profile, prompts);
   const ShutdownSignals shutdown([&dialog] { dialog.OnSessionEnd(); });
   ASSERT_TRUE(shutdown.WatchingSignals());

@@ -17,20 +17,11 @@
 #include "app/ScopeDlg.h"
 #include "controls/ColorStatic.h"
 #include "simulator/SimulatedDriver.h"
+#include "support/AnsweringPrompts.h"
 #include "terminal/CommandDlg.h"
 
 namespace kestrova {
 namespace {
-
-class SilentPrompts final : public Prompts {
- public:
-  void ShowMessage(std::string_view text, PromptIcon) override { messages.emplace_back(text); }
-  bool AskYesNo(std::string_view) override { return false; }
-  std::optional<std::string> AskSaveFileName(std::string_view, std::string_view, std::string_view) override {
-    return std::nullopt;
-  }
-  std::vector<std::string> messages;
-};
 
 void ClickMiddle(QWidget* widget) {
   ASSERT_NE(widget, nullptr);
@@ -43,7 +34,7 @@ void ClickMiddle(QWidget* widget) {
 TEST(TerminalWindowTest, DSendsTheQueryShowsTheReplyAndGivesTheWindowBack) {
   auto bench = std::make_shared<SimulatedBench>();
   MemoryProfile profile;
-  SilentPrompts prompts;
+  test::AnsweringPrompts prompts;
   CScopeDlg window(MakeSimulatedDriverLoader(bench), profile, prompts);
   window.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
