@@ -185,7 +185,7 @@ TEST_F(RealTimeLoggerTest, ANonAsciiFileNameIsKeptWhole) {
   const std::u8string name = u8"실시간 로그.txt";
   const std::u8string path = (dir_.Path() / name).u8string();
   settings_.realSavePath.assign(path.begin(), path.end());
-  ASSERT_EQ(logger_.BeginRealSave(settings_), RealSaveStart::Logging);
+  ASSERT_EQ(Start(), RealSaveStart::Logging);
   FramesWithLines(1);
   EXPECT_EQ(logger_.EndRealSave(), RealSaveEnd::Closed);
   EXPECT_EQ(ReadBytes(dir_.Path() / name), LineAt(kMorning, {}));
