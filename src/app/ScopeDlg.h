@@ -3,6 +3,7 @@
 #include <QDialog>
 #include <QImage>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "acquisition/AcquisitionRunning.h"
@@ -55,7 +56,8 @@ class CScopeDlg final : public QDialog,
   void OnApply() { run_.OnApply(); }
   void OnExit();
   void OnSysCommand(int command);
-  void OnFrameReady();
+  // The outcome of the frame taken from the queue; empty when none waited.
+  std::optional<FrameOutcome> OnFrameReady();
   void OnLinkLost() { run_.OnLinkLost(); }
 
   [[nodiscard]] const ScopeSettings& Settings() const { return settings_; }
@@ -64,7 +66,7 @@ class CScopeDlg final : public QDialog,
   [[nodiscard]] WidgetControlPanel& Panel() { return panel_; }
   [[nodiscard]] const DisplayState& Display() const { return displayState_; }
   [[nodiscard]] bool Running() const { return running_.Get(); }
-  // The display area as the last paint composed it.
+  // A copy of the display area as the last paint composed it.
   [[nodiscard]] QImage DisplayImage();
 
  protected:
@@ -132,7 +134,7 @@ class CScopeDlg final : public QDialog,
   void ApplyExtendedDisplay();
 
   // Painting.
-  QImage ComposeDisplay();
+  const QImage& ComposeDisplay();
   void AfterDisplayPaint();
   [[nodiscard]] Box DisplayBox() const;
   void ApplyMouseOutcome(const MouseOutcome& outcome);
@@ -164,7 +166,7 @@ class CScopeDlg final : public QDialog,
 
   DisplayCanvases canvases_;
   DisplayState displayState_;
-  QImage lastDisplay_;
+  Canvas composed_;  // the display area as the last paint composed it
   bool singleShotPending_ = false;
   bool settingsSaved_ = false;
   bool closing_ = false;

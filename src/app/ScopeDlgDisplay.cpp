@@ -18,25 +18,27 @@ MouseButtons ButtonsOf(Qt::MouseButtons buttons) {
 
 }  // namespace
 
-QImage CScopeDlg::ComposeDisplay() {
+const QImage& CScopeDlg::ComposeDisplay() {
   ChannelTicks ticked{};
   for (std::size_t c = 0; c < kChannelCount; ++c) ticked[c] = panel_.IsChecked(ctl::ChannelEnable[c]);
-  PaintResult result = PaintDisplay(canvases_, settings_, buffer_, displayState_, ticked, running_.Get());
-  if (result.readouts) {
+  // Composed in place: the kept picture is shared with nobody (DisplayImage
+  // hands out copies), so no paint copies it before drawing.
+  const std::optional<ReadoutTexts> readouts =
+      PaintDisplayInto(composed_, canvases_, settings_, buffer_, displayState_, ticked, running_.Get());
+  if (readouts) {
     for (std::size_t c = 0; c < kChannelCount; ++c) {
-      const ChannelReadout& readout = (*result.readouts)[c];
+      const ChannelReadout& readout = (*readouts)[c];
       panel_.SetText(ctl::ValueReadout[c], readout.value);
       panel_.SetText(ctl::OffsetReadout[c], readout.withoutOffset);
       panel_.SetText(ctl::ScaledReadout[c], readout.scaled);
     }
   }
-  lastDisplay_ = result.frame.Image();
-  return lastDisplay_;
+  return composed_.Image();
 }
 
 QImage CScopeDlg::DisplayImage() {
-  if (lastDisplay_.isNull()) ComposeDisplay();
-  return lastDisplay_;
+  if (composed_.Image().isNull()) ComposeDisplay();
+  return composed_.Image().copy();
 }
 
 void CScopeDlg::AfterDisplayPaint() {
@@ -56,7 +58,8 @@ void CScopeDlg::AfterDisplayPaint() {
 
 void CScopeDlg::ClearReadouts() {
   for (std::size_t c = 0; c < kChannelCount; ++c) {
-    for (const int id : {ctl::ValueReadout[c], ctl::OffsetReadout[c], ctl::ScaledReadout[c]}) panel_.SetText(id, "");
+    for (const int id : {ctl::ValueReadout[c], ctl::OffsetReadout[c], ctl::ScaledReadout[c]})
+      panel_.SetText(id, "");
   }
 }
 
@@ -68,7 +71,8 @@ Box CScopeDlg::DisplayBox() const {
 void CScopeDlg::ApplyMouseOutcome(const MouseOutcome& outcome) {
   if (outcome.levelText) panel_.SetText(ctl::TriggerLevelEdit, *outcome.levelText);
   if (outcome.offsetText) {
-    panel_.SetText(ctl::OffsetEdit[static_cast<std::size_t>(outcome.offsetText->channel)], outcome.offsetText->text);
+    panel_.SetText(ctl::OffsetEdit[static_cast<std::size_t>(outcome.offsetText->channel)],
+                   outcome.offsetText->text);
   }
   if (outcome.invalidate) InvalidateDisplay();
 }
@@ -76,11 +80,11 @@ void CScopeDlg::ApplyMouseOutcome(const MouseOutcome& outcome) {
 void CScopeDlg::mousePressEvent(QMouseEvent* event) {
   const QPoint point = event->position().toPoint();
   if (event->button() == Qt::LeftButton) {
-    ApplyMouseOutcome(DisplayLeftButtonDown(point, DisplayBox(), ButtonsOf(event->buttons()), settings_,
-                                            displayState_));
+    ApplyMouseOutcome(
+        DisplayLeftButtonDown(point, DisplayBox(), ButtonsOf(event->buttons()), settings_, displayState_));
   } else if (event->button() == Qt::RightButton) {
-    ApplyMouseOutcome(DisplayRightButtonDown(point, DisplayBox(), ButtonsOf(event->buttons()), settings_,
-                                             displayState_));
+    ApplyMouseOutcome(
+        DisplayRightButtonDown(point, DisplayBox(), ButtonsOf(event->buttons()), settings_, displayState_));
   }
   QDialog::mousePressEvent(event);
 }
@@ -93,8 +97,8 @@ void CScopeDlg::mouseMoveEvent(QMouseEvent* event) {
 
 void CScopeDlg::mouseReleaseEvent(QMouseEvent* event) {
   if (event->button() == Qt::LeftButton) {
-    const LeftButtonUpOutcome outcome =
-        DisplayLeftButtonUp(event->position().toPoint(), DisplayBox(), running_.Get(), settings_, displayState_);
+    const LeftButtonUpOutcome outcome = DisplayLeftButtonUp(event->position().toPoint(), DisplayBox(),
+                                                            running_.Get(), settings_, displayState_);
     if (outcome.applyForTrigger) run_.ApplyConfiguration();
     if (outcome.applyForMarker && running_.Get()) run_.ApplyConfiguration();
   }

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "device/CommandProtocol.h"
+#include "device/ThreadName.h"
 
 namespace kestrova {
 
@@ -142,6 +143,7 @@ bool DeviceSession::OpenAndConfigure() {
   signals_ = std::move(events);
   deviceHandle_ = handle;
   receiveThread_ = std::jthread([this, driver = driverModule_.get(), handle, events = signals_.get()] {
+    SetCurrentThreadName(kReceiveThreadName);
     ReceiveLoop(*driver, handle, *events);
   });
   return true;
