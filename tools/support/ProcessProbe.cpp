@@ -85,7 +85,8 @@ std::vector<std::string> OpenDescriptors() {
   for (const fs::directory_entry& fd : fs::directory_iterator("/proc/self/fd", error)) {
     std::error_code linkError;
     const fs::path target = fs::read_symlink(fd.path(), linkError);
-    if (linkError) continue;  // the descriptor of the listing itself, closed by now
+    // The descriptor of this listing itself comes and goes with it.
+    if (linkError || target.string().rfind("/proc/", 0) == 0) continue;
     open.push_back(fd.path().filename().string() + " -> " + target.string());
   }
   std::ranges::sort(open);

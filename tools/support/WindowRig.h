@@ -41,9 +41,10 @@ class RecordingPrompts final : public Prompts {
   void ShowMessage(std::string_view text, PromptIcon /*icon*/) override { messages.emplace_back(text); }
   bool AskYesNo(std::string_view /*text*/) override { return true; }
   std::optional<std::string> AskSaveFileName(std::string_view, std::string_view, std::string_view) override {
-    return std::nullopt;
+    return saveAnswer;
   }
   std::vector<std::string> messages;
+  std::optional<std::string> saveAnswer;  // the file name every save-as dialog gives
 };
 
 // What the window did with the frames the receive thread handed it.
