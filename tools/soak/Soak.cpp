@@ -25,8 +25,10 @@
 #include <map>
 #include <optional>
 #include <random>
+#include <ranges>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "acquisition/ControlIds.h"
@@ -149,10 +151,10 @@ constexpr std::array<const char*, 9> kActionNames = {"Start",  "Stop",   "time b
 
 class Soak {
  public:
-  Soak(const Options& options, const std::string& logPath)
+  Soak(const Options& options, std::string logPath)
       : options_(options),
         rng_(options.seed),
-        logPath_(logPath),
+        logPath_(std::move(logPath)),
         rig_(kt::RigOptions{options.seed, options.speed}) {
     rig_.OnStored([this](int slot) { CheckSlot(slot); });
   }
@@ -327,15 +329,16 @@ void Soak::CheckSlot(int slot) {
                               : static_cast<double>(static_cast<std::int16_t>(raw));
     return number * settings.scale[cm][cc] + settings.offset[cm][cc];
   };
-  for (auto sent = unit.recentFrames.rbegin(); sent != unit.recentFrames.rend(); ++sent) {
+  // Newest first: the frame just stored is normally the last one sent.
+  for (const kestrova::SentFrame& sent : std::ranges::reverse_view(unit.recentFrames)) {
     bool same = true;
     for (int c = 0; c < kestrova::kChannelCount && same; ++c) {
       const auto values = buffer.Values(slot, c);
       for (int i = 0; i < kestrova::kSamplesPerFrame && same; ++i)
-        same = values[static_cast<std::size_t>(i)] == expected(*sent, c, i);
+        same = values[static_cast<std::size_t>(i)] == expected(sent, c, i);
     }
     if (!same) continue;
-    if (sent->checksumCorrupted) Fail("a frame sent with a wrong checksum was stored");
+    if (sent.checksumCorrupted) Fail("a frame sent with a wrong checksum was stored");
     return;
   }
   Fail("history slot " + std::to_string(slot) + " holds no frame the unit sent (first values " +
@@ -417,7 +420,7 @@ void Soak::Report(double seconds) const {
               static_cast<long long>(sent), static_cast<unsigned long long>(tally.taken),
               static_cast<unsigned long long>(tally.stored));
   std::printf(
-      "frames dropped: wrong checksum %llu, monitor frames in Normal/Single %llu, not sample data %llu, "
+      "frames dropped: checksum (injected, or a unit-check reply) %llu, monitor frames in Normal/Single %llu, not sample data %llu, "
       "queue limit %llu, lost before the window (unit pulled, purged backlog, stopped mid-frame) %lld\n",
       static_cast<unsigned long long>(tally.rejected), static_cast<unsigned long long>(tally.monitorDropped),
       static_cast<unsigned long long>(tally.notSampleData), static_cast<unsigned long long>(queueDrops),

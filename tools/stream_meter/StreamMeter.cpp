@@ -13,6 +13,7 @@
 #include <QApplication>
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
@@ -90,7 +91,7 @@ CpuSplit SplitCpu(int uiTid) {
 double Percentile(std::vector<double> values, double p) {
   if (values.empty()) return 0;
   std::ranges::sort(values);
-  const auto index = static_cast<std::size_t>(p * static_cast<double>(values.size() - 1) + 0.5);
+  const auto index = static_cast<std::size_t>(std::lround(p * static_cast<double>(values.size() - 1)));
   return values[std::min(index, values.size() - 1)];
 }
 
