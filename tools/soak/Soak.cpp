@@ -398,6 +398,10 @@ bool Soak::Run(Watchdog& watchdog) {
   rig_.Click(ctl::Stop);
   kt::WindowRig::Pump(200ms);
   CheckInvariants();
+  // A run in which the window hardly streamed proves nothing.
+  if (rig_.Tally().stored < static_cast<std::uint64_t>(options_.faults)) {
+    Fail("only " + std::to_string(rig_.Tally().stored) + " frames were stored");
+  }
   Report(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
   return failures_ == 0;
 }

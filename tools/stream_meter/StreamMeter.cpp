@@ -72,17 +72,23 @@ struct CpuSplit {
   std::uint64_t other = 0;
 };
 
-CpuSplit SplitCpu(int uiTid) {
+// CPU time each thread used between two readings; a thread that started in
+// between counts from zero, one that ended in between is missing.
+CpuSplit SplitCpu(int uiTid, const std::vector<kt::ThreadTimes>& before,
+                  const std::vector<kt::ThreadTimes>& after) {
   CpuSplit split;
-  for (const kt::ThreadTimes& t : kt::ReadThreadTimes()) {
+  for (const kt::ThreadTimes& t : after) {
+    std::uint64_t used = t.cpuNs;
+    const auto earlier = std::ranges::find(before, t.tid, &kt::ThreadTimes::tid);
+    if (earlier != before.end()) used = t.cpuNs >= earlier->cpuNs ? t.cpuNs - earlier->cpuNs : 0;
     if (t.tid == uiTid) {
-      split.ui += t.cpuNs;
+      split.ui += used;
     } else if (t.name == kestrova::kReceiveThreadName) {
-      split.receive += t.cpuNs;
+      split.receive += used;
     } else if (t.name == kestrova::kWireThreadName) {
-      split.wire += t.cpuNs;
+      split.wire += used;
     } else {
-      split.other += t.cpuNs;
+      split.other += used;
     }
   }
   return split;
@@ -146,13 +152,13 @@ int main(int argc, char** argv) {
   const std::uint64_t takenBefore = rig.Tally().taken;
   const std::uint64_t droppedBefore = dlg.Session().Frames().DroppedCount();
   const std::uint64_t paintsBefore = paints;
-  const CpuSplit cpuBefore = SplitCpu(uiTid);
+  const std::vector<kt::ThreadTimes> threadsBefore = kt::ReadThreadTimes();
   const auto start = std::chrono::steady_clock::now();
   measuring = true;
 
   kt::WindowRig::Pump(std::chrono::seconds(options.seconds));
 
-  const CpuSplit cpuAfter = SplitCpu(uiTid);
+  const CpuSplit cpu = SplitCpu(uiTid, threadsBefore, kt::ReadThreadTimes());
   const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   const std::int64_t sentEnd = rig.FramesSent();
   measuring = false;
@@ -168,9 +174,7 @@ int main(int argc, char** argv) {
   const auto bytesLost = rig.Bench().StatusOf(kt::WindowRig::kUnitSerial)->bytesLost;
   dlg.OnStop();
 
-  const auto perSecond = [&](std::uint64_t before, std::uint64_t after) {
-    return 100.0 * static_cast<double>(after - before) / 1e9 / wall;
-  };
+  const auto percent = [&](std::uint64_t ns) { return 100.0 * static_cast<double>(ns) / 1e9 / wall; };
   const long cores = sysconf(_SC_NPROCESSORS_ONLN);
   std::printf("time base %s, %.1f s measured%s, %ld cores, load average %s before, %s after\n",
               options.timeBase.c_str(), wall, options.fillHistory ? " with 100 frames in the history" : "",
@@ -178,11 +182,11 @@ int main(int argc, char** argv) {
   std::printf(
       "CPU (%% of one core): window thread %.2f, receive thread %.2f, together %.2f; "
       "simulated wire %.2f, other threads %.2f\n",
-      perSecond(cpuBefore.ui, cpuAfter.ui), perSecond(cpuBefore.receive, cpuAfter.receive),
-      perSecond(cpuBefore.ui + cpuBefore.receive, cpuAfter.ui + cpuAfter.receive),
-      perSecond(cpuBefore.wire, cpuAfter.wire), perSecond(cpuBefore.other, cpuAfter.other));
+      percent(cpu.ui), percent(cpu.receive), percent(cpu.ui + cpu.receive), percent(cpu.wire),
+      percent(cpu.other));
   std::printf(
-      "frames: sent %lld, taken %lld, decoded %lld, lost %lld, queue-limit drops %llu, "
+      "frames: sent while measuring %lld; taken %lld and decoded %lld by then or within 5 s; lost %lld; "
+      "queue-limit drops %llu; "
       "receive-queue bytes lost %llu\n",
       static_cast<long long>(mustDecode), static_cast<long long>(taken), static_cast<long long>(decoded),
       static_cast<long long>(lost), static_cast<unsigned long long>(queueDrops),
