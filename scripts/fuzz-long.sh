@@ -56,8 +56,8 @@ for target in "${targets[@]}"; do
     status=1
   fi
   # With -jobs the counts are in the workers' logs.
-  runs=$(cat "$log" fuzz-*.log 2>/dev/null | grep -o 'stat::number_of_executed_units: *[0-9]*' |
-         awk '{s += $2} END {print s + 0}')
+  runs=$({ cat "$log"; cat fuzz-*.log 2>/dev/null || true; } |
+         { grep -o 'stat::number_of_executed_units: *[0-9]*' || true; } | awk '{s += $2} END {print s + 0}')
   rm -f fuzz-*.log
   summary+=("$target: $result, $runs inputs in $seconds s, corpus $(find "$kept" -type f | wc -l) files")
 done
