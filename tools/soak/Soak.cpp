@@ -25,7 +25,6 @@
 #include <map>
 #include <optional>
 #include <random>
-#include <ranges>
 #include <string>
 #include <thread>
 #include <utility>
@@ -330,7 +329,8 @@ void Soak::CheckSlot(int slot) {
     return number * settings.scale[cm][cc] + settings.offset[cm][cc];
   };
   // Newest first: the frame just stored is normally the last one sent.
-  for (const kestrova::SentFrame& sent : std::ranges::reverse_view(unit.recentFrames)) {
+  for (std::size_t k = unit.recentFrames.size(); k-- > 0;) {
+    const kestrova::SentFrame& sent = unit.recentFrames[k];
     bool same = true;
     for (int c = 0; c < kestrova::kChannelCount && same; ++c) {
       const auto values = buffer.Values(slot, c);
@@ -424,7 +424,8 @@ void Soak::Report(double seconds) const {
               static_cast<long long>(sent), static_cast<unsigned long long>(tally.taken),
               static_cast<unsigned long long>(tally.stored));
   std::printf(
-      "frames dropped: checksum (injected, or a unit-check reply) %llu, monitor frames in Normal/Single %llu, not sample data %llu, "
+      "frames dropped: checksum (injected, or a unit-check reply) %llu, monitor frames in Normal/Single "
+      "%llu, not sample data %llu, "
       "queue limit %llu, lost before the window (unit pulled, purged backlog, stopped mid-frame) %lld\n",
       static_cast<unsigned long long>(tally.rejected), static_cast<unsigned long long>(tally.monitorDropped),
       static_cast<unsigned long long>(tally.notSampleData), static_cast<unsigned long long>(queueDrops),
