@@ -70,6 +70,30 @@ void RunPaint(benchmark::State& state, const Scene& scene) {
   }
 }
 
+// As the window paints: into a frame canvas kept from paint to paint.
+void RunPaintInPlace(benchmark::State& state, const Scene& scene) {
+  const kestrova::ChannelTicks ticked = {true, true, true, true};
+  kestrova::Canvas frame;
+  for (auto _ : state) {  // NOLINT(clang-analyzer-deadcode.DeadStores)
+    auto readouts = kestrova::PaintDisplayInto(frame, scene.canvases, scene.settings, scene.buffer,
+                                               scene.state, ticked, true);
+    benchmark::DoNotOptimize(readouts);
+    benchmark::DoNotOptimize(frame.Image().constBits());
+  }
+}
+
+void BM_PaintSingleFrameInPlace(benchmark::State& state) {
+  const Scene scene = MakeScene(4, 1, 4.0);  // "2 ms"
+  RunPaintInPlace(state, scene);
+}
+BENCHMARK(BM_PaintSingleFrameInPlace)->Unit(benchmark::kMicrosecond);
+
+void BM_PaintOneSecondHundredFramesInPlace(benchmark::State& state) {
+  const Scene scene = MakeScene(12, kHistoryFrames, 4.0);  // "1 s"
+  RunPaintInPlace(state, scene);
+}
+BENCHMARK(BM_PaintOneSecondHundredFramesInPlace)->Unit(benchmark::kMicrosecond);
+
 void BM_PaintSingleFrame(benchmark::State& state) {
   const Scene scene = MakeScene(4, 1, 4.0);  // "2 ms"
   RunPaint(state, scene);

@@ -21,7 +21,8 @@ fi
 echo "== Build and test (Release) =="
 cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DKESTROVA_WERROR=ON "${launcher[@]}"
 cmake --build build/release -j "$jobs"
-ctest --test-dir build/release --output-on-failure -j "$jobs" --timeout 120
+# The soak (label soak) runs once, in the sanitizer build below.
+ctest --test-dir build/release --output-on-failure -j "$jobs" --timeout 120 -LE soak
 bash scripts/check-install.sh build/release
 
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer (clang) =="

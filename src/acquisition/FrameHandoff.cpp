@@ -26,6 +26,7 @@ bool FrameHandoff::Enqueue(std::span<const std::uint8_t> payload) {
   FramePayload& slot = slots_[(head_ + count_) % slots_.size()];
   std::ranges::copy(payload, slot.bytes.begin());
   slot.length = static_cast<std::uint16_t>(payload.size());
+  slot.received = std::chrono::steady_clock::now();
   ++count_;
   return true;
 }
@@ -36,6 +37,8 @@ bool FrameHandoff::TakeNext(FramePayload& out) {
   const FramePayload& slot = slots_[head_];
   std::copy_n(slot.bytes.begin(), slot.length, out.bytes.begin());
   out.length = slot.length;
+  out.received = slot.received;
+  lastTakenReceived_ = slot.received;
   head_ = (head_ + 1) % slots_.size();
   --count_;
   return true;
@@ -65,6 +68,11 @@ std::size_t FrameHandoff::QueuedCount() const {
 std::uint64_t FrameHandoff::DroppedCount() const {
   const std::lock_guard lock(mutex_);
   return dropped_;
+}
+
+std::chrono::steady_clock::time_point FrameHandoff::LastTakenReceived() const {
+  const std::lock_guard lock(mutex_);
+  return lastTakenReceived_;
 }
 
 }  // namespace kestrova

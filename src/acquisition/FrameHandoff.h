@@ -2,6 +2,7 @@
 
 #include <array>
 #include <atomic>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <mutex>
@@ -21,6 +22,9 @@ inline constexpr std::size_t kFrameAreaSize = 10000;
 struct FramePayload {
   std::array<std::uint8_t, kMaxPayloadLength> bytes{};
   std::uint16_t length = 0;
+  // When the receive thread queued it: right after the frame's last byte was
+  // read. For latency figures.
+  std::chrono::steady_clock::time_point received{};
 
   [[nodiscard]] std::span<const std::uint8_t> View() const { return {bytes.data(), length}; }
 };
@@ -68,6 +72,9 @@ class FrameHandoff {
   void DiscardQueued();
   [[nodiscard]] std::size_t QueuedCount() const;
   [[nodiscard]] std::uint64_t DroppedCount() const;
+  // User-interface thread: when the payload TakeNext gave last was queued
+  // (the epoch before the first).
+  [[nodiscard]] std::chrono::steady_clock::time_point LastTakenReceived() const;
 
  private:
   mutable std::mutex mutex_;
@@ -75,6 +82,7 @@ class FrameHandoff {
   std::size_t head_ = 0;   // oldest queued slot
   std::size_t count_ = 0;  // queued payloads
   std::uint64_t dropped_ = 0;
+  std::chrono::steady_clock::time_point lastTakenReceived_{};
 
   std::array<std::uint8_t, kFrameAreaSize> latest_{};
   std::atomic<std::uint16_t> latestLength_{0};

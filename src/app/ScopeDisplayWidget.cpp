@@ -18,6 +18,7 @@ void ScopeDisplayWidget::paintEvent(QPaintEvent* /*event*/) {
     painter.fillRect(rect(), Qt::black);
   }
   painter.end();
+  if (paintObserver_) paintObserver_();
   if (afterPaint_) afterPaint_();
 }
 

@@ -15,7 +15,8 @@ class ScopeDisplayWidget : public QWidget {
   Q_OBJECT
 
  public:
-  using Painter = std::function<QImage()>;
+  // Gives the finished picture; it stays valid until the paint has ended.
+  using Painter = std::function<const QImage&()>;
   using AfterPaint = std::function<void()>;
 
   explicit ScopeDisplayWidget(QWidget* parent = nullptr);
@@ -23,6 +24,9 @@ class ScopeDisplayWidget : public QWidget {
   void SetPainter(Painter painter) { painter_ = std::move(painter); }
   // Runs after every paint of the display (the single-shot check).
   void SetAfterPaint(AfterPaint afterPaint) { afterPaint_ = std::move(afterPaint); }
+  // Runs when a paint has reached the screen surface, before the after-paint
+  // step; for tools that time the display. Empty by default.
+  void SetPaintObserver(AfterPaint observer) { paintObserver_ = std::move(observer); }
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -30,6 +34,7 @@ class ScopeDisplayWidget : public QWidget {
  private:
   Painter painter_;
   AfterPaint afterPaint_;
+  AfterPaint paintObserver_;
 };
 
 }  // namespace kestrova

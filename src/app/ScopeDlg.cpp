@@ -77,7 +77,7 @@ CScopeDlg::CScopeDlg(std::unique_ptr<DriverLoader> loader, Profile& profile, Pro
   QWidget* area = controls_.Find(ctl::Display);
   area->setAttribute(Qt::WA_TransparentForMouseEvents);
   display_ = new ScopeDisplayWidget(area);
-  display_->SetPainter([this] { return ComposeDisplay(); });
+  display_->SetPainter([this]() -> const QImage& { return ComposeDisplay(); });
   display_->SetAfterPaint([this] { AfterDisplayPaint(); });
 
   ConnectHandlers();
@@ -281,9 +281,9 @@ bool CScopeDlg::event(QEvent* event) {
   return QDialog::event(event);
 }
 
-void CScopeDlg::OnFrameReady() {
-  if (!frames_.TakeNext(frame_)) return;
-  decoder_.OnFrameReady(frame_.View());
+std::optional<FrameOutcome> CScopeDlg::OnFrameReady() {
+  if (!frames_.TakeNext(frame_)) return std::nullopt;
+  return decoder_.OnFrameReady(frame_.View());
 }
 
 bool CScopeDlg::eventFilter(QObject* watched, QEvent* event) {

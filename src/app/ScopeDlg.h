@@ -4,6 +4,7 @@
 #include <QImage>
 #include <QPoint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "acquisition/AcquisitionRunning.h"
@@ -63,7 +64,8 @@ class CScopeDlg final : public QDialog,
   // outlive this call.
   void OnSessionEnd();
   void OnSysCommand(int command);
-  void OnFrameReady();
+  // The outcome of the frame taken from the queue; empty when none waited.
+  std::optional<FrameOutcome> OnFrameReady();
   void OnLinkLost() { run_.OnLinkLost(); }
   void OnFileSave();
   void OnScreenSave();
@@ -76,7 +78,7 @@ class CScopeDlg final : public QDialog,
   [[nodiscard]] WidgetControlPanel& Panel() { return panel_; }
   [[nodiscard]] const DisplayState& Display() const { return displayState_; }
   [[nodiscard]] bool Running() const { return running_.Get(); }
-  // The display area as the last paint composed it.
+  // A copy of the display area as the last paint composed it.
   [[nodiscard]] QImage DisplayImage();
 
  protected:
@@ -147,7 +149,7 @@ class CScopeDlg final : public QDialog,
   void ApplyExtendedDisplay();
 
   // Painting.
-  QImage ComposeDisplay();
+  const QImage& ComposeDisplay();
   void AfterDisplayPaint();
   [[nodiscard]] Box DisplayBox() const;
   [[nodiscard]] bool InDisplay(QPoint point) const;
@@ -180,7 +182,7 @@ class CScopeDlg final : public QDialog,
 
   DisplayCanvases canvases_;
   DisplayState displayState_;
-  QImage lastDisplay_;
+  Canvas composed_;  // the display area as the last paint composed it
   CCommandDlg* terminalDialog_ = nullptr;  // while the terminal runs
   bool singleShotPending_ = false;
   bool settingsSaved_ = false;

@@ -18,25 +18,27 @@ MouseButtons ButtonsOf(Qt::MouseButtons buttons) {
 
 }  // namespace
 
-QImage CScopeDlg::ComposeDisplay() {
+const QImage& CScopeDlg::ComposeDisplay() {
   ChannelTicks ticked{};
   for (std::size_t c = 0; c < kChannelCount; ++c) ticked[c] = panel_.IsChecked(ctl::ChannelEnable[c]);
-  PaintResult result = PaintDisplay(canvases_, settings_, buffer_, displayState_, ticked, running_.Get());
-  if (result.readouts) {
+  // Composed in place: the kept picture is shared with nobody (DisplayImage
+  // hands out copies), so no paint copies it before drawing.
+  const std::optional<ReadoutTexts> readouts =
+      PaintDisplayInto(composed_, canvases_, settings_, buffer_, displayState_, ticked, running_.Get());
+  if (readouts) {
     for (std::size_t c = 0; c < kChannelCount; ++c) {
-      const ChannelReadout& readout = (*result.readouts)[c];
+      const ChannelReadout& readout = (*readouts)[c];
       panel_.SetText(ctl::ValueReadout[c], readout.value);
       panel_.SetText(ctl::OffsetReadout[c], readout.withoutOffset);
       panel_.SetText(ctl::ScaledReadout[c], readout.scaled);
     }
   }
-  lastDisplay_ = result.frame.Image();
-  return lastDisplay_;
+  return composed_.Image();
 }
 
 QImage CScopeDlg::DisplayImage() {
-  if (lastDisplay_.isNull()) ComposeDisplay();
-  return lastDisplay_;
+  if (composed_.Image().isNull()) ComposeDisplay();
+  return composed_.Image().copy();
 }
 
 void CScopeDlg::AfterDisplayPaint() {

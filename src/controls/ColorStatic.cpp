@@ -15,6 +15,7 @@ CColorStatic::CColorStatic(QWidget* parent)
   // Texts come from the program and from the unit; never read them as markup.
   setTextFormat(Qt::PlainText);
   setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  setAttribute(Qt::WA_OpaquePaintEvent);  // the background colour covers it all
 }
 
 void CColorStatic::SetTextColor(std::uint32_t color, bool redraw) {
@@ -24,6 +25,10 @@ void CColorStatic::SetTextColor(std::uint32_t color, bool redraw) {
 
 void CColorStatic::SetBackgroundColor(std::uint32_t color, bool redraw) {
   backgroundColor_ = color;
+  // A static with a background of its own covers its area, so a change of
+  // its text (the trigger count, every frame) repaints it alone, not the
+  // group box behind it.
+  setAttribute(Qt::WA_OpaquePaintEvent, color != kNoBackground);
   if (redraw) update();
 }
 

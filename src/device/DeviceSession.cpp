@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "device/CommandProtocol.h"
+#include "device/ThreadName.h"
 
 namespace kestrova {
 
@@ -142,6 +143,7 @@ bool DeviceSession::OpenAndConfigure() {
   signals_ = std::move(events);
   deviceHandle_ = handle;
   receiveThread_ = std::jthread([this, driver = driverModule_.get(), handle, events = signals_.get()] {
+    SetCurrentThreadName(kReceiveThreadName);
     ReceiveLoop(*driver, handle, *events);
   });
   return true;
@@ -261,8 +263,11 @@ bool DeviceSession::ReceiveQueued(ReceiveState& state) {
   if (count == 0) return false;
   if (count > kReceiveQueueLimit) {
     // A backlog this large is dropped rather than read in pieces, so the
-    // display never lags behind the unit. The extractor keeps its state.
+    // display never lags behind the unit. The frame in progress goes with
+    // it: its next bytes were purged, so whatever would complete it belongs
+    // to another frame, and a checksum passes such a splice once in 256.
     state.driver.Purge(state.handle, d2xx::FT_PURGE_RX);
+    state.extractor.DropFrame();
     return true;
   }
   d2xx::DWORD bytesRead = 0;

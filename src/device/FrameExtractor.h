@@ -43,6 +43,14 @@ class FrameExtractor {
   // The payload completed by the last Push that returned true.
   [[nodiscard]] std::span<const std::uint8_t> Payload() const { return {collect_.data(), completedLength_}; }
 
+  // Forgets the frame in progress; bytes are ignored up to the next STX.
+  // For when bytes of the stream were thrown away unread: the frame in
+  // progress can then only be completed by bytes of another frame.
+  void DropFrame() {
+    inFrame_ = false;
+    length_ = 0;
+  }
+
   [[nodiscard]] bool InFrame() const { return inFrame_; }
   // Bytes collected so far in the frame in progress.
   [[nodiscard]] std::size_t Length() const { return length_; }

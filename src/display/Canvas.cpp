@@ -143,11 +143,19 @@ void Canvas::DrawText(const Box& box, std::string_view text, ColorRef color, Tex
 }
 
 void Canvas::CopyFrom(const Canvas& source, int x, int y) {
+  AppendTexts(source, x, y);
+  CopyPixels(source, x, y);
+}
+
+void Canvas::AppendTexts(const Canvas& source, int x, int y) {
   for (const CanvasText& t : source.texts_) {
     CanvasText moved = t;
     moved.box = Box{t.box.left + x, t.box.top + y, t.box.right + x, t.box.bottom + y};
     texts_.push_back(std::move(moved));
   }
+}
+
+void Canvas::CopyPixels(const Canvas& source, int x, int y) {
   if (image_.isNull() || source.image_.isNull()) return;
   const int fromColumn = std::max(0, -x);
   const int toColumn = std::min(source.Width(), Width() - x);
@@ -155,11 +163,55 @@ void Canvas::CopyFrom(const Canvas& source, int x, int y) {
   const int toRow = std::min(source.Height(), Height() - y);
   if (fromColumn >= toColumn || fromRow >= toRow) return;
   const auto bytes = static_cast<std::size_t>(toColumn - fromColumn) * sizeof(QRgb);
+  auto* const bits = image_.bits();  // one detach check, not one per row
+  const qsizetype stride = image_.bytesPerLine();
   for (int row = fromRow; row < toRow; ++row) {
     const auto* from = reinterpret_cast<const QRgb*>(source.image_.constScanLine(row)) + fromColumn;
-    auto* to = reinterpret_cast<QRgb*>(image_.scanLine(row + y)) + fromColumn + x;
+    auto* to = reinterpret_cast<QRgb*>(bits + (row + y) * stride) + fromColumn + x;
     std::memcpy(to, from, bytes);
   }
+}
+
+void Canvas::CopyAround(const Canvas& source, const Box& hole, ColorRef fill) {
+  if (source.Width() != Width() || source.Height() != Height() || image_.isNull()) {
+    Fill(fill);
+    texts_.clear();
+    CopyFrom(source, 0, 0);
+    return;
+  }
+  texts_ = source.texts_;  // element-wise: keeps the strings' storage
+  const int holeLeft = std::clamp(hole.left, 0, Width());
+  const int holeRight = std::clamp(hole.right, holeLeft, Width());
+  const int holeTop = std::clamp(hole.top, 0, Height());
+  const int holeBottom = std::clamp(hole.bottom, holeTop, Height());
+  auto* const bits = image_.bits();
+  const qsizetype stride = image_.bytesPerLine();
+  const auto rowBytes = static_cast<std::size_t>(Width()) * sizeof(QRgb);
+  for (int row = 0; row < Height(); ++row) {
+    const auto* from = reinterpret_cast<const QRgb*>(source.image_.constScanLine(row));
+    auto* to = reinterpret_cast<QRgb*>(bits + row * stride);
+    if (row < holeTop || row >= holeBottom) {
+      std::memcpy(to, from, rowBytes);
+      continue;
+    }
+    std::memcpy(to, from, static_cast<std::size_t>(holeLeft) * sizeof(QRgb));
+    std::memcpy(to + holeRight, from + holeRight,
+                static_cast<std::size_t>(Width() - holeRight) * sizeof(QRgb));
+  }
+}
+
+Canvas Canvas::ViewOf(Canvas& target, const Box& area) {
+  Canvas view;
+  const int left = std::clamp(area.left, 0, target.Width());
+  const int right = std::clamp(area.right, left, target.Width());
+  const int top = std::clamp(area.top, 0, target.Height());
+  const int bottom = std::clamp(area.bottom, top, target.Height());
+  if (target.image_.isNull() || right == left || bottom == top) return view;
+  uchar* const origin = target.image_.bits() + top * target.image_.bytesPerLine() +
+                        static_cast<qsizetype>(left) * static_cast<qsizetype>(sizeof(QRgb));
+  view.image_ =
+      QImage(origin, right - left, bottom - top, target.image_.bytesPerLine(), QImage::Format_RGB32);
+  return view;
 }
 
 }  // namespace kestrova

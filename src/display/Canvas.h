@@ -62,6 +62,26 @@ class Canvas {
   // Copies the whole of `source` with its top-left corner at (x, y), cut to
   // this canvas, and takes over its text records moved by (x, y).
   void CopyFrom(const Canvas& source, int x, int y);
+  // The pixels of CopyFrom only.
+  void CopyPixels(const Canvas& source, int x, int y);
+  // The text records of CopyFrom only.
+  void AppendTexts(const Canvas& source, int x, int y);
+  void ClearTexts() { texts_.clear(); }
+
+  // Makes this canvas a copy of `source`, of the same size, except for the
+  // pixels inside `hole`, which keep what they hold (the caller is about to
+  // draw them over); the text records become those of `source`. A source of
+  // another size is copied as by Fill(fill) and CopyFrom. Reuses this
+  // canvas's pixels and text records, so a kept canvas recomposed this way
+  // allocates nothing.
+  void CopyAround(const Canvas& source, const Box& hole, ColorRef fill);
+
+  // A canvas drawing straight into `area` of `target`'s pixels (cut to the
+  // target), with its own origin at the area's top-left corner and its own
+  // clipping to the area. It must not outlive `target` or a resize of it,
+  // and must not be copied (a copy would share, then detach, the pixels).
+  // Its text records are its own.
+  [[nodiscard]] static Canvas ViewOf(Canvas& target, const Box& area);
 
  private:
   QImage image_;

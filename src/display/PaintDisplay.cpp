@@ -34,16 +34,6 @@ class Polyline {
   int y_;
 };
 
-// A per-paint canvas of the given size starting as a copy of a kept one. A
-// kept canvas of the right size is copied whole (one block copy when the
-// copy is first drawn on); any other is copied onto the background.
-Canvas CanvasFrom(const Canvas& kept, int width, int height, ColorRef background) {
-  if (kept.Width() == width && kept.Height() == height) return kept;
-  Canvas canvas(width, height, background);
-  canvas.CopyFrom(kept, 0, 0);
-  return canvas;
-}
-
 }  // namespace
 
 ChannelCaptures DrawTraces(Canvas& plot, const ScopeSettings& settings, const SampleBuffer& buffer,
@@ -140,14 +130,24 @@ void DrawOffsetMarkers(Canvas& frame, const ScopeSettings& settings, const Chann
   }
 }
 
-PaintResult PaintDisplay(const DisplayCanvases& canvases, const ScopeSettings& settings,
-                         const SampleBuffer& buffer, const DisplayState& state, const ChannelTicks& ticked,
-                         bool acquisitionRunning) {
+std::optional<ReadoutTexts> PaintDisplayInto(Canvas& frame, const DisplayCanvases& canvases,
+                                             const ScopeSettings& settings, const SampleBuffer& buffer,
+                                             const DisplayState& state, const ChannelTicks& ticked,
+                                             bool acquisitionRunning) {
   const DisplayColors colors = DisplayColorsFor(settings.colorReverse != 0);
-  PaintResult result{CanvasFrom(canvases.labels, kDisplayWidth, kDisplayHeight, colors.background),
-                     std::nullopt};
-  Canvas& frame = result.frame;
-  Canvas plot = CanvasFrom(canvases.graticule, kPlotWidth, kPlotHeight, colors.background);
+  if (frame.Width() != kDisplayWidth || frame.Height() != kDisplayHeight) {
+    frame = Canvas(kDisplayWidth, kDisplayHeight, colors.background);
+  }
+  constexpr Box kPlotArea{kPlotLeft, kPlotTop, kPlotLeft + kPlotWidth, kPlotTop + kPlotHeight};
+
+  // The labels around the plot; the plot area is drawn over in full below.
+  frame.CopyAround(canvases.labels, kPlotArea, colors.background);
+  Canvas plot = Canvas::ViewOf(frame, kPlotArea);
+  if (canvases.graticule.Width() != kPlotWidth || canvases.graticule.Height() != kPlotHeight) {
+    plot.Fill(colors.background);
+  }
+  plot.CopyPixels(canvases.graticule, 0, 0);
+  frame.AppendTexts(canvases.graticule, kPlotLeft, kPlotTop);
 
   const ChannelCaptures captures = DrawTraces(plot, settings, buffer, state, ticked, acquisitionRunning);
   if (settings.triggerUse != 0)
@@ -155,7 +155,6 @@ PaintResult PaintDisplay(const DisplayCanvases& canvases, const ScopeSettings& s
   const bool cursors = settings.cursorEnable != 0;
   if (cursors) DrawCursors(plot, state, settings.liveColors[kCursorColor]);
 
-  frame.CopyFrom(plot, kPlotLeft, kPlotTop);
   DrawPlotFrame(frame, colors.foreground);
   if (cursors) DrawCursorReadout(frame, settings.timePerDivision, state);
   DrawOffsetMarkers(frame, settings, ticked);
@@ -163,8 +162,17 @@ PaintResult PaintDisplay(const DisplayCanvases& canvases, const ScopeSettings& s
   // The statics follow each pass of the traces; no pass runs before the
   // first frame, and with the cursors hidden they stay empty.
   if (cursors && buffer.frameCount > 0 && buffer.IsAllocated()) {
-    result.readouts = FormatReadouts(captures, ticked, settings.axisScaleEnable[settings.Mode()] != 0);
+    return FormatReadouts(captures, ticked, settings.axisScaleEnable[settings.Mode()] != 0);
   }
+  return std::nullopt;
+}
+
+PaintResult PaintDisplay(const DisplayCanvases& canvases, const ScopeSettings& settings,
+                         const SampleBuffer& buffer, const DisplayState& state, const ChannelTicks& ticked,
+                         bool acquisitionRunning) {
+  PaintResult result;
+  result.readouts =
+      PaintDisplayInto(result.frame, canvases, settings, buffer, state, ticked, acquisitionRunning);
   return result;
 }
 

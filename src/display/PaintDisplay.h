@@ -35,6 +35,18 @@ PaintResult PaintDisplay(const DisplayCanvases& canvases, const ScopeSettings& s
                          const SampleBuffer& buffer, const DisplayState& state, const ChannelTicks& ticked,
                          bool acquisitionRunning);
 
+// The same picture composed in place, into a frame canvas the caller keeps
+// from paint to paint (made 580 x 460 here when it is not): the label copy
+// leaves out the plot, the plot is drawn straight into the frame, and no
+// image is allocated, shared or detached once the frame exists. Returns the
+// read-out texts as PaintResult::readouts. `frame` must not share its pixels
+// with another image (hand out copies of it with QImage::copy), or the first
+// write of each paint copies it whole.
+std::optional<ReadoutTexts> PaintDisplayInto(Canvas& frame, const DisplayCanvases& canvases,
+                                             const ScopeSettings& settings, const SampleBuffer& buffer,
+                                             const DisplayState& state, const ChannelTicks& ticked,
+                                             bool acquisitionRunning);
+
 // The steps of PaintDisplay, for callers that compose their own picture.
 
 // Traces of the ticked channels from the stored rows: slot 0 at single-frame

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "device/ThreadName.h"
 #include "simulator/SteadySimClock.h"
 
 namespace kestrova {
@@ -53,6 +54,7 @@ SimulatedBench::~SimulatedBench() {
 }
 
 void SimulatedBench::WireLoop(const std::stop_token& stop) {
+  SetCurrentThreadName(kWireThreadName);
   std::unique_lock lock(mutex_);
   while (!stop.stop_requested()) {
     if (!AnyOpen()) {

@@ -284,7 +284,7 @@ void SimulatedUnit::AppendOverlongFrame(std::vector<std::uint8_t>& out, std::siz
 void SimulatedUnit::NoteFrame(const Window& window, bool corrupt) {
   ++status_.dataFramesSent;
   if (window.type == 'T') ++status_.triggeredFramesSent;
-  status_.recentFrames.push_back(SentFrame{window.type, window.start, corrupt});
+  status_.recentFrames.push_back(SentFrame{window.type, window.start, corrupt, status_.waveform});
   if (status_.recentFrames.size() > kRecentFrames) status_.recentFrames.pop_front();
 }
 

@@ -26,6 +26,9 @@ struct SentFrame {
   char type = 0;                 // 'T' or 'M'
   std::int64_t firstSample = 0;  // index of its sample 0 in the waveform's stream
   bool checksumCorrupted = false;
+  // The signal its samples were cut from, so that a receiver can check a
+  // stored frame against it sample by sample.
+  TestWaveform waveform{0, 0, 0, 500};
 };
 
 // What the unit is doing, for tests and diagnostics.

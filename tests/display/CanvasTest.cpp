@@ -168,3 +168,36 @@ TEST(CanvasCopy, CopiesPixelsCutToTheTargetAndMovesTextRecords) {
 
 }  // namespace
 }  // namespace kestrova
+
+namespace kestrova {
+namespace {
+
+TEST(CanvasView, DrawsIntoItsAreaOfTheTargetOnlyAndCopyAroundKeepsTheHole) {
+  Canvas target(20, 10, kPaper);
+  {
+    Canvas view = Canvas::ViewOf(target, Box{5, 2, 15, 8});
+    ASSERT_EQ(view.Width(), 10);
+    ASSERT_EQ(view.Height(), 6);
+    view.Fill(kInk);
+    view.DrawLine(-5, 0, 30, 0, kPaper);  // cut to the view, not to the target
+  }
+  EXPECT_EQ(test::CountPixels(target, Box{0, 0, 20, 10}, kInk), 10 * 6 - 10);
+  EXPECT_EQ(target.PixelAt(5, 3), kInk);
+  EXPECT_EQ(target.PixelAt(4, 3), kPaper);
+  EXPECT_EQ(target.PixelAt(15, 3), kPaper);
+  EXPECT_EQ(target.PixelAt(5, 2), kPaper);  // the line
+
+  // Copying around the view's area leaves what was drawn there.
+  Canvas labels(20, 10, kPaper);
+  labels.DrawText(Box{0, 0, 4, 4}, "", kInk, TextAlign::Left);
+  target.DrawText(Box{9, 9, 9, 9}, "", kInk, TextAlign::Left);
+  target.SetPixel(0, 0, kInk);
+  target.CopyAround(labels, Box{5, 2, 15, 8}, kPaper);
+  EXPECT_EQ(target.PixelAt(0, 0), kPaper);
+  EXPECT_EQ(test::CountPixels(target, Box{0, 0, 20, 10}, kInk), 10 * 6 - 10);
+  ASSERT_EQ(target.Texts().size(), 1U);
+  EXPECT_EQ(target.Texts()[0].box, (Box{0, 0, 4, 4}));
+}
+
+}  // namespace
+}  // namespace kestrova

@@ -361,3 +361,52 @@ TEST(PaintDisplay, WritesASamplePicture) {
 
 }  // namespace
 }  // namespace kestrova
+
+namespace kestrova {
+namespace {
+
+// The window repaints into one kept frame: whatever the paint before drew
+// (other traces, cursors, a read-out, markers, colours) must not show
+// through, and the kept frame must not be copied on the way.
+TEST(PaintDisplayInPlace, RepaintingAKeptFrameGivesTheFreshPictureWithoutCopyingIt) {
+  Scene first(k2ms);
+  first.buffer.frameCount = 1;
+  first.FillAll(0, [](int, int k) { return 50 + 40 * std::sin(k / 20.0); });
+  first.FillAll(2, [](int, int k) { return k % 100; });
+  first.settings.cursorEnable = 1;
+  first.settings.triggerUse = 1;
+  first.settings.offset[0][1] = 70;
+  first.state.cursor1X = 30;
+  first.state.cursor2X = 400;
+
+  Scene second(k1s);
+  second.buffer.frameCount = kHistoryFrames;
+  second.FillAll(1, [](int f, int k) { return (f + k) % 90; });
+  second.ticked = {false, true, true, false};
+  second.settings.colorReverse = 1;
+
+  for (const Scene* next : {&second, &first}) {
+    const Scene& previous = next == &second ? first : second;
+    Canvas kept;
+    const auto readouts = [](const Scene& s, Canvas& frame) {
+      const DisplayCanvases canvases{BuildGraticule(s.settings), BuildAxisLabels(s.settings)};
+      return PaintDisplayInto(frame, canvases, s.settings, s.buffer, s.state, s.ticked, s.running);
+    };
+    readouts(previous, kept);
+    const uchar* const pixels = kept.Image().constBits();
+    const auto got = readouts(*next, kept);
+    const PaintResult fresh = next->Paint();
+
+    EXPECT_EQ(kept.Image().constBits(), pixels);  // recomposed where it was
+    EXPECT_EQ(kept.Image(), fresh.frame.Image());
+    ASSERT_EQ(kept.Texts().size(), fresh.frame.Texts().size());
+    for (std::size_t i = 0; i < kept.Texts().size(); ++i) {
+      EXPECT_EQ(kept.Texts()[i].text, fresh.frame.Texts()[i].text) << i;
+      EXPECT_EQ(kept.Texts()[i].box, fresh.frame.Texts()[i].box) << i;
+    }
+    EXPECT_EQ(got.has_value(), fresh.readouts.has_value());
+  }
+}
+
+}  // namespace
+}  // namespace kestrova

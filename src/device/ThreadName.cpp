@@ -1,0 +1,44 @@
+#include "device/ThreadName.h"
+
+#include <algorithm>
+#include <string>
+
+#ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+#else
+#include <pthread.h>
+#endif
+
+namespace kestrova {
+
+namespace {
+// Linux keeps 16 bytes with the terminating NUL.
+constexpr std::size_t kMaxThreadNameLength = 15;
+}  // namespace
+
+void SetCurrentThreadName(std::string_view name) {
+  const std::string cut(name.substr(0, std::min(name.size(), kMaxThreadNameLength)));
+#ifdef _WIN32
+  // SetThreadDescription exists from Windows 10 1607 on; older systems and
+  // older import libraries lack it, so it is looked up at run time.
+  using SetDescription = HRESULT(WINAPI*)(HANDLE, PCWSTR);
+  HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+  if (kernel == nullptr) return;
+  auto* proc = GetProcAddress(kernel, "SetThreadDescription");
+  if (proc == nullptr) return;
+  const std::wstring wide(cut.begin(), cut.end());  // our names are ASCII
+  reinterpret_cast<SetDescription>(reinterpret_cast<void (*)()>(proc))(GetCurrentThread(), wide.c_str());
+#elif defined(__APPLE__)
+  pthread_setname_np(cut.c_str());
+#else
+  pthread_setname_np(pthread_self(), cut.c_str());
+#endif
+}
+
+}  // namespace kestrova
