@@ -17,6 +17,27 @@ std::vector<std::string> Arguments(int argc, char** argv) {
   return arguments;
 }
 
+// The program's own options among the arguments, without anything Qt may
+// take for itself (-platform, -style, ...), so that a mistake in them is
+// reported before Qt starts, with or without a display.
+std::vector<std::string> OwnOptions(const std::vector<std::string>& arguments) {
+  std::vector<std::string> own;
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
+    const std::string& argument = arguments[i];
+    if (argument == "--driver" && i + 1 < arguments.size()) {
+      own.push_back(argument);
+      own.push_back(arguments[++i]);
+    } else if (argument.starts_with("--driver") || argument == "--simulate") {
+      own.push_back(argument);
+    }
+  }
+  return own;
+}
+
+void ReportOptionError(const kestrova::CommandLineOptions& options) {
+  std::cerr << "kestrova: " << options.error << "\nTry 'kestrova --help' for the options.\n";
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -31,6 +52,11 @@ int main(int argc, char** argv) {
     std::cout << kestrova::VersionText() << '\n';
     return 0;
   }
+  if (const CommandLineOptions own = kestrova::ParseCommandLine(OwnOptions(Arguments(argc, argv)));
+      own.action == CommandLineOptions::Action::Error) {
+    ReportOptionError(own);
+    return 2;
+  }
 
   QApplication application(argc, argv);
   QApplication::setOrganizationName(QStringLiteral("Kestrova"));
@@ -44,7 +70,7 @@ int main(int argc, char** argv) {
   // Qt has taken its own options (-platform, -style, ...) out by now.
   const CommandLineOptions options = kestrova::ParseCommandLine(Arguments(argc, argv));
   if (options.action == CommandLineOptions::Action::Error) {
-    std::cerr << "kestrova: " << options.error << "\nTry 'kestrova --help' for the options.\n";
+    ReportOptionError(options);
     return 2;
   }
   return kestrova::CScopeApp().InitInstance(options.driver);
