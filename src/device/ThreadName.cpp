@@ -3,15 +3,8 @@
 #include <algorithm>
 #include <string>
 
-#ifdef _WIN32
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#include <windows.h>
-#else
+#include "device/Win32.h"
+#ifndef _WIN32
 #include <pthread.h>
 #endif
 

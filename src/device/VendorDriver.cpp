@@ -6,15 +6,8 @@
 #include <utility>
 #include <vector>
 
-#ifdef _WIN32
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#include <windows.h>
-#else
+#include "device/Win32.h"
+#ifndef _WIN32
 #include <dlfcn.h>
 #include <pthread.h>
 #endif

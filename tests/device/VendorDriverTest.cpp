@@ -14,17 +14,9 @@
 #include "device/CommandProtocol.h"
 #include "device/DeviceDiscovery.h"
 #include "device/VendorDriver.h"
+#include "device/Win32.h"
 #include "fake_ftd2xx/FakeFtd2xxControl.h"
-
-#ifdef _WIN32
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#include <windows.h>
-#else
+#ifndef _WIN32
 #include <dlfcn.h>
 #endif
 
