@@ -69,6 +69,7 @@ struct ScopeSettings {
   PerMode<double> axisScaleFactor = FilledPerMode(1.0);
   int cursorEnable = 0;
   int colorReverse = 0;
+  int peakDetect = 0;  // history time bases: each column spans its lowest to highest sample
   PerMode<std::array<int, kOptionBitCount>> optionBits{};
 
   int realSaveEnable = 0;

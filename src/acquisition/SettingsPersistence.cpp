@@ -76,6 +76,8 @@ std::vector<SettingsKey> BuildKeyTable() {
   addInt("Real Save Enable", SettingsField::RealSaveEnable, 0);
   addInt("Real Save Index", SettingsField::RealSaveIndex, 0);
   addText("Real Save File Path", SettingsField::RealSavePath, "");
+  // Added later than the keys above: a file without it loads with it off.
+  addInt("Peak Detect", SettingsField::PeakDetect, 0);
   return table;
 }
 
@@ -124,6 +126,8 @@ int* IntField(ScopeSettings& s, const SettingsKey& key) {
       return &s.realSaveEnable;
     case SettingsField::RealSaveIndex:
       return &s.realSaveIndex;
+    case SettingsField::PeakDetect:
+      return &s.peakDetect;
     default:
       return nullptr;
   }
@@ -143,6 +147,7 @@ bool IsFlag(SettingsField field) {
     case SettingsField::ColorReverse:
     case SettingsField::OptionBit:
     case SettingsField::RealSaveEnable:
+    case SettingsField::PeakDetect:
       return true;
     default:
       return false;

@@ -15,7 +15,7 @@
 namespace kestrova {
 
 inline constexpr std::string_view kSettingsSection = "Kestrova View Info";
-inline constexpr std::size_t kSettingsKeyCount = 121;
+inline constexpr std::size_t kSettingsKeyCount = 122;
 
 // The unit's serial number is kept in a 16-byte field: 15 characters and a
 // terminating NUL.
@@ -52,6 +52,7 @@ enum class SettingsField {
   RealSaveEnable,
   RealSaveIndex,
   RealSavePath,
+  PeakDetect,
 };
 
 struct SettingsKey {

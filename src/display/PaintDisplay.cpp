@@ -4,6 +4,7 @@
 
 #include "acquisition/DisplayMapping.h"
 #include "acquisition/TimeBaseTable.h"
+#include "analysis/PeakDetect.h"
 #include "display/DisplayColors.h"
 #include "display/DisplayGeometry.h"
 #include "display/HistoryWindow.h"
@@ -33,6 +34,28 @@ class Polyline {
   int x_;
   int y_;
 };
+
+// Peak detect: each column a vertical stroke over every row its samples
+// reach, stretched to meet the column before it.
+class SpanTrace {
+ public:
+  SpanTrace(Canvas& canvas, ColorRef color) : canvas_(canvas), color_(color) {}
+  void Column(int x, ColumnSpan span) {
+    if (started_) span = JoinToPrevious(span, previous_);
+    canvas_.DrawLine(x, span.top, x, span.bottom + 1, color_);
+    previous_ = span;
+    started_ = true;
+  }
+
+ private:
+  Canvas& canvas_;
+  ColorRef color_;
+  ColumnSpan previous_;
+  bool started_ = false;
+};
+
+// The most columns one frame gives: one per sample at full resolution.
+using FrameColumns = std::array<ColumnSpan, kSamplesPerFrame>;
 
 }  // namespace
 
@@ -68,6 +91,25 @@ ChannelCaptures DrawTraces(Canvas& plot, const ScopeSettings& settings, const Sa
   // the 500 columns.
   const int n = FramesPerScreenFor(settings);
   const HistoryWindow window = ComputeHistoryWindow(n, buffer, acquisitionRunning);
+  if (settings.peakDetect != 0 && n > 1) {
+    // The same columns, each showing all n samples that fall into it.
+    FrameColumns columns;
+    for (int c = 0; c < kChannelCount; ++c) {
+      if (!ticked[static_cast<std::size_t>(c)]) continue;
+      SpanTrace trace(plot, settings.liveColors[static_cast<std::size_t>(c)]);
+      int x = 0;
+      for (int i = 0; i < window.frames; ++i) {
+        const int frame = (window.start + i) % kHistoryFrames;
+        const std::size_t count = ReduceToColumns(buffer.Rows(frame, c), n, columns);
+        for (std::size_t k = 0; k < count; ++k) {
+          trace.Column(x, columns[k]);
+          if (capture && x == state.cursor2X) captureSample(c, frame, static_cast<int>(k) * n);
+          ++x;
+        }
+      }
+    }
+    return captures;
+  }
   for (int c = 0; c < kChannelCount; ++c) {
     if (!ticked[static_cast<std::size_t>(c)]) continue;
     Polyline trace(plot, settings.liveColors[static_cast<std::size_t>(c)], 0,

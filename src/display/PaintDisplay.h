@@ -50,7 +50,9 @@ std::optional<ReadoutTexts> PaintDisplayInto(Canvas& frame, const DisplayCanvase
 // The steps of PaintDisplay, for callers that compose their own picture.
 
 // Traces of the ticked channels from the stored rows: slot 0 at single-frame
-// time bases, the history window at multi-frame ones. Captures each channel's
+// time bases, the history window at multi-frame ones; with peak detect on and
+// more than one sample per column, each column there spans the rows of all
+// its samples. Captures each channel's
 // sample at column cursor2X while cursorEnable is set. Draws nothing while no
 // frame is stored.
 ChannelCaptures DrawTraces(Canvas& plot, const ScopeSettings& settings, const SampleBuffer& buffer,

@@ -119,6 +119,7 @@ TEST(SettingsKeyTable, HoldsEveryKeyOnceInProcessingOrder) {
       {118, "Real Save Enable", SettingsKeyKind::Int},
       {119, "Real Save Index", SettingsKeyKind::Int},
       {120, "Real Save File Path", SettingsKeyKind::Text},
+      {121, "Peak Detect", SettingsKeyKind::Int},
   };
   for (const Expected& e : expected) {
     EXPECT_EQ(table[e.position].name, e.name);
@@ -177,6 +178,7 @@ TEST(LoadSettings, FirstStartGivesTheDefaults) {
   EXPECT_EQ(s.extendedDisplay, 0);
   EXPECT_EQ(s.cursorEnable, 0);
   EXPECT_EQ(s.colorReverse, 0);
+  EXPECT_EQ(s.peakDetect, 0);
   EXPECT_EQ(s.realSaveEnable, 0);
   EXPECT_EQ(s.realSaveIndex, 0);
   EXPECT_EQ(s.realSavePath, "");
@@ -230,6 +232,7 @@ MemoryProfile DistinctProfile() {
   put("Real Save Enable", 1);
   put("Real Save Index", 13);
   text("Real Save File Path", "/home/user/로그 1.txt");
+  put("Peak Detect", 1);
   return p;
 }
 

@@ -2,6 +2,8 @@
 #include <numbers>
 #include <string>
 
+#include <QPainter>
+
 #include <gtest/gtest.h>
 
 #include "DisplayTestSupport.h"
@@ -327,6 +329,99 @@ TEST(PaintDisplay, ReversedColoursSwapBackgroundAndForegroundOnly) {
   EXPECT_EQ(frame.PixelAt(kFrameLeft, 200), kBlack);
   EXPECT_EQ(PlotPixel(frame, 30, 2), kBlack);  // a top tick
   EXPECT_EQ(PlotPixel(frame, 30, 100), kCh1);
+}
+
+// Peak detect at "1 s": 100 frames of a slow wave, and one frame with a
+// +10 spike one sample wide between the samples the plain picture takes.
+struct SpikeScene : Scene {
+  static constexpr int kSpikeSlot = 40;
+  static constexpr int kSpikeSample = 237;
+  static constexpr int kSpikeColumn = kSpikeSlot * 5 + kSpikeSample / 100;
+
+  explicit SpikeScene(bool spike, bool peakDetect) : Scene(k1s) {
+    running = true;
+    buffer.frameCount = kHistoryFrames;
+    ticked = {true, false, false, false};
+    settings.peakDetect = peakDetect ? 1 : 0;
+    FillAll(0, [spike](int f, int k) {
+      const double wave = 30.0 + 5.0 * std::sin((f * kSamplesPerFrame + k) * 2 * std::numbers::pi / 12'500.0);
+      return wave + (spike && f == kSpikeSlot && k == kSpikeSample ? 10.0 : 0.0);
+    });
+  }
+};
+
+TEST(PeakDetect, ASpikeBetweenTheShownSamplesAppearsOnlyWithPeakDetect) {
+  const Canvas plainOff = SpikeScene(false, false).Paint().frame;
+  const Canvas spikeOff = SpikeScene(true, false).Paint().frame;
+  const Canvas plainOn = SpikeScene(false, true).Paint().frame;
+  const Canvas spikeOn = SpikeScene(true, true).Paint().frame;
+
+  // Off: today's picture, with no trace of the spike.
+  EXPECT_EQ(spikeOff.Image(), plainOff.Image());
+
+  // On: the spike's column reaches from the wave up to the spike's row, the
+  // next column reaches back down, and nothing else changes.
+  const SpikeScene probe(true, true);
+  const auto rows = probe.buffer.Rows(SpikeScene::kSpikeSlot, 0);
+  const int spikeRow = rows[SpikeScene::kSpikeSample];
+  const int waveRow = rows[SpikeScene::kSpikeSample - 1];
+  ASSERT_LT(spikeRow, waveRow - 10);
+  const int x = SpikeScene::kSpikeColumn;
+  for (int y = spikeRow; y < waveRow; ++y) {
+    EXPECT_EQ(PlotPixel(spikeOn, x, y), kCh1) << y;
+    EXPECT_NE(PlotPixel(plainOn, x, y), kCh1) << y;
+  }
+  for (int py = 0; py < 460; ++py) {
+    for (int px = 0; px < 580; ++px) {
+      const bool spikeColumns = px == x + kPlotLeft || px == x + 1 + kPlotLeft;
+      if (!spikeColumns) {
+        EXPECT_EQ(spikeOn.PixelAt(px, py), plainOn.PixelAt(px, py)) << px << "," << py;
+      }
+    }
+  }
+
+  // Side by side, off and on, for people to look at.
+  QImage both(2 * 580 + 10, 460, QImage::Format_RGB32);
+  both.fill(Qt::gray);
+  QPainter painter(&both);
+  painter.drawImage(0, 0, spikeOff.Image());
+  painter.drawImage(590, 0, spikeOn.Image());
+  painter.end();
+  EXPECT_TRUE(both.save(QString::fromUtf8(KESTROVA_PEAK_DETECT_PNG), "PNG"));
+}
+
+// Each column of the peak-detect trace covers every sample of its stretch
+// and meets its neighbour, so a steep wave is one unbroken band.
+TEST(PeakDetect, EveryColumnCoversAllItsSamplesAndTouchesTheNext) {
+  SpikeScene scene(false, true);
+  scene.FillAll(0, [](int f, int k) { return 50.0 + 45.0 * std::sin((f * kSamplesPerFrame + k) / 40.0); });
+  const Canvas frame = scene.Paint().frame;
+  for (int x = 0; x < 500; ++x) {
+    const auto rows = scene.buffer.Rows(x / 5, 0).subspan(static_cast<std::size_t>(x % 5) * 100, 100);
+    for (const std::int32_t row : rows) {
+      if (row >= 0 && row < 400) {
+        ASSERT_EQ(PlotPixel(frame, x, row), kCh1) << x << "," << row;
+      }
+    }
+  }
+}
+
+// Where a column holds one sample (the one-frame time bases, and one frame
+// per screen outside Auto) peak detect changes nothing.
+TEST(PeakDetect, LeavesThePictureAloneWhereAColumnHoldsOneSample) {
+  for (const bool autoTrigger : {true, false}) {
+    for (const int timeIndex : {k2ms, k1s}) {
+      Scene off(timeIndex);
+      off.running = true;
+      off.settings.autoTrigger = autoTrigger ? 1 : 0;
+      off.buffer.frameCount = kHistoryFrames;
+      off.FillAll(0, [](int f, int k) { return 50.0 + 40.0 * std::sin((f * 7 + k) / 9.0); });
+      Scene on = off;
+      on.settings.peakDetect = 1;
+      if (autoTrigger && timeIndex == k1s) continue;  // the one case that differs
+      EXPECT_EQ(on.Paint().frame.Image(), off.Paint().frame.Image()) << timeIndex << " auto " << autoTrigger;
+    }
+  }
 }
 
 // A representative picture for people to look at:
