@@ -23,6 +23,8 @@ KeyDecision FilterKey(int key, int modifiers, bool running) {
       return {running ? KeyAction::None : KeyAction::FileSave, true};
     case Qt::Key_F6:
       return {running ? KeyAction::None : KeyAction::ScreenSave, true};
+    case Qt::Key_F7:
+      return {KeyAction::Measurements, false};
     default:
       return {};
   }

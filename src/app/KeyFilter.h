@@ -3,7 +3,7 @@
 namespace kestrova {
 
 // What a key press in the main window does.
-enum class KeyAction { None, RefreshAndApply, Start, Stop, FileSave, ScreenSave };
+enum class KeyAction { None, RefreshAndApply, Start, Stop, FileSave, ScreenSave, Measurements };
 
 struct KeyDecision {
   KeyAction action = KeyAction::None;
@@ -13,7 +13,8 @@ struct KeyDecision {
 // The main window's function keys, decided before any control sees the key:
 // Enter and F4 re-read the controls (and apply while running) and are
 // consumed, as is Escape, so neither closes the window; F2 starts, F3 stops,
-// F5 and F6 save, each only in the state where that is allowed. `key` is a
+// F5 and F6 save, each only in the state where that is allowed; F7 opens the
+// measurement window in either state. `key` is a
 // Qt::Key value and `modifiers` the Qt::KeyboardModifiers of the press.
 //
 // The rules are for plain presses. A press with Shift, Ctrl, Alt or Meta

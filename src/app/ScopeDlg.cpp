@@ -21,6 +21,7 @@
 #include "acquisition/TriggerModes.h"
 #include "app/AboutDlg.h"
 #include "app/KeyFilter.h"
+#include "app/MeasurementDlg.h"
 #include "app/ProgramIcon.h"
 #include "app/ScopeDisplayWidget.h"
 #include "controls/ColorPickerButton.h"
@@ -96,6 +97,7 @@ void CScopeDlg::SaveSettingsOnce() {
   if (settingsSaved_) return;
   settingsSaved_ = true;
   SaveSettings(profile_, settings_, session_.SerialNumber(), panel_, *this);
+  SaveMeasurementWindow();
 }
 
 void CScopeDlg::OnInitDialog() {
@@ -216,11 +218,21 @@ void CScopeDlg::contextMenuEvent(QContextMenuEvent* event) {
     event->accept();
     return;
   }
+  const auto text = [](int id) {
+    const std::string_view label = res::LoadResourceString(id);
+    return QString::fromUtf8(label.data(), static_cast<qsizetype>(label.size()));
+  };
   QMenu menu(this);
-  const std::string_view label = res::LoadResourceString(res::kAboutMenuStringId);
-  if (label.empty()) return;
-  QAction* about = menu.addAction(QString::fromUtf8(label.data(), static_cast<qsizetype>(label.size())));
-  if (menu.exec(event->globalPos()) == about) OnSysCommand(res::kAboutCommand);
+  QAction* peakDetect = menu.addAction(text(res::kPeakDetectMenuStringId));
+  peakDetect->setCheckable(true);
+  peakDetect->setChecked(settings_.peakDetect != 0);
+  QAction* measurements = menu.addAction(text(res::kMeasurementMenuStringId));
+  menu.addSeparator();
+  QAction* about = menu.addAction(text(res::kAboutMenuStringId));
+  QAction* chosen = menu.exec(event->globalPos());
+  if (chosen == peakDetect) OnPeakDetect(peakDetect->isChecked());
+  if (chosen == measurements) OnMeasurements();
+  if (chosen == about) OnSysCommand(res::kAboutCommand);
 }
 
 void CScopeDlg::ShutDownUnit() {
@@ -255,6 +267,7 @@ void CScopeDlg::showEvent(QShowEvent* event) {
   if (!shownOnce_) {
     shownOnce_ = true;
     ApplyExtendedDisplay();
+    RestoreMeasurementWindow();
   }
 }
 
@@ -332,6 +345,9 @@ bool CScopeDlg::OnKey(int key, int modifiers) {
     case KeyAction::ScreenSave:
       OnScreenSave();
       break;
+    case KeyAction::Measurements:
+      OnMeasurements();
+      break;
     case KeyAction::None:
       break;
   }
@@ -348,6 +364,7 @@ void CScopeDlg::BuildAxisLabels() {
 
 void CScopeDlg::InvalidateDisplay() {
   display_->update();
+  if (measurementDlg_ != nullptr) measurementDlg_->RequestUpdate();
 }
 
 void CScopeDlg::FocusTimeList() {

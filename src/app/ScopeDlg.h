@@ -34,6 +34,7 @@ class QComboBox;
 namespace kestrova {
 
 class CCommandDlg;
+class CMeasurementDlg;
 class ScopeDisplayWidget;
 
 // The main window: owns the settings, the history ring, the device session
@@ -71,6 +72,13 @@ class CScopeDlg final : public QDialog,
   void OnScreenSave();
   // "D": runs the Custom Command dialog modally while the unit is stopped.
   void OnOpenTerminal();
+  // The context menu's peak-detect item: draws the history time bases with
+  // or without it.
+  void OnPeakDetect(bool on);
+  // F7 and the context menu: opens the measurement window, or raises it.
+  void OnMeasurements();
+  // The measurement window once it has been opened, else null.
+  [[nodiscard]] CMeasurementDlg* MeasurementWindow() const { return measurementDlg_; }
 
   [[nodiscard]] const ScopeSettings& Settings() const { return settings_; }
   [[nodiscard]] const SampleBuffer& Buffer() const { return buffer_; }
@@ -155,6 +163,11 @@ class CScopeDlg final : public QDialog,
   [[nodiscard]] bool InDisplay(QPoint point) const;
   void ApplyMouseOutcome(const MouseOutcome& outcome);
   void ClearReadouts();
+  [[nodiscard]] ChannelTicks TickedChannels() const;
+
+  // The measurement window's place and state in the profile.
+  void RestoreMeasurementWindow();
+  void SaveMeasurementWindow();
 
   ScopeSettings settings_;
   SampleBuffer buffer_;
@@ -184,6 +197,7 @@ class CScopeDlg final : public QDialog,
   DisplayState displayState_;
   Canvas composed_;  // the display area as the last paint composed it
   CCommandDlg* terminalDialog_ = nullptr;  // while the terminal runs
+  CMeasurementDlg* measurementDlg_ = nullptr;  // a child of the window, made when first opened
   bool singleShotPending_ = false;
   bool settingsSaved_ = false;
   bool closing_ = false;

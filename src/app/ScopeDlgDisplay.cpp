@@ -18,9 +18,14 @@ MouseButtons ButtonsOf(Qt::MouseButtons buttons) {
 
 }  // namespace
 
-const QImage& CScopeDlg::ComposeDisplay() {
+ChannelTicks CScopeDlg::TickedChannels() const {
   ChannelTicks ticked{};
   for (std::size_t c = 0; c < kChannelCount; ++c) ticked[c] = panel_.IsChecked(ctl::ChannelEnable[c]);
+  return ticked;
+}
+
+const QImage& CScopeDlg::ComposeDisplay() {
+  const ChannelTicks ticked = TickedChannels();
   // Composed in place: the kept picture is shared with nobody (DisplayImage
   // hands out copies), so no paint copies it before drawing.
   const std::optional<ReadoutTexts> readouts =

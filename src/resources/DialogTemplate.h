@@ -80,6 +80,10 @@ struct DialogTemplate {
 // Resource numbers.
 inline constexpr int kAboutDialogId = 100;
 inline constexpr int kAboutMenuStringId = 101;
+inline constexpr int kPeakDetectMenuStringId = 140;
+inline constexpr int kMeasurementMenuStringId = 141;
+inline constexpr int kMeasurementTitleStringId = 142;
+inline constexpr int kCopyButtonStringId = 143;
 inline constexpr int kMainDialogId = 102;
 inline constexpr int kProgramIconId = 128;
 inline constexpr int kCommandDialogId = 131;

@@ -16,6 +16,11 @@ struct StringEntry {
 constexpr std::array kStrings = std::to_array<StringEntry>({
     // The about item of the system menu.
     {kAboutMenuStringId, "Kestrova 정보(&A)..."},
+    // The display's items of the same menu, and the measurement window.
+    {kPeakDetectMenuStringId, "피크 검출(&P)"},
+    {kMeasurementMenuStringId, "측정(&M)...\tF7"},
+    {kMeasurementTitleStringId, "측정"},
+    {kCopyButtonStringId, "복사(&C)"},
 });
 
 }  // namespace

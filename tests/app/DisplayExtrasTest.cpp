@@ -1,0 +1,155 @@
+// Peak detect and the measurement window, driven through the real window.
+#include <QApplication>
+#include <QClipboard>
+#include <QElapsedTimer>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QTableWidget>
+#include <QTest>
+#include <QTimer>
+#include <QWindow>
+#include <memory>
+
+#include <gtest/gtest.h>
+
+#include "acquisition/ControlIds.h"
+#include "acquisition/MemoryProfile.h"
+#include "acquisition/SettingsPersistence.h"
+#include "app/MeasurementDlg.h"
+#include "app/ScopeDlg.h"
+#include "simulator/SimulatedDriver.h"
+#include "support/AnsweringPrompts.h"
+
+namespace kestrova {
+namespace {
+
+class DisplayExtrasTest : public ::testing::Test {
+ protected:
+  DisplayExtrasTest() : bench_(std::make_shared<SimulatedBench>()) {}
+
+  CScopeDlg& Open() {
+    dialog_ = std::make_unique<CScopeDlg>(MakeSimulatedDriverLoader(bench_), profile_, prompts_);
+    dialog_->show();
+    EXPECT_TRUE(QTest::qWaitForWindowExposed(dialog_.get()));
+    return *dialog_;
+  }
+
+  // Right-clicks beside the controls, where the window's menu comes up, and
+  // types `mnemonic` into it.
+  void ChooseFromMenu(Qt::Key mnemonic) {
+    bool chosen = false;
+    QTimer picker;
+    QObject::connect(&picker, &QTimer::timeout, [&] {
+      if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget()); menu != nullptr && !chosen) {
+        chosen = true;
+        QTest::keyClick(menu, mnemonic);
+      }
+    });
+    picker.start(10);
+    const QPoint outside =
+        dialog_->Panel().Controls().Find(ctl::StatusLine)->geometry().bottomRight() + QPoint(100, 40);
+    QTest::mouseClick(dialog_->windowHandle(), Qt::RightButton, Qt::NoModifier, outside);
+    EXPECT_TRUE(chosen) << "no menu came up";
+  }
+
+  void PressF7() { QTest::keyClick(dialog_->Panel().Controls().Find(ctl::TimeList), Qt::Key_F7); }
+
+  std::shared_ptr<SimulatedBench> bench_;
+  MemoryProfile profile_;
+  test::AnsweringPrompts prompts_;
+  std::unique_ptr<CScopeDlg> dialog_;
+};
+
+TEST_F(DisplayExtrasTest, ThePeakDetectItemTogglesTheSettingAndIsKept) {
+  CScopeDlg& dlg = Open();
+  ASSERT_EQ(dlg.Settings().peakDetect, 0);
+  ChooseFromMenu(Qt::Key_P);
+  EXPECT_EQ(dlg.Settings().peakDetect, 1);
+  dialog_.reset();
+  EXPECT_EQ(profile_.GetInt(kSettingsSection, "Peak Detect", -1), 1);
+
+  CScopeDlg& again = Open();
+  EXPECT_EQ(again.Settings().peakDetect, 1);
+  ChooseFromMenu(Qt::Key_P);
+  EXPECT_EQ(again.Settings().peakDetect, 0);
+}
+
+TEST_F(DisplayExtrasTest, F7WhileStreamingShowsMeasurementsAtMostTenTimesASecond) {
+  CScopeDlg& dlg = Open();
+  dlg.OnStart();
+  ASSERT_TRUE(dlg.Running());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return dlg.Buffer().frameCount >= 1; }, 20000));
+  PressF7();
+  CMeasurementDlg* view = dlg.MeasurementWindow();
+  ASSERT_NE(view, nullptr);
+  EXPECT_TRUE(view->isVisible());
+  EXPECT_FALSE(view->isModal());
+
+  // Frames arrive every ~88 ms and each asks for a refresh: five refreshes
+  // after one another take at least half a second.
+  const int first = view->Updates();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return view->Updates() > first; }, 20000)) << "no refresh with the frames";
+  QElapsedTimer clock;
+  clock.start();
+  const int start = view->Updates();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return view->Updates() >= start + 5; }, 20000));
+  // (The clock starts a moment after the first of them: four intervals are sure.)
+  EXPECT_GE(clock.elapsed(), 4 * CMeasurementDlg::kMinimumUpdateMs) << "more than ten refreshes a second";
+
+  // Four ticked channels, each with numbers (the test waveforms move).
+  QTableWidget& table = view->Table();
+  ASSERT_EQ(table.rowCount(), 4);
+  ASSERT_EQ(table.columnCount(), 8);
+  for (int row = 0; row < 4; ++row) {
+    for (int column = 0; column < 5; ++column) {
+      ASSERT_NE(table.item(row, column), nullptr);
+      EXPECT_NE(table.item(row, column)->text(), QStringLiteral("-")) << row << "," << column;
+    }
+  }
+
+  // The copy key puts the table's text on the clipboard.
+  QTest::keyClick(&table, Qt::Key_C, Qt::ControlModifier);
+  const QString copied = QGuiApplication::clipboard()->text();
+  EXPECT_TRUE(copied.startsWith(QStringLiteral("Ch\t최소\t최대\t피크-피크\t평균\tRMS\t주파수\t주기\t듀티\n")))
+      << copied.toStdString();
+  EXPECT_EQ(copied.count(QLatin1Char('\n')), 5);
+
+  // Unticking a channel drops its row.
+  QTest::mouseClick(dlg.Panel().Controls().Find(ctl::ChannelEnable[2]), Qt::LeftButton);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return table.rowCount() == 3; }, 2000));
+  dlg.OnStop();
+}
+
+TEST_F(DisplayExtrasTest, TheMeasurementWindowComesBackWhereItWas) {
+  Open();
+  ChooseFromMenu(Qt::Key_M);
+  CMeasurementDlg* view = dialog_->MeasurementWindow();
+  ASSERT_NE(view, nullptr);
+  ASSERT_TRUE(view->isVisible());
+  view->move(130, 90);
+  const QPoint place = view->pos();
+  dialog_->OnExit();  // the main window closes first, taking its tool window along
+  dialog_.reset();
+  EXPECT_EQ(profile_.GetInt(kSettingsSection, "Measure Window Open", 0), 1);
+
+  Open();
+  view = dialog_->MeasurementWindow();
+  ASSERT_NE(view, nullptr);
+  EXPECT_TRUE(view->isVisible());
+  EXPECT_EQ(view->pos(), place);
+
+  // Closed by the user, it stays closed next time; a place off every screen
+  // is not taken.
+  view->close();
+  dialog_.reset();
+  EXPECT_EQ(profile_.GetInt(kSettingsSection, "Measure Window Open", 1), 0);
+  profile_.PutInt(kSettingsSection, "Measure Window Open", 1);
+  profile_.PutInt(kSettingsSection, "Measure Window X", -90000);
+  Open();
+  view = dialog_->MeasurementWindow();
+  ASSERT_NE(view, nullptr);
+  EXPECT_GT(view->pos().x(), -90000);
+}
+
+}  // namespace
+}  // namespace kestrova
