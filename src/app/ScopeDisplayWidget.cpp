@@ -13,7 +13,8 @@ ScopeDisplayWidget::ScopeDisplayWidget(QWidget* parent) : QWidget(parent) {
 void ScopeDisplayWidget::paintEvent(QPaintEvent* /*event*/) {
   QPainter painter(this);
   if (painter_) {
-    painter.drawImage(0, 0, painter_());
+    // A picture of the screen's ratio lands pixel for pixel on the device.
+    painter.drawImage(QPointF(0, 0), painter_(devicePixelRatioF()));
   } else {
     painter.fillRect(rect(), Qt::black);
   }

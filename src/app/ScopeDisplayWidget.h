@@ -15,8 +15,9 @@ class ScopeDisplayWidget : public QWidget {
   Q_OBJECT
 
  public:
-  // Gives the finished picture; it stays valid until the paint has ended.
-  using Painter = std::function<const QImage&()>;
+  // Gives the finished picture for the screen's device pixel ratio (its own
+  // ratio set to match); it stays valid until the paint has ended.
+  using Painter = std::function<const QImage&(qreal ratio)>;
   using AfterPaint = std::function<void()>;
 
   explicit ScopeDisplayWidget(QWidget* parent = nullptr);

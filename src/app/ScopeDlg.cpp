@@ -78,7 +78,7 @@ CScopeDlg::CScopeDlg(std::unique_ptr<DriverLoader> loader, Profile& profile, Pro
   QWidget* area = controls_.Find(ctl::Display);
   area->setAttribute(Qt::WA_TransparentForMouseEvents);
   display_ = new ScopeDisplayWidget(area);
-  display_->SetPainter([this]() -> const QImage& { return ComposeDisplay(); });
+  display_->SetPainter([this](qreal ratio) -> const QImage& { return ComposeDisplay(ratio); });
   display_->SetAfterPaint([this] { AfterDisplayPaint(); });
 
   ConnectHandlers();

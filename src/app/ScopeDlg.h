@@ -27,6 +27,7 @@
 #include "display/DisplayMouse.h"
 #include "display/DisplayState.h"
 #include "display/PaintDisplay.h"
+#include "display/SharpPicture.h"
 #include "output/RealTimeLogger.h"
 
 class QComboBox;
@@ -157,7 +158,9 @@ class CScopeDlg final : public QDialog,
   void ApplyExtendedDisplay();
 
   // Painting.
-  const QImage& ComposeDisplay();
+  // The picture at device pixel ratio `ratio`; the 1x picture is composed
+  // at every ratio, for the read-outs and DisplayImage.
+  const QImage& ComposeDisplay(qreal ratio = 1.0);
   void AfterDisplayPaint();
   [[nodiscard]] Box DisplayBox() const;
   [[nodiscard]] bool InDisplay(QPoint point) const;
@@ -196,6 +199,7 @@ class CScopeDlg final : public QDialog,
   DisplayCanvases canvases_;
   DisplayState displayState_;
   Canvas composed_;  // the display area as the last paint composed it
+  SharpPicture sharp_;  // the same at a high-DPI screen's ratio
   CCommandDlg* terminalDialog_ = nullptr;  // while the terminal runs
   CMeasurementDlg* measurementDlg_ = nullptr;  // a child of the window, made when first opened
   bool singleShotPending_ = false;

@@ -24,7 +24,7 @@ ChannelTicks CScopeDlg::TickedChannels() const {
   return ticked;
 }
 
-const QImage& CScopeDlg::ComposeDisplay() {
+const QImage& CScopeDlg::ComposeDisplay(qreal ratio) {
   const ChannelTicks ticked = TickedChannels();
   // Composed in place: the kept picture is shared with nobody (DisplayImage
   // hands out copies), so no paint copies it before drawing.
@@ -37,6 +37,9 @@ const QImage& CScopeDlg::ComposeDisplay() {
       panel_.SetText(ctl::OffsetReadout[c], readout.withoutOffset);
       panel_.SetText(ctl::ScaledReadout[c], readout.scaled);
     }
+  }
+  if (ratio > 1.0) {
+    return sharp_.Compose(ratio, canvases_, settings_, buffer_, displayState_, ticked, running_.Get());
   }
   return composed_.Image();
 }

@@ -43,9 +43,10 @@ void CScopeDlg::RestoreMeasurementWindow() {
 }
 
 void CScopeDlg::SaveMeasurementWindow() {
-  const bool open = measurementDlg_ != nullptr && measurementDlg_->IsOpen();
-  profile_.PutInt(kSettingsSection, kMeasurementOpenKey, open ? 1 : 0);
+  // A window never opened leaves the profile as it is (the keys are written
+  // once it has been used).
   if (measurementDlg_ == nullptr) return;
+  profile_.PutInt(kSettingsSection, kMeasurementOpenKey, measurementDlg_->IsOpen() ? 1 : 0);
   profile_.PutInt(kSettingsSection, kMeasurementLeftKey, measurementDlg_->pos().x());
   profile_.PutInt(kSettingsSection, kMeasurementTopKey, measurementDlg_->pos().y());
 }

@@ -127,19 +127,27 @@ void Canvas::FillPolygon(std::span<const QPoint> corners, ColorRef color) {
 
 void Canvas::DrawText(const Box& box, std::string_view text, ColorRef color, TextAlign align) {
   texts_.push_back(CanvasText{box, std::string(text), color, align});
-  if (image_.isNull() || text.empty() || box.Width() <= 0 || box.Height() <= 0) return;
+  if (!textPixels_ || image_.isNull()) return;
   QPainter painter(&image_);
+  PaintText(painter, texts_.back());
+}
+
+void Canvas::PaintText(QPainter& painter, const CanvasText& text) {
+  const Box& box = text.box;
+  if (text.text.empty() || box.Width() <= 0 || box.Height() <= 0) return;
+  painter.save();
   QFont font = painter.font();
   font.setStyleStrategy(QFont::NoAntialias);
   painter.setFont(font);
   painter.setRenderHint(QPainter::TextAntialiasing, false);
   painter.setBackgroundMode(Qt::TransparentMode);
-  painter.setPen(QColor::fromRgb(ToQRgb(color)));
+  painter.setPen(QColor::fromRgb(ToQRgb(text.color)));
   const QRect rect(box.left, box.top, box.Width(), box.Height());
   painter.setClipRect(rect);
-  const int horizontal = align == TextAlign::Center ? Qt::AlignHCenter : Qt::AlignLeft;
+  const int horizontal = text.align == TextAlign::Center ? Qt::AlignHCenter : Qt::AlignLeft;
   painter.drawText(rect, horizontal | Qt::AlignTop | Qt::TextSingleLine,
-                   QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+                   QString::fromUtf8(text.text.data(), static_cast<qsizetype>(text.text.size())));
+  painter.restore();
 }
 
 void Canvas::CopyFrom(const Canvas& source, int x, int y) {

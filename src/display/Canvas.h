@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QImage>
+#include <QPainter>
 #include <QPoint>
 #include <span>
 #include <string>
@@ -68,6 +69,12 @@ class Canvas {
   void AppendTexts(const Canvas& source, int x, int y);
   void ClearTexts() { texts_.clear(); }
 
+  // With text pixels off, DrawText only records its text: for a picture whose
+  // texts are drawn later at another resolution (RenderAtRatio). On by default.
+  void SetTextPixels(bool on) { textPixels_ = on; }
+  // The canvas's texts drawn as DrawText draws them, onto any paint device.
+  static void PaintText(QPainter& painter, const CanvasText& text);
+
   // Makes this canvas a copy of `source`, of the same size, except for the
   // pixels inside `hole`, which keep what they hold (the caller is about to
   // draw them over); the text records become those of `source`. A source of
@@ -86,6 +93,7 @@ class Canvas {
  private:
   QImage image_;
   std::vector<CanvasText> texts_;
+  bool textPixels_ = true;
 };
 
 // 0x00BBGGRR as a pixel value of a 32-bit RGB image, and back.
