@@ -229,7 +229,9 @@ void DeviceSession::ReceiveLoop(DriverApi& driver, d2xx::FT_HANDLE handle, Signa
     // each wait instead.
     if (polling && ReceiveQueued(state)) idleTurns = 0;
 
-    const int signalled = WaitAny(waitList, kWaitTick);
+    // Only a polled driver needs the short tick; the others wake on their
+    // events and once per probe interval, so an idle stream costs no wake-ups.
+    const int signalled = WaitAny(waitList, polling ? kWaitTick : kProbeAfter);
     if (signalled == 0) return;
     if (signalled == 1) {
       idleTurns = 0;
@@ -243,7 +245,7 @@ void DeviceSession::ReceiveLoop(DriverApi& driver, d2xx::FT_HANDLE handle, Signa
     // Time-out: a running session that has heard nothing for a while
     // probes the link; data is only read on a receive event.
     if (!running_.Get()) continue;
-    if (++idleTurns < kIdleTurnsBeforeProbe) continue;
+    if (polling && ++idleTurns < kIdleTurnsBeforeProbe) continue;
     idleTurns = 0;
     d2xx::DWORD rxCount = 0;
     d2xx::DWORD txCount = 0;

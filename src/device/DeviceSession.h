@@ -55,10 +55,13 @@ class DeviceSession {
   static constexpr std::size_t kSerialNumberSize = 16;
   // A larger receive queue is discarded instead of read.
   static constexpr std::uint32_t kReceiveQueueLimit = 10000;
-  // Receive-loop wait; bounds the reaction to stop and the idle clock.
+  // Receive-loop wait of a driver that must be polled for data.
   static constexpr std::chrono::milliseconds kWaitTick{10};
   // Idle waits of a running session before the link is probed.
   static constexpr int kIdleTurnsBeforeProbe = 50;
+  // Without polling the loop sleeps until an event, or until a running
+  // session has heard nothing for this long and probes the link.
+  static constexpr std::chrono::milliseconds kProbeAfter = kWaitTick * kIdleTurnsBeforeProbe;
   // Listing counts above this are taken for a failing library.
   static constexpr d2xx::DWORD kMaxListedDevices = 1024;
 
