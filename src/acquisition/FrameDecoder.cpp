@@ -217,7 +217,7 @@ FrameOutcome FrameDecoder::OnFrameReady(std::span<const std::uint8_t> payload) {
   StoreFrame(raw_);
   if (settings_.realSaveEnable != 0) hooks_.WriteRealSaveLine();
   AdvanceRing();
-  hooks_.InvalidateDisplay();
+  hooks_.InvalidatePlot();
   if (running_.Get()) hooks_.ShowElapsedTime();
   return FrameOutcome::Stored;
 }

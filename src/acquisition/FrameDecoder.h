@@ -55,6 +55,9 @@ class FrameDecoderHooks {
   // The frame just stored at writeIndex, when real-time logging is enabled.
   virtual void WriteRealSaveLine() = 0;
   virtual void InvalidateDisplay() = 0;
+  // A stored frame changed the plot and nothing around it; by default the
+  // whole display is redrawn.
+  virtual void InvalidatePlot() { InvalidateDisplay(); }
   // At the end of each stored frame while acquisition runs.
   virtual void ShowElapsedTime() = 0;
 };

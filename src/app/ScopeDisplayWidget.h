@@ -16,8 +16,9 @@ class ScopeDisplayWidget : public QWidget {
 
  public:
   // Gives the finished picture for the screen's device pixel ratio (its own
-  // ratio set to match); it stays valid until the paint has ended.
-  using Painter = std::function<const QImage&(qreal ratio)>;
+  // ratio set to match); it stays valid until the paint has ended. With
+  // `plotOnly` the paint covers no more than the plot area.
+  using Painter = std::function<const QImage&(qreal ratio, bool plotOnly)>;
   using AfterPaint = std::function<void()>;
 
   explicit ScopeDisplayWidget(QWidget* parent = nullptr);
@@ -28,6 +29,9 @@ class ScopeDisplayWidget : public QWidget {
   // Runs when a paint has reached the screen surface, before the after-paint
   // step; for tools that time the display. Empty by default.
   void SetPaintObserver(AfterPaint observer) { paintObserver_ = std::move(observer); }
+  // The plot's rectangle in the widget: UpdatePlot repaints it alone.
+  void SetPlotArea(QRect area) { plotArea_ = area; }
+  void UpdatePlot() { update(plotArea_); }
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -36,6 +40,7 @@ class ScopeDisplayWidget : public QWidget {
   Painter painter_;
   AfterPaint afterPaint_;
   AfterPaint paintObserver_;
+  QRect plotArea_;
 };
 
 }  // namespace kestrova

@@ -78,7 +78,9 @@ CScopeDlg::CScopeDlg(std::unique_ptr<DriverLoader> loader, Profile& profile, Pro
   QWidget* area = controls_.Find(ctl::Display);
   area->setAttribute(Qt::WA_TransparentForMouseEvents);
   display_ = new ScopeDisplayWidget(area);
-  display_->SetPainter([this](qreal ratio) -> const QImage& { return ComposeDisplay(ratio); });
+  display_->SetPainter(
+      [this](qreal ratio, bool plotOnly) -> const QImage& { return ComposeDisplay(ratio, plotOnly); });
+  display_->SetPlotArea(QRect(kPlotLeft, kPlotTop, kPlotWidth, kPlotHeight));
   display_->SetAfterPaint([this] { AfterDisplayPaint(); });
 
   ConnectHandlers();
@@ -364,6 +366,11 @@ void CScopeDlg::BuildAxisLabels() {
 
 void CScopeDlg::InvalidateDisplay() {
   display_->update();
+  if (measurementDlg_ != nullptr) measurementDlg_->RequestUpdate();
+}
+
+void CScopeDlg::InvalidatePlot() {
+  display_->UpdatePlot();
   if (measurementDlg_ != nullptr) measurementDlg_->RequestUpdate();
 }
 

@@ -125,6 +125,7 @@ class CScopeDlg final : public QDialog,
   void OnRealSaveEnable();
 
   // FrameDecoderHooks.
+  void InvalidatePlot() override;
   void WriteRealSaveLine() override;
   void ShowElapsedTime() override;
 
@@ -160,7 +161,9 @@ class CScopeDlg final : public QDialog,
   // Painting.
   // The picture at device pixel ratio `ratio`; the 1x picture is composed
   // at every ratio, for the read-outs and DisplayImage.
-  const QImage& ComposeDisplay(qreal ratio = 1.0);
+  // With `plotOnly` (a paint of the plot alone at ratio 1) only the plot of
+  // the kept picture is drawn again.
+  const QImage& ComposeDisplay(qreal ratio = 1.0, bool plotOnly = false);
   void AfterDisplayPaint();
   [[nodiscard]] Box DisplayBox() const;
   [[nodiscard]] bool InDisplay(QPoint point) const;

@@ -24,12 +24,16 @@ ChannelTicks CScopeDlg::TickedChannels() const {
   return ticked;
 }
 
-const QImage& CScopeDlg::ComposeDisplay(qreal ratio) {
+const QImage& CScopeDlg::ComposeDisplay(qreal ratio, bool plotOnly) {
   const ChannelTicks ticked = TickedChannels();
   // Composed in place: the kept picture is shared with nobody (DisplayImage
   // hands out copies), so no paint copies it before drawing.
+  // A paint of the plot alone follows a new frame, which changes nothing
+  // around the plot: the rest of the kept picture stands.
   const std::optional<ReadoutTexts> readouts =
-      PaintDisplayInto(composed_, canvases_, settings_, buffer_, displayState_, ticked, running_.Get());
+      plotOnly && ratio <= 1.0
+          ? PaintPlotInto(composed_, canvases_, settings_, buffer_, displayState_, ticked, running_.Get())
+          : PaintDisplayInto(composed_, canvases_, settings_, buffer_, displayState_, ticked, running_.Get());
   if (readouts) {
     for (std::size_t c = 0; c < kChannelCount; ++c) {
       const ChannelReadout& readout = (*readouts)[c];

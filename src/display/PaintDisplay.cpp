@@ -172,6 +172,45 @@ void DrawOffsetMarkers(Canvas& frame, const ScopeSettings& settings, const Chann
   }
 }
 
+namespace {
+
+// The plot area of the frame, drawn in full; the read-outs of its traces.
+std::optional<ReadoutTexts> DrawPlot(Canvas& frame, const DisplayCanvases& canvases, const ScopeSettings& settings,
+                                     const SampleBuffer& buffer, const DisplayState& state,
+                                     const ChannelTicks& ticked, bool acquisitionRunning) {
+  constexpr Box kPlotArea{kPlotLeft, kPlotTop, kPlotLeft + kPlotWidth, kPlotTop + kPlotHeight};
+  Canvas plot = Canvas::ViewOf(frame, kPlotArea);
+  if (canvases.graticule.Width() != kPlotWidth || canvases.graticule.Height() != kPlotHeight) {
+    plot.Fill(DisplayColorsFor(settings.colorReverse != 0).background);
+  }
+  plot.CopyPixels(canvases.graticule, 0, 0);
+
+  const ChannelCaptures captures = DrawTraces(plot, settings, buffer, state, ticked, acquisitionRunning);
+  if (settings.triggerUse != 0)
+    DrawTriggerLine(plot, settings.triggerRow, settings.liveColors[kTriggerLineColor]);
+  const bool cursors = settings.cursorEnable != 0;
+  if (cursors) DrawCursors(plot, state, settings.liveColors[kCursorColor]);
+
+  // The statics follow each pass of the traces; no pass runs before the
+  // first frame, and with the cursors hidden they stay empty.
+  if (cursors && buffer.frameCount > 0 && buffer.IsAllocated()) {
+    return FormatReadouts(captures, ticked, settings.axisScaleEnable[settings.Mode()] != 0);
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<ReadoutTexts> PaintPlotInto(Canvas& frame, const DisplayCanvases& canvases,
+                                          const ScopeSettings& settings, const SampleBuffer& buffer,
+                                          const DisplayState& state, const ChannelTicks& ticked,
+                                          bool acquisitionRunning) {
+  if (frame.Width() != kDisplayWidth || frame.Height() != kDisplayHeight) {
+    return PaintDisplayInto(frame, canvases, settings, buffer, state, ticked, acquisitionRunning);
+  }
+  return DrawPlot(frame, canvases, settings, buffer, state, ticked, acquisitionRunning);
+}
+
 std::optional<ReadoutTexts> PaintDisplayInto(Canvas& frame, const DisplayCanvases& canvases,
                                              const ScopeSettings& settings, const SampleBuffer& buffer,
                                              const DisplayState& state, const ChannelTicks& ticked,
@@ -184,29 +223,14 @@ std::optional<ReadoutTexts> PaintDisplayInto(Canvas& frame, const DisplayCanvase
 
   // The labels around the plot; the plot area is drawn over in full below.
   frame.CopyAround(canvases.labels, kPlotArea, colors.background);
-  Canvas plot = Canvas::ViewOf(frame, kPlotArea);
-  if (canvases.graticule.Width() != kPlotWidth || canvases.graticule.Height() != kPlotHeight) {
-    plot.Fill(colors.background);
-  }
-  plot.CopyPixels(canvases.graticule, 0, 0);
   frame.AppendTexts(canvases.graticule, kPlotLeft, kPlotTop);
-
-  const ChannelCaptures captures = DrawTraces(plot, settings, buffer, state, ticked, acquisitionRunning);
-  if (settings.triggerUse != 0)
-    DrawTriggerLine(plot, settings.triggerRow, settings.liveColors[kTriggerLineColor]);
-  const bool cursors = settings.cursorEnable != 0;
-  if (cursors) DrawCursors(plot, state, settings.liveColors[kCursorColor]);
+  const std::optional<ReadoutTexts> readouts =
+      DrawPlot(frame, canvases, settings, buffer, state, ticked, acquisitionRunning);
 
   DrawPlotFrame(frame, colors.foreground);
-  if (cursors) DrawCursorReadout(frame, settings.timePerDivision, state);
+  if (settings.cursorEnable != 0) DrawCursorReadout(frame, settings.timePerDivision, state);
   DrawOffsetMarkers(frame, settings, ticked);
-
-  // The statics follow each pass of the traces; no pass runs before the
-  // first frame, and with the cursors hidden they stay empty.
-  if (cursors && buffer.frameCount > 0 && buffer.IsAllocated()) {
-    return FormatReadouts(captures, ticked, settings.axisScaleEnable[settings.Mode()] != 0);
-  }
-  return std::nullopt;
+  return readouts;
 }
 
 PaintResult PaintDisplay(const DisplayCanvases& canvases, const ScopeSettings& settings,

@@ -47,6 +47,17 @@ std::optional<ReadoutTexts> PaintDisplayInto(Canvas& frame, const DisplayCanvase
                                              const DisplayState& state, const ChannelTicks& ticked,
                                              bool acquisitionRunning);
 
+// Only the plot of a frame canvas that PaintDisplayInto composed before with
+// the same canvases, settings, display state and ticks: graticule, traces,
+// trigger line and cursors. The rest of the frame keeps its pixels, so the
+// caller must know that nothing outside the plot has changed (a new frame in
+// the history changes the plot only). Returns the read-out texts as
+// PaintDisplayInto does.
+std::optional<ReadoutTexts> PaintPlotInto(Canvas& frame, const DisplayCanvases& canvases,
+                                          const ScopeSettings& settings, const SampleBuffer& buffer,
+                                          const DisplayState& state, const ChannelTicks& ticked,
+                                          bool acquisitionRunning);
+
 // The steps of PaintDisplay, for callers that compose their own picture.
 
 // Traces of the ticked channels from the stored rows: slot 0 at single-frame

@@ -503,5 +503,33 @@ TEST(PaintDisplayInPlace, RepaintingAKeptFrameGivesTheFreshPictureWithoutCopying
   }
 }
 
+// A new frame changes the plot only: repainting just the plot of the kept
+// frame gives the picture a full paint gives, read-outs included.
+TEST(PaintDisplayInPlace, APlotOnlyRepaintAfterANewFrameEqualsAFullPaint) {
+  for (const int timeIndex : {k2ms, k1s}) {
+    Scene scene(timeIndex);
+    scene.running = true;
+    scene.settings.cursorEnable = 1;
+    scene.settings.triggerUse = 1;
+    scene.state.cursor2X = 210;
+    scene.buffer.frameCount = 10;
+    scene.buffer.writeIndex = 10;
+    scene.FillAll(0, [](int f, int k) { return 40 + 30 * std::sin((f * 500 + k) / 30.0); });
+    const DisplayCanvases canvases{BuildGraticule(scene.settings), BuildAxisLabels(scene.settings)};
+    Canvas kept;
+    PaintDisplayInto(kept, canvases, scene.settings, scene.buffer, scene.state, scene.ticked, scene.running);
+
+    // The next frame arrives.
+    scene.FillAll(0, [](int f, int k) { return 60 + 25 * std::cos((f * 500 + k) / 17.0); });
+    scene.buffer.frameCount = 11;
+    scene.buffer.writeIndex = 11;
+    const auto readouts =
+        PaintPlotInto(kept, canvases, scene.settings, scene.buffer, scene.state, scene.ticked, scene.running);
+    const PaintResult fresh = scene.Paint();
+    EXPECT_EQ(kept.Image(), fresh.frame.Image()) << timeIndex;
+    EXPECT_EQ(readouts, fresh.readouts) << timeIndex;
+  }
+}
+
 }  // namespace
 }  // namespace kestrova
