@@ -13,6 +13,7 @@
 #include "display/AxisLabels.h"
 #include "display/Graticule.h"
 #include "display/PaintDisplay.h"
+#include "display/SharpPicture.h"
 
 namespace {
 
@@ -105,6 +106,49 @@ void BM_PaintOneSecondHundredFrames(benchmark::State& state) {
   RunPaint(state, scene);
 }
 BENCHMARK(BM_PaintOneSecondHundredFrames)->Unit(benchmark::kMicrosecond);
+
+// A new frame: the plot of the kept picture drawn again, nothing around it.
+void BM_PaintPlotOnlySingleFrame(benchmark::State& state) {
+  const Scene scene = MakeScene(4, 1, 4.0);  // "2 ms"
+  const kestrova::ChannelTicks ticked = {true, true, true, true};
+  kestrova::Canvas frame;
+  kestrova::PaintDisplayInto(frame, scene.canvases, scene.settings, scene.buffer, scene.state, ticked, true);
+  for (auto _ : state) {  // NOLINT(clang-analyzer-deadcode.DeadStores)
+    auto readouts =
+        kestrova::PaintPlotInto(frame, scene.canvases, scene.settings, scene.buffer, scene.state, ticked, true);
+    benchmark::DoNotOptimize(readouts);
+    benchmark::DoNotOptimize(frame.Image().constBits());
+  }
+}
+BENCHMARK(BM_PaintPlotOnlySingleFrame)->Unit(benchmark::kMicrosecond);
+
+// A screen of device pixel ratio 2: the 1x picture (read-outs, saved
+// pictures) and the sharp one, as the window composes them.
+void RunPaintAtRatio(benchmark::State& state, const Scene& scene, qreal ratio) {
+  const kestrova::ChannelTicks ticked = {true, true, true, true};
+  kestrova::Canvas frame;
+  kestrova::SharpPicture sharp;
+  for (auto _ : state) {  // NOLINT(clang-analyzer-deadcode.DeadStores)
+    auto readouts = kestrova::PaintDisplayInto(frame, scene.canvases, scene.settings, scene.buffer,
+                                               scene.state, ticked, true);
+    const QImage& image =
+        sharp.Compose(ratio, scene.canvases, scene.settings, scene.buffer, scene.state, ticked, true);
+    benchmark::DoNotOptimize(readouts);
+    benchmark::DoNotOptimize(image.constBits());
+  }
+}
+
+void BM_PaintSingleFrameRatio2(benchmark::State& state) {
+  RunPaintAtRatio(state, MakeScene(4, 1, 4.0), 2.0);
+}
+BENCHMARK(BM_PaintSingleFrameRatio2)->Unit(benchmark::kMicrosecond);
+
+void BM_PaintOneSecondHundredFramesPeakDetect(benchmark::State& state) {
+  Scene scene = MakeScene(12, kHistoryFrames, 4.0);  // "1 s"
+  scene.settings.peakDetect = 1;
+  RunPaintInPlace(state, scene);
+}
+BENCHMARK(BM_PaintOneSecondHundredFramesPeakDetect)->Unit(benchmark::kMicrosecond);
 
 // Worst case for the line drawing: every segment spans the whole plot height.
 void BM_PaintSingleFrameFullSwing(benchmark::State& state) {
