@@ -114,8 +114,8 @@ void BM_PaintPlotOnlySingleFrame(benchmark::State& state) {
   kestrova::Canvas frame;
   kestrova::PaintDisplayInto(frame, scene.canvases, scene.settings, scene.buffer, scene.state, ticked, true);
   for (auto _ : state) {  // NOLINT(clang-analyzer-deadcode.DeadStores)
-    auto readouts =
-        kestrova::PaintPlotInto(frame, scene.canvases, scene.settings, scene.buffer, scene.state, ticked, true);
+    auto readouts = kestrova::PaintPlotInto(frame, scene.canvases, scene.settings, scene.buffer, scene.state,
+                                            ticked, true);
     benchmark::DoNotOptimize(readouts);
     benchmark::DoNotOptimize(frame.Image().constBits());
   }

@@ -69,7 +69,8 @@ void CMeasurementDlg::UpdateNow() {
   table_->setRowCount(static_cast<int>(rows.size()));
   for (std::size_t r = 0; r < rows.size(); ++r) {
     const int row = static_cast<int>(r);
-    table_->setVerticalHeaderItem(row, new QTableWidgetItem(QStringLiteral("Ch %1").arg(rows[r].channel + 1)));
+    table_->setVerticalHeaderItem(row,
+                                  new QTableWidgetItem(QStringLiteral("Ch %1").arg(rows[r].channel + 1)));
     const MeasurementCells cells = FormatMeasurementCells(rows[r].values);
     for (std::size_t c = 0; c < cells.size(); ++c) {
       QTableWidgetItem* item = table_->item(row, static_cast<int>(c));

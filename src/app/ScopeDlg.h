@@ -201,9 +201,9 @@ class CScopeDlg final : public QDialog,
 
   DisplayCanvases canvases_;
   DisplayState displayState_;
-  Canvas composed_;  // the display area as the last paint composed it
-  SharpPicture sharp_;  // the same at a high-DPI screen's ratio
-  CCommandDlg* terminalDialog_ = nullptr;  // while the terminal runs
+  Canvas composed_;                            // the display area as the last paint composed it
+  SharpPicture sharp_;                         // the same at a high-DPI screen's ratio
+  CCommandDlg* terminalDialog_ = nullptr;      // while the terminal runs
   CMeasurementDlg* measurementDlg_ = nullptr;  // a child of the window, made when first opened
   bool singleShotPending_ = false;
   bool settingsSaved_ = false;

@@ -40,8 +40,7 @@ std::string WithPrefix(double value, const char* unit) {
     double scale;
     const char* name;
   };
-  constexpr std::array<Prefix, 5> prefixes = {
-      {{1e6, "M"}, {1e3, "k"}, {1.0, ""}, {1e-3, "m"}, {1e-6, "u"}}};
+  constexpr std::array<Prefix, 5> prefixes = {{{1e6, "M"}, {1e3, "k"}, {1.0, ""}, {1e-3, "m"}, {1e-6, "u"}}};
   for (const Prefix& p : prefixes) {
     if (value >= p.scale * 0.9995 || &p == &prefixes.back()) {
       return Value(value / p.scale) + " " + p.name + unit;
@@ -53,7 +52,8 @@ std::string WithPrefix(double value, const char* unit) {
 }  // namespace
 
 const MeasurementCells& MeasurementHeaders() {
-  static const MeasurementCells headers = {"최소", "최대", "피크-피크", "평균", "RMS", "주파수", "주기", "듀티"};
+  static const MeasurementCells headers = {"최소", "최대",   "피크-피크", "평균",
+                                           "RMS",  "주파수", "주기",      "듀티"};
   return headers;
 }
 

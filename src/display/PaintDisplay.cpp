@@ -175,9 +175,10 @@ void DrawOffsetMarkers(Canvas& frame, const ScopeSettings& settings, const Chann
 namespace {
 
 // The plot area of the frame, drawn in full; the read-outs of its traces.
-std::optional<ReadoutTexts> DrawPlot(Canvas& frame, const DisplayCanvases& canvases, const ScopeSettings& settings,
-                                     const SampleBuffer& buffer, const DisplayState& state,
-                                     const ChannelTicks& ticked, bool acquisitionRunning) {
+std::optional<ReadoutTexts> DrawPlot(Canvas& frame, const DisplayCanvases& canvases,
+                                     const ScopeSettings& settings, const SampleBuffer& buffer,
+                                     const DisplayState& state, const ChannelTicks& ticked,
+                                     bool acquisitionRunning) {
   constexpr Box kPlotArea{kPlotLeft, kPlotTop, kPlotLeft + kPlotWidth, kPlotTop + kPlotHeight};
   Canvas plot = Canvas::ViewOf(frame, kPlotArea);
   if (canvases.graticule.Width() != kPlotWidth || canvases.graticule.Height() != kPlotHeight) {

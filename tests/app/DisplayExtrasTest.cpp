@@ -88,7 +88,8 @@ TEST_F(DisplayExtrasTest, F7WhileStreamingShowsMeasurementsAtMostTenTimesASecond
   // Frames arrive every ~88 ms and each asks for a refresh: five refreshes
   // after one another take at least half a second.
   const int first = view->Updates();
-  ASSERT_TRUE(QTest::qWaitFor([&] { return view->Updates() > first; }, 20000)) << "no refresh with the frames";
+  ASSERT_TRUE(QTest::qWaitFor([&] { return view->Updates() > first; }, 20000))
+      << "no refresh with the frames";
   QElapsedTimer clock;
   clock.start();
   const int start = view->Updates();

@@ -22,14 +22,16 @@ TEST(MeasurementTable, KnownWaveformsInOneFrame) {
   const auto& m = settings.mapping;
   // A sine of 50 samples (2 ms, 500 Hz), amplitude 10 about 50; its peaks
   // fall between samples.
-  test::FillSlot(buffer, m, 0, 0, [](int k) { return 50.0 + 10.0 * std::sin(2 * std::numbers::pi * k / 50.0); });
+  test::FillSlot(buffer, m, 0, 0,
+                 [](int k) { return 50.0 + 10.0 * std::sin(2 * std::numbers::pi * k / 50.0); });
   // A square of 100 samples (4 ms, 250 Hz), high (20) for the first quarter.
   test::FillSlot(buffer, m, 0, 1, [](int k) { return k % 100 < 25 ? 20.0 : 0.0; });
   // A constant, and a single spike on a flat line: no whole period.
   test::FillSlot(buffer, m, 0, 2, [](int) { return 42.5; });
   test::FillSlot(buffer, m, 0, 3, [](int k) { return k == 250 ? 10.0 : 0.0; });
 
-  const std::string table = MeasurementTableText(MeasureDisplayed(settings, buffer, {true, true, true, true}, false));
+  const std::string table =
+      MeasurementTableText(MeasureDisplayed(settings, buffer, {true, true, true, true}, false));
   EXPECT_EQ(table,
             "Ch\t최소\t최대\t피크-피크\t평균\tRMS\t주파수\t주기\t듀티\n"
             "Ch 1\t40.02\t59.98\t19.96\t50.00\t50.50\t500.0 Hz\t2.000 ms\t50.0 %\n"
@@ -52,7 +54,8 @@ TEST(MeasurementTable, HistoryWindowMeasuresEverySampleOfItsFrames) {
     const int position = (f - 37 + kHistoryFrames) % kHistoryFrames;
     test::FillSlot(buffer, settings.mapping, f, 0, [&](int k) { return (position * 500 + k) / 500.0; });
   }
-  const std::vector<MeasurementRow> rows = MeasureDisplayed(settings, buffer, {true, false, false, false}, true);
+  const std::vector<MeasurementRow> rows =
+      MeasureDisplayed(settings, buffer, {true, false, false, false}, true);
   ASSERT_EQ(rows.size(), 1U);
   EXPECT_EQ(rows[0].values.samples, 50'000U);
   EXPECT_DOUBLE_EQ(rows[0].values.minimum, 0.0);
@@ -62,7 +65,8 @@ TEST(MeasurementTable, HistoryWindowMeasuresEverySampleOfItsFrames) {
   // A 2 Hz square (every 2500 samples) across the frames.
   for (int f = 0; f < kHistoryFrames; ++f) {
     const int position = (f - 37 + kHistoryFrames) % kHistoryFrames;
-    test::FillSlot(buffer, settings.mapping, f, 0, [&](int k) { return (position * 500 + k) % 2500 < 1250 ? 5.0 : -5.0; });
+    test::FillSlot(buffer, settings.mapping, f, 0,
+                   [&](int k) { return (position * 500 + k) % 2500 < 1250 ? 5.0 : -5.0; });
   }
   const MeasurementCells cells =
       FormatMeasurementCells(MeasureDisplayed(settings, buffer, {true, false, false, false}, true)[0].values);

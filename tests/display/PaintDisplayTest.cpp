@@ -1,8 +1,7 @@
+#include <QPainter>
 #include <cmath>
 #include <numbers>
 #include <string>
-
-#include <QPainter>
 
 #include <gtest/gtest.h>
 

@@ -63,8 +63,8 @@ int main(int argc, char** argv) {
   const QImage window = dlg.grab().toImage();
   const QImage measurements = view->grab().toImage();
   const int gap = 12;
-  QImage picture(window.width() + gap + measurements.width(), std::max(window.height(), measurements.height()),
-                 QImage::Format_RGB32);
+  QImage picture(window.width() + gap + measurements.width(),
+                 std::max(window.height(), measurements.height()), QImage::Format_RGB32);
   picture.fill(QColor(0xE8, 0xE8, 0xE8));
   QPainter painter(&picture);
   painter.drawImage(0, 0, window);
