@@ -133,20 +133,27 @@ void Canvas::DrawText(const Box& box, std::string_view text, ColorRef color, Tex
 }
 
 void Canvas::PaintText(QPainter& painter, const CanvasText& text) {
-  const Box& box = text.box;
-  if (text.text.empty() || box.Width() <= 0 || box.Height() <= 0) return;
+  PaintTexts(painter, std::span(&text, 1));
+}
+
+void Canvas::PaintTexts(QPainter& painter, std::span<const CanvasText> texts) {
+  // The painter is set up once for all of them.
   painter.save();
   QFont font = painter.font();
   font.setStyleStrategy(QFont::NoAntialias);
   painter.setFont(font);
   painter.setRenderHint(QPainter::TextAntialiasing, false);
   painter.setBackgroundMode(Qt::TransparentMode);
-  painter.setPen(QColor::fromRgb(ToQRgb(text.color)));
-  const QRect rect(box.left, box.top, box.Width(), box.Height());
-  painter.setClipRect(rect);
-  const int horizontal = text.align == TextAlign::Center ? Qt::AlignHCenter : Qt::AlignLeft;
-  painter.drawText(rect, horizontal | Qt::AlignTop | Qt::TextSingleLine,
-                   QString::fromUtf8(text.text.data(), static_cast<qsizetype>(text.text.size())));
+  for (const CanvasText& text : texts) {
+    const Box& box = text.box;
+    if (text.text.empty() || box.Width() <= 0 || box.Height() <= 0) continue;
+    painter.setPen(QColor::fromRgb(ToQRgb(text.color)));
+    const QRect rect(box.left, box.top, box.Width(), box.Height());
+    painter.setClipRect(rect);
+    const int horizontal = text.align == TextAlign::Center ? Qt::AlignHCenter : Qt::AlignLeft;
+    painter.drawText(rect, horizontal | Qt::AlignTop | Qt::TextSingleLine,
+                     QString::fromUtf8(text.text.data(), static_cast<qsizetype>(text.text.size())));
+  }
   painter.restore();
 }
 

@@ -72,8 +72,9 @@ class Canvas {
   // With text pixels off, DrawText only records its text: for a picture whose
   // texts are drawn later at another resolution (RenderAtRatio). On by default.
   void SetTextPixels(bool on) { textPixels_ = on; }
-  // The canvas's texts drawn as DrawText draws them, onto any paint device.
+  // Texts drawn as DrawText draws them, onto any paint device.
   static void PaintText(QPainter& painter, const CanvasText& text);
+  static void PaintTexts(QPainter& painter, std::span<const CanvasText> texts);
 
   // Makes this canvas a copy of `source`, of the same size, except for the
   // pixels inside `hole`, which keep what they hold (the caller is about to

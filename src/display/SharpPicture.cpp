@@ -36,7 +36,7 @@ void RenderAtRatio(const Canvas& bare, qreal ratio, QImage& target) {
     painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
     painter.drawImage(QRectF(0, 0, bare.Width(), bare.Height()), bare.Image());
   }
-  for (const CanvasText& text : bare.Texts()) Canvas::PaintText(painter, text);
+  Canvas::PaintTexts(painter, bare.Texts());
 }
 
 const QImage& SharpPicture::Compose(qreal ratio, const DisplayCanvases& canvases,
