@@ -39,7 +39,8 @@ HexConversion ConvertHex(std::string_view text) {
   const bool prefix = i + 1 < text.size() && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X');
   // The prefix counts only when a digit follows it; otherwise the "0" is the
   // number and the conversion stops at the "x".
-  if (prefix && i + 2 < text.size() && HexValue(text[i + 2]) >= 0) i += 2;
+  const bool prefixRead = prefix && i + 2 < text.size() && HexValue(text[i + 2]) >= 0;
+  if (prefixRead) i += 2;
   const std::size_t first = i;
   std::uint64_t value = 0;
   bool overflow = false;
@@ -53,7 +54,7 @@ HexConversion ConvertHex(std::string_view text) {
     }
   }
   HexConversion result;
-  result.anyDigit = i > first && !(prefix && i == first + 1);
+  result.anyDigit = i > first && !(prefix && !prefixRead);
   if (overflow) {
     result.value = 0xFFFFFFFFU;
   } else {
