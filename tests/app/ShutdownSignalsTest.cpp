@@ -93,9 +93,11 @@ TEST(ShutdownSignalsTest, ASignalWhileADialogIsOpenEndsItAndTheProgram) {
     CScopeDlg dialog(MakeSimulatedDriverLoader(bench), profile, prompts);
     prompts.SetParent(&dialog);
     bool requested = false;
+    std::optional<int> opensAfterRequest;
     const ShutdownSignals shutdown([&] {
       requested = true;
       dialog.OnSessionEnd();
+      opensAfterRequest = bench->CallCount(DriverCall::OpenEx);
     });
     ASSERT_TRUE(shutdown.WatchingSignals());
 
@@ -109,7 +111,7 @@ TEST(ShutdownSignalsTest, ASignalWhileADialogIsOpenEndsItAndTheProgram) {
     });
     using Clock = std::chrono::steady_clock;
     std::optional<Clock::time_point> signalled;
-    std::optional<int> opensAfterRequest;
+    bool sendTried = false;
     bool answeredByHand = false;
     QTimer watch;
     watch.setInterval(5);
@@ -121,8 +123,8 @@ TEST(ShutdownSignalsTest, ASignalWhileADialogIsOpenEndsItAndTheProgram) {
         ASSERT_EQ(std::raise(SIGTERM), 0);
         return;
       }
-      if (requested && !opensAfterRequest) {
-        opensAfterRequest = bench->CallCount(DriverCall::OpenEx);
+      if (requested && !sendTried) {
+        sendTried = true;
         // A terminal still open takes SEND as ever.
         for (QWidget* window : QApplication::topLevelWidgets()) {
           if (auto* open = qobject_cast<CCommandDlg*>(window); open != nullptr && open->isVisible())
