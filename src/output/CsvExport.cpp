@@ -47,11 +47,16 @@ void AppendFixed4(std::string& out, double value) {
   if (ec == std::errc()) out.append(digits.data(), end);
 }
 
-// The slots to write, oldest first.
-std::vector<int> SlotsToWrite(const ScopeSettings& settings, const SampleBuffer& buffer) {
-  if (!IsHistoryTimeBase(settings.timePerDivision)) return {0};
-  const int count = std::clamp(buffer.frameCount, 1, kHistoryFrames);
-  const int end = ((buffer.writeIndex % kHistoryFrames) + kHistoryFrames) % kHistoryFrames;
+int Wrap(int slot) {
+  return ((slot % kHistoryFrames) + kHistoryFrames) % kHistoryFrames;
+}
+
+// The slots to write, oldest first: the newest frame alone when it was
+// captured at a single-frame time base, else the capture's frames.
+std::vector<int> SlotsToWrite(const SampleBuffer& buffer) {
+  const int end = Wrap(buffer.captureEnd);
+  if (!IsHistoryTimeBase(buffer.captureTimePerDivision)) return {Wrap(end - 1)};
+  const int count = std::clamp(buffer.captureFrames, 1, kHistoryFrames);
   std::vector<int> slots;
   slots.reserve(static_cast<std::size_t>(count));
   for (int k = 0; k < count; ++k) slots.push_back((end - count + k + kHistoryFrames) % kHistoryFrames);
@@ -66,6 +71,10 @@ std::string CsvOverwriteQuestion(std::string_view path) {
   return question;
 }
 
+bool HasCapture(const SampleBuffer& buffer) {
+  return buffer.IsAllocated() && buffer.captureFrames > 0;
+}
+
 long long CsvSampleStepMicroseconds(int timePerDivision) {
   if (IsHistoryTimeBase(timePerDivision)) return kHistoryStepMicroseconds;
   // 100 us per unit of T, ten divisions, 500 samples: 2 x T us apart.
@@ -74,20 +83,22 @@ long long CsvSampleStepMicroseconds(int timePerDivision) {
 
 CsvExportResult WriteCsvExport(const std::string& path, const ScopeSettings& settings,
                                const SampleBuffer& buffer) {
-  if (!buffer.IsAllocated() || buffer.frameCount <= 0) return CsvExportResult::NoData;
+  if (!HasCapture(buffer)) return CsvExportResult::NoData;
 
   LogFile file;
   if (!file.Create(path)) return CsvExportResult::CreateFailed;
 
   const int m = settings.Mode();
-  const long long step = CsvSampleStepMicroseconds(settings.timePerDivision);
+  // The time base the frames were sampled at, not the one the Time list
+  // shows now.
+  const long long step = CsvSampleStepMicroseconds(buffer.captureTimePerDivision);
   std::string block;
   block.reserve(kBlockSize + 4 * kMaxFieldLength + 64);
   block += kHeader;
 
   bool failed = false;
   long long microseconds = 0;
-  for (const int slot : SlotsToWrite(settings, buffer)) {
+  for (const int slot : SlotsToWrite(buffer)) {
     std::array<std::span<const double, kSamplesPerFrame>, kChannelCount> channels{
         buffer.Values(slot, 0), buffer.Values(slot, 1), buffer.Values(slot, 2), buffer.Values(slot, 3)};
     for (std::size_t i = 0; i < kSamplesPerFrame && !failed; ++i) {
