@@ -20,6 +20,7 @@ struct TypedNumber {
   std::string option;
   int control;
   std::string text;
+  bool channelEdit = false;  // a scale or offset
 };
 
 std::vector<TypedNumber> TypedNumbers(const SettingsOptions& o) {
@@ -29,8 +30,8 @@ std::vector<TypedNumber> TypedNumbers(const SettingsOptions& o) {
   if (o.level) typed.push_back({"--level", ctl::TriggerLevelEdit, *o.level});
   for (std::size_t c = 0; c < kChannelCount; ++c) {
     const std::string channel = " (channel " + std::to_string(c + 1) + ")";
-    if (o.scale[c]) typed.push_back({"--scale" + channel, ctl::ScaleEdit[c], *o.scale[c]});
-    if (o.offset[c]) typed.push_back({"--offset" + channel, ctl::OffsetEdit[c], *o.offset[c]});
+    if (o.scale[c]) typed.push_back({"--scale" + channel, ctl::ScaleEdit[c], *o.scale[c], true});
+    if (o.offset[c]) typed.push_back({"--offset" + channel, ctl::OffsetEdit[c], *o.offset[c], true});
   }
   return typed;
 }
@@ -94,11 +95,13 @@ CaptureSettings BuildCaptureSettings(const SettingsOptions& options) {
   if (!ValidateInputs(panel)) {
     for (const TypedNumber& number : typed) {
       const std::string_view text = StripWhitespace(number.text);
-      if (!text.empty() && !ParseNumberText(text)) {
-        out.refusal = number.option + ": '" + number.text +
-                      "' is not a number the window accepts (decimal, integer, or hexadecimal as 0x1F or 1FH)";
-        return out;
-      }
+      // The window fills an empty scale or offset in; the axis and the level
+      // must hold a number.
+      if (text.empty() && number.channelEdit) continue;
+      if (!text.empty() && ParseNumberText(text)) continue;
+      out.refusal = number.option + ": '" + number.text +
+                    "' is not a number the window accepts (decimal, integer, or hexadecimal as 0x1F or 1FH)";
+      return out;
     }
     out.refusal = "the window refuses these settings as invalid input";
     return out;

@@ -241,11 +241,11 @@ class Parser {
       else Fail("--driver: '" + v + "' is none of vendor, libftdi, simulated");
     } else if (name == "--simulate-units") {
       SetDriver(DriverBackend::Simulated, name);
-      o.simulatedUnits.clear();
+      o.simulatedUnits.emplace();
       std::string_view rest = v;
       while (!rest.empty()) {
         const std::size_t comma = rest.find(',');
-        o.simulatedUnits.emplace_back(rest.substr(0, comma));
+        o.simulatedUnits->emplace_back(rest.substr(0, comma));
         if (comma == std::string_view::npos) break;
         rest.remove_prefix(comma + 1);
       }

@@ -43,9 +43,9 @@ struct Options {
   bool version = false;
 
   DriverBackend driver = DriverBackend::Automatic;
-  // Serial numbers of the simulated units (--simulate-units); one unit,
-  // SIM00001, unless given.
-  std::vector<std::string> simulatedUnits;
+  // Serial numbers of the simulated units (--simulate-units, possibly
+  // none); one unit, SIM00001, unless given.
+  std::optional<std::vector<std::string>> simulatedUnits;
   std::string serial;
 
   std::optional<long long> frames;

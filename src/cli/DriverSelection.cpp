@@ -20,12 +20,12 @@ DriverSelection LibFtdi([[maybe_unused]] const std::string& why) {
 
 }  // namespace
 
-DriverSelection SelectDriver(DriverBackend requested, const std::vector<std::string>& simulatedUnits) {
+DriverSelection SelectDriver(DriverBackend requested, const std::optional<std::vector<std::string>>& simulatedUnits) {
   const std::string vendor = "the vendor library " + std::string(kVendorLibraryName);
   switch (requested) {
     case DriverBackend::Simulated: {
       SimulatedBenchOptions bench;
-      if (!simulatedUnits.empty()) bench.unitSerialNumbers = simulatedUnits;
+      if (simulatedUnits) bench.unitSerialNumbers = *simulatedUnits;
       return {MakeSimulatedDriverLoader(bench), DriverBackend::Simulated, "the simulated unit"};
     }
     case DriverBackend::Vendor:

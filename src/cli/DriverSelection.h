@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,6 @@ struct DriverSelection {
 // library when it loads, else libftdi1 when built, else the vendor library
 // (whose absence is then reported); on Windows the vendor library. The
 // simulated bench gets the given units (SIM00001 when none). Main thread.
-DriverSelection SelectDriver(DriverBackend requested, const std::vector<std::string>& simulatedUnits);
+DriverSelection SelectDriver(DriverBackend requested, const std::optional<std::vector<std::string>>& simulatedUnits);
 
 }  // namespace kestrova::cli
