@@ -71,6 +71,19 @@ std::string ReadFile(const std::filesystem::path& path) {
   return text.str();
 }
 
+void WriteFile(const std::filesystem::path& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary);
+  out << bytes;
+}
+
+void SetEnvironment(const std::string& name, const std::string& value) {
+#ifdef _WIN32
+  _putenv_s(name.c_str(), value.c_str());
+#else
+  setenv(name.c_str(), value.c_str(), 1);
+#endif
+}
+
 #ifdef _WIN32
 
 ProgramResult RunProgram(const std::vector<std::string>& arguments, const ScratchFolder& scratch) {

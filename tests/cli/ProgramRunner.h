@@ -29,6 +29,11 @@ class ScratchFolder {
 };
 
 std::string ReadFile(const std::filesystem::path& path);
+void WriteFile(const std::filesystem::path& path, const std::string& bytes);
+
+// Sets a variable of this process's environment, which the programs it
+// starts inherit.
+void SetEnvironment(const std::string& name, const std::string& value);
 
 // Runs the program to its end.
 ProgramResult RunProgram(const std::vector<std::string>& arguments, const ScratchFolder& scratch);
