@@ -411,7 +411,7 @@ std::string_view BackendName(DriverBackend backend) {
   return "automatic";
 }
 
-std::string VersionText() { return "kestrova-cli 1.0"; }
+std::string VersionText() { return "kestrova-cli " KESTROVA_VERSION; }
 
 std::string HelpText(Command command) {
   std::string text;

@@ -1,8 +1,12 @@
 #include "cli/Commands.h"
 
+#include <algorithm>
+#include <array>
 #include <chrono>
 #include <memory>
+#include <optional>
 #include <ostream>
+#include <thread>
 
 #include "acquisition/LabelTables.h"
 #include "cli/CaptureRun.h"
