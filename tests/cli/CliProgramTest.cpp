@@ -160,6 +160,49 @@ TEST(CliCapture, JsonLinesReadBack) {
   }
 }
 
+struct KnownWaveforms {
+  std::string timeBase;
+  double sineHz;    // channel 1: a sine 5..95, three periods a frame
+  double squareHz;  // channel 2: a square 20/80 high 40 % of the time, five periods a frame
+  friend void PrintTo(const KnownWaveforms& w, std::ostream* os) { *os << w.timeBase; }
+};
+
+class CliMeasure : public ::testing::TestWithParam<KnownWaveforms> {};
+
+// The simulated unit's waveforms measured per frame: frequency within
+// 0.5 %, duty cycle within 1 %, peak-to-peak exact.
+TEST_P(CliMeasure, KnownWaveformsPerFrame) {
+  const KnownWaveforms& w = GetParam();
+  ScratchFolder scratch;
+  const ProgramResult result = RunProgram(
+      {"--simulate", "measure", "--frames", "4", "--channels", "1,2", "--time-base", w.timeBase}, scratch);
+  ASSERT_EQ(result.exitCode, 0) << result.err;
+  const std::vector<std::string> lines = Lines(result.out, "\n");
+  ASSERT_EQ(lines.size(), 5U);
+  EXPECT_EQ(lines[0],
+            "frame,seconds,ch1_min,ch1_max,ch1_pp,ch1_mean,ch1_rms,ch1_freq_hz,ch1_period_s,ch1_duty_pct,"
+            "ch2_min,ch2_max,ch2_pp,ch2_mean,ch2_rms,ch2_freq_hz,ch2_period_s,ch2_duty_pct");
+  for (std::size_t f = 1; f < lines.size(); ++f) {
+    const std::vector<double> v = Fields(lines[f]);
+    ASSERT_EQ(v.size(), 18U) << lines[f];
+    EXPECT_EQ(v[0], static_cast<double>(f - 1));
+    EXPECT_EQ(v[4], 90.0);
+    EXPECT_NEAR(v[7], w.sineHz, w.sineHz * 0.005);
+    EXPECT_NEAR(v[8], 1.0 / w.sineHz, 0.005 / w.sineHz);
+    EXPECT_NEAR(v[9], 50.0, 0.5);
+    EXPECT_EQ(v[12], 60.0);
+    EXPECT_NEAR(v[13], 44.0, 1e-9);
+    EXPECT_NEAR(v[15], w.squareHz, w.squareHz * 0.005);
+    EXPECT_NEAR(v[17], 40.0, 0.4);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Cli, CliMeasure,
+                         ::testing::Values(KnownWaveforms{"2 ms", 150.0, 250.0}, KnownWaveforms{"500 us", 600.0, 1000.0}),
+                         [](const ::testing::TestParamInfo<KnownWaveforms>& info) {
+                           return info.param.timeBase == "2 ms" ? std::string("TwoMs") : std::string("HalfMs");
+                         });
+
 TEST(CliList, ListsEveryUnitWithItsDriver) {
   ScratchFolder scratch;
   const ProgramResult two = RunProgram({"--simulate-units", "SIMA,SIMB", "list"}, scratch);
