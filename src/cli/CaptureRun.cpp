@@ -60,6 +60,9 @@ Failure CaptureRun::Run(const RunLimits& limits) {
 }
 
 Failure CaptureRun::Stream(const RunLimits& limits) {
+  // The header first: an output that refuses it never sees the unit start.
+  if (!output_.Write(writer_.Begin(settings_))) return {ExitCode::OutputFailure, output_.Error()};
+
   // Start, as the window's Start does it: a fresh history, nothing left
   // from an earlier session, the configuration with the run bit.
   AllocateSampleBuffer(buffer_, settings_);
@@ -68,15 +71,12 @@ Failure CaptureRun::Stream(const RunLimits& limits) {
   buffer_.lastFrameType = 0;
   SendConfiguration(link_.Session(), settings_, settings_.timeIndex);
 
-  if (!output_.Write(writer_.Begin(settings_))) return {ExitCode::OutputFailure, output_.Error()};
-
   start_ = Clock::now();
-  const Clock::time_point start = start_;
-  Clock::time_point lastFrame = start;
+  Clock::time_point lastFrame = start_;
   WaitableSessionEvents& events = link_.Events();
   const std::array<Event*, 2> waited = {&events.linkLost, &events.frameReady};
   while (!stopRequested_()) {
-    if (limits.seconds && SecondsSince(start) >= *limits.seconds) return {};
+    if (limits.seconds && SecondsSince(start_) >= *limits.seconds) return {};
     if (limits.timeout && SecondsSince(lastFrame) >= *limits.timeout) {
       return {ExitCode::NoTrigger, "nothing triggered within " + FormatGeneral(*limits.timeout) + " s"};
     }
@@ -86,17 +86,15 @@ Failure CaptureRun::Stream(const RunLimits& limits) {
                                          " was lost and reconnecting failed; the frames before are kept"};
     }
     const long long before = counts_.stored;
-    Failure failure;
     bool done = false;
-    TakeFrames(limits, failure, done);
-    if (failure.failed() || done) return failure;
+    if (Failure failure = TakeFrames(limits, done); failure.failed() || done) return failure;
     if (counts_.stored != before) lastFrame = Clock::now();
     progress_.Update(counts_);
   }
   return {};
 }
 
-bool CaptureRun::TakeFrames(const RunLimits& limits, Failure& failure, bool& done) {
+Failure CaptureRun::TakeFrames(const RunLimits& limits, bool& done) {
   NoDecoderHooks hooks;
   RecordingTextField triggerStatus;
   MemoryScrollBar scroll;
@@ -108,21 +106,18 @@ bool CaptureRun::TakeFrames(const RunLimits& limits, Failure& failure, bool& don
     if (outcome == FrameOutcome::Rejected) ++counts_.checksumDropped;
     if (outcome != FrameOutcome::Stored) continue;
     const StoredFrame frame{settings_, buffer_, slot, counts_.stored, buffer_.lastFrameType, SecondsSince(start_)};
-    if (!output_.Write(writer_.Frame(frame))) {
-      failure = {ExitCode::OutputFailure, output_.Error()};
-      return false;
-    }
+    if (!output_.Write(writer_.Frame(frame))) return {ExitCode::OutputFailure, output_.Error()};
     ++counts_.stored;
     counts_.queueDropped = link_.Frames().DroppedCount();
     // Single shot: the triggered frame ends the run, as in the window.
     const bool singleShot = buffer_.lastFrameType == 'T' && settings_.triggerStop != 0;
     if ((limits.frames && counts_.stored >= *limits.frames) || singleShot) {
       done = true;
-      return false;
+      return {};
     }
   }
   counts_.queueDropped = link_.Frames().DroppedCount();
-  return true;
+  return {};
 }
 
 bool CaptureRun::Reconnect() {

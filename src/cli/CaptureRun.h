@@ -45,8 +45,9 @@ class CaptureRun {
 
  private:
   Failure Stream(const RunLimits& limits);
-  // False when frames should stop: a limit reached, or the output failed.
-  bool TakeFrames(const RunLimits& limits, Failure& failure, bool& done);
+  // Decodes and writes every frame waiting in the hand-off queue. `done`
+  // when a limit is reached (or Single took its shot).
+  Failure TakeFrames(const RunLimits& limits, bool& done);
   // The window's reconnection after a lost link.
   bool Reconnect();
 
