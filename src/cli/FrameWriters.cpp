@@ -43,16 +43,19 @@ std::string JsonlFrameWriter::Frame(const StoredFrame& frame) {
   const ScopeSettings& s = frame.settings;
   const int m = s.Mode();
   const double step = static_cast<double>(CsvSampleStepMicroseconds(s.timePerDivision)) / 1e6;
-  std::string text = "{\"frame\":" + std::to_string(frame.number) + ",\"type\":\"" +
-                     std::string(1, frame.type == 'T' ? 'T' : 'M') + "\",\"time_base\":\"" +
-                     std::string(TimeBaseAt(s.timeIndex).label) + "\",\"time_step\":" + JsonNumber(step) +
-                     ",\"mode\":\"" + std::string(kModeNames[static_cast<std::size_t>(m)]) + "\",\"channels\":{";
+  std::string text = R"({"frame":)" + std::to_string(frame.number);
+  text += R"(,"type":")";
+  text += frame.type == 'T' ? 'T' : 'M';
+  text += R"(","time_base":")" + std::string(TimeBaseAt(s.timeIndex).label);
+  text += R"(","time_step":)" + JsonNumber(step);
+  text += R"(,"mode":")" + std::string(kModeNames[static_cast<std::size_t>(m)]);
+  text += R"(","channels":{)";
   bool first = true;
   for (int c = 0; c < kChannelCount; ++c) {
     if (s.channelEnable[m][static_cast<std::size_t>(c)] == 0) continue;
     if (!first) text += ',';
     first = false;
-    text += "\"" + std::to_string(c + 1) + "\":[";
+    text += '"' + std::to_string(c + 1) + R"(":[)";
     const auto values = frame.buffer.Values(frame.slot, c);
     for (std::size_t i = 0; i < values.size(); ++i) {
       if (i != 0) text += ',';
