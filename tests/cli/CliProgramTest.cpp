@@ -125,6 +125,7 @@ TEST(CliCapture, FramesAtSingleFrameTimeBasesStartTheirTimeAgain) {
   ScratchFolder scratch;
   const ProgramResult result = RunProgram({"--simulate", "capture", "--frames", "2"}, scratch);
   ASSERT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_EQ(result.err, "");  // no progress line: standard error is not a terminal
   const std::vector<std::string> lines = Lines(result.out);
   ASSERT_EQ(lines.size(), 1001U);
   EXPECT_TRUE(lines[1].starts_with("0.000000, "));
@@ -306,6 +307,22 @@ TEST(CliLog, InterruptedLogKeepsWholeLines) {
   EXPECT_GE(lines.size(), 10U);  // a line every ~88 ms frame
   const std::regex line(R"(\d{4}-\d{1,2}-\d{1,2}, \d\d:\d\d:\d\d:\d{3}(, -?\d+\.\d{4}){4})");
   for (const std::string& entry : lines) EXPECT_TRUE(std::regex_match(entry, line)) << entry;
+}
+
+// SIGTERM ends a long capture with the frames taken so far, each whole.
+TEST(CliCapture, TerminatedCaptureKeepsWholeFrames) {
+  ScratchFolder scratch;
+  const std::filesystem::path file = scratch / "frames.csv";
+  testing::RunningProgram program({"--simulate", "capture", "--frames", "1000", "-o", file.string()}, scratch);
+  std::this_thread::sleep_for(std::chrono::seconds(1));
+  program.Signal(SIGTERM);
+  const ProgramResult result = program.Wait();
+  EXPECT_EQ(result.exitCode, 0) << result.err;
+  const std::string text = ReadFile(file);
+  ASSERT_TRUE(text.ends_with("\r\n"));
+  const std::size_t lines = Lines(text).size();
+  EXPECT_GE(lines, 1U + kSamplesPerFrame);
+  EXPECT_EQ((lines - 1) % kSamplesPerFrame, 0U) << lines;
 }
 
 #endif
