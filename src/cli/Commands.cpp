@@ -6,7 +6,6 @@
 #include <memory>
 #include <optional>
 #include <ostream>
-#include <thread>
 
 #include "acquisition/LabelTables.h"
 #include "cli/CaptureRun.h"
@@ -39,20 +38,9 @@ int RunList(const Options& options, UnitLink& link, std::ostream& out, std::ostr
 
 int RunCheck(const Options& options, UnitLink& link, std::ostream& out, std::ostream& err) {
   if (Failure failure = link.ChooseUnit(options.serial); failure.failed()) return Report(err, failure);
-  if (Failure failure = link.Open(); failure.failed()) return Report(err, failure);
-  // The window's Unit Check: the query, and the reply that comes within 100 ms.
-  DeviceSession& session = link.Session();
-  std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  link.Frames().ClearLatestLength();
-  session.QueueCommand(IdentificationQuery());
-  const bool answered = session.WaitForReply(100);
-  const std::string reply = link.Frames().LatestText();
-  session.CloseSession();
-  if (!answered) {
-    return Report(err, {ExitCode::UnitFailure, "unit " + std::string(session.SerialNumber()) +
-                                                   " did not answer the identification query within 100 ms"});
-  }
-  out << reply << '\n';
+  std::string identification;
+  if (Failure failure = link.CheckUnit(identification); failure.failed()) return Report(err, failure);
+  out << identification << '\n';
   out.flush();
   return 0;
 }

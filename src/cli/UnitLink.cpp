@@ -94,6 +94,18 @@ Failure UnitLink::Open() {
   return {ExitCode::UnitFailure, "cannot open " + unit + " (is another program using it?)"};
 }
 
+Failure UnitLink::CheckUnit(std::string& identification) {
+  if (Failure failure = Open(); failure.failed()) return failure;
+  CollectingListView view;
+  DeviceDiscovery(session_, view).UnitCheck();
+  if (view.reply.empty()) {
+    return {ExitCode::UnitFailure,
+            "unit " + std::string(session_.SerialNumber()) + " did not answer the identification query within 100 ms"};
+  }
+  identification = view.reply;
+  return {};
+}
+
 void UnitLink::StopAndPark(const ScopeSettings& settings) {
   SampleBuffer unused;
   StopStreaming(session_, settings, settings.timeIndex, unused, {});

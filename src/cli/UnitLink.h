@@ -69,6 +69,11 @@ class UnitLink {
   // Opens the chosen unit (EnsureOpen); on failure says why, in English.
   Failure Open();
 
+  // The window's Unit Check on the chosen unit: opens it, asks for its
+  // identification, and closes it again. No answer within 100 ms is a
+  // unit failure.
+  Failure CheckUnit(std::string& identification);
+
   // After the last frame: stop streaming, close the session, park the unit
   // on a private handle and unload the driver, as the window does on exit.
   void StopAndPark(const ScopeSettings& settings);
