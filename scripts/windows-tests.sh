@@ -20,6 +20,19 @@ cmake -S . -B build/windows -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 cmake --build build/windows -j "$jobs"
 ctest --test-dir build/windows --output-on-failure -j "$jobs"
 
+echo "== kestrova-cli zip (cpack -G ZIP), its program under Wine =="
+(cd build/windows && cpack -G ZIP >/dev/null)
+zip=$(find build/windows -maxdepth 1 -name 'kestrova-cli-*.zip' -print -quit)
+[ -n "$zip" ] || { echo "windows-tests: cpack made no zip" >&2; exit 1; }
+unpacked=$(mktemp -d)
+trap 'rm -rf "$unpacked"' EXIT
+unzip -q "$zip" -d "$unpacked"
+wine=$(sed -n 's/^KESTROVA_WINE:FILEPATH=//p' build/windows/CMakeCache.txt)
+lines=$(WINEPREFIX="$PWD/build/windows/wine" WINEDEBUG=-all "$wine" "$unpacked"/kestrova-cli-*/kestrova-cli.exe \
+  --simulate capture --frames 1 -o - | wc -l)
+[ "$lines" -eq 501 ] || { echo "windows-tests: the zipped kestrova-cli.exe captured $lines lines, expected 501" >&2; exit 1; }
+echo "windows-tests: $(basename "$zip") holds a working kestrova-cli.exe"
+
 # Wine's server lingers a few seconds after the last program; end it now.
 wineserver=$(command -v wineserver || echo /usr/lib/wine/wineserver)
 if [ -x "$wineserver" ]; then

@@ -43,6 +43,18 @@ long long CsvSampleStepMicroseconds(int timePerDivision);
 // True when the ring holds captured frames to export.
 bool HasCapture(const SampleBuffer& buffer);
 
+// The first line of the file.
+inline constexpr std::string_view kCsvHeaderLine = "Time(sec), Channel1, Channel2, Channel3, Channel4\r\n";
+
+// Appends the 500 lines of history slot `slot` as the file has them, the
+// first at `microseconds`, which moves on by the sample step of the capture's
+// time base with each line. The file is the header line and then the frames
+// in order, the time running on; other writers of the same layout (the
+// command-line client) build it from these two pieces. Any thread, on data
+// no other thread changes.
+void AppendCsvFrame(std::string& out, const ScopeSettings& settings, const SampleBuffer& buffer, int slot,
+                    long long& microseconds);
+
 // Writes the captured frames to a new file at path (UTF-8; an old file is
 // emptied), held exclusively while it is written: the header line, then one
 // line per sample, "%f, %.4f, %.4f, %.4f, %.4f" and CR LF, the time in
