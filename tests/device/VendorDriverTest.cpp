@@ -161,7 +161,11 @@ TEST(VendorDriverTest, LoadsByNameAndNamesTheUnitBeforeAnythingElse) {
   auto driver = MakeVendorDriverLoader()->Load();
   ASSERT_NE(driver, nullptr);
   EXPECT_EQ(lib.Log(), BindingCalls());
+#ifdef _WIN32
+  EXPECT_FALSE(driver->NeedsRxPolling());  // the library's event wakes the receive loop
+#else
   EXPECT_TRUE(driver->NeedsRxPolling());
+#endif
 
   // The index goes over as the pointer argument's value.
   lib.AddDevice("KV0001", "Orvanta USBCOM");
@@ -337,8 +341,8 @@ TEST(VendorDriverTest, ALinkFailureIsReportedOnce) {
   lib.Receive(fakes::Framed("lost"));
   ASSERT_TRUE(rig.events.WaitUntil([&] { return rig.events.LinkLostCount() >= 1; }));
   EXPECT_FALSE(rig.running.Get());
-  // The receive loop polls every 10 ms and every read fails; still one
-  // notification.
+  // The receive loop tries again every 10 ms and every read fails; still
+  // one notification.
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
   EXPECT_EQ(rig.events.LinkLostCount(), 1);
 
