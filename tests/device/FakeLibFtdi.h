@@ -121,13 +121,20 @@ class FakeLibFtdi {
     depth_ = depth;
   }
   // The thread handling events is held off for `length` at each of these
-  // moments (from now), before it runs the completions.
+  // moments (from now), before it runs the completions. On the real clock
+  // it sleeps; on the virtual clock completions are held back until the
+  // clock has passed the end of the stall.
   void StallCompletionsAt(std::vector<std::chrono::microseconds> moments, std::chrono::milliseconds length) {
     const std::lock_guard lock(mutex_);
     std::ranges::sort(moments);
     stalls_.clear();
-    for (const auto moment : moments) stalls_.push_back(Clock::now() + moment);
+    for (const auto moment : moments) stalls_.push_back(Now() + moment);
     stallLength_ = length;
+  }
+  // The virtual clock is inside a stall: completions wait.
+  [[nodiscard]] bool Stalled() const {
+    const std::lock_guard lock(mutex_);
+    return virtual_ && InStall();
   }
   // From now on the model runs on a clock that only AdvanceClock moves.
   void UseVirtualClock() {
@@ -448,7 +455,7 @@ class FakeLibFtdi {
         Clock::now() + std::chrono::seconds(turn->tv_sec) + std::chrono::microseconds(turn->tv_usec);
     std::unique_lock lock(mutex_);
     if (context != reinterpret_cast<libusb_context*>(this)) ++strayCalls_;  // NOLINT
-    if (!stalls_.empty() && Clock::now() >= stalls_.front()) {
+    if (!virtual_ && !stalls_.empty() && Clock::now() >= stalls_.front()) {
       stalls_.pop_front();
       lock.unlock();
       std::this_thread::sleep_for(stallLength_);
@@ -457,7 +464,12 @@ class FakeLibFtdi {
     }
     for (;;) {
       Advance();
-      if (!done_.empty() || (completed != nullptr && *completed != 0)) break;
+      while (virtual_ && !stalls_.empty() && Now() >= stalls_.front() + stallLength_) {
+        stalls_.pop_front();
+        ++stallsDone_;
+      }
+      const bool held = virtual_ && InStall();
+      if (!held && (!done_.empty() || (completed != nullptr && *completed != 0))) break;
       if (Clock::now() >= deadline) return 0;
       changed_.wait_until(lock, std::min(deadline, NextChange()));
     }
@@ -473,6 +485,16 @@ class FakeLibFtdi {
     }
     changed_.notify_all();
     return 0;
+  }
+
+  // Under mutex_: the virtual clock is inside one of the stalls.
+  [[nodiscard]] bool InStall() const {
+    const Clock::time_point now = Now();
+    for (const Clock::time_point start : stalls_) {
+      if (start > now) return false;
+      if (now < start + stallLength_) return true;
+    }
+    return false;
   }
 
   // Under mutex_: the real time by which the model next changes on its own
