@@ -1,6 +1,9 @@
+#include <array>
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <limits>
+#include <mutex>
 #include <random>
 #include <string>
 #include <thread>
@@ -12,6 +15,7 @@
 #include "FakeLibFtdi.h"
 #include "SessionTestSupport.h"
 #include "device/DeviceDiscovery.h"
+#include "device/FrameExtractor.h"
 #include "device/LibFtdiDriver.h"
 
 namespace kestrova {
@@ -151,10 +155,13 @@ void ExpectFrames(LibFtdiRig& rig, int count) {
 // transfers again and the session has decoded every frame the chip has
 // handed over (or while a stall holds the completions back): a slow machine
 // slows the test down but cannot change what the chip sees.
-void StreamInLockstep(fakes::FakeLibFtdi& fake, LibFtdiRig& rig, int frames) {
+// `caughtUp(whole)`: the reader has taken everything of the first `whole`
+// frames.
+void RunClockInLockstep(fakes::FakeLibFtdi& fake, int frames, const std::function<bool(int)>& caughtUp,
+                        const std::function<void()>& expect) {
   const std::size_t frameSize = fakes::Framed(StreamPayload(0)).size();
   for (int f = 0; f < frames; ++f) fake.Send(fakes::Framed(StreamPayload(f)));
-  std::jthread clock([&fake, &rig, frames, frameSize](const std::stop_token& stop) {
+  std::jthread clock([&fake, &caughtUp, frames, frameSize](const std::stop_token& stop) {
     const std::size_t total = static_cast<std::size_t>(frames) * frameSize;
     // The last frame's tail leaves with the latency timer, a few ms later.
     for (int tail = 0; !stop.stop_requested() && tail < 10;) {
@@ -162,13 +169,13 @@ void StreamInLockstep(fakes::FakeLibFtdi& fake, LibFtdiRig& rig, int frames) {
       const auto whole = static_cast<int>(fake.DeliveredBytes() / frameSize);
       const bool ready = Eventually([&] {
         return stop.stop_requested() || fake.Stalled() ||
-               (fake.AllTransfersQueued() && rig.events.FrameReadyCount() >= whole);
+               (fake.AllTransfersQueued() && caughtUp(whole));
       });
       if (!ready) return;
       fake.AdvanceClock(std::chrono::milliseconds(1));
     }
   });
-  ExpectFrames(rig, frames);
+  expect();
   clock.request_stop();
   clock.join();
   // A stall the clock did not get through would hold the completions of
@@ -184,7 +191,9 @@ TEST(LibFtdiDriverTest, StreamsAtTheFullRateWithoutLosingOrRepeatingABytes) {
   rig.session.SetSerialNumber("KV0001");
   ASSERT_TRUE(rig.session.EnsureOpen());
   rig.running.Set(true);
-  StreamInLockstep(fake, rig, 11);
+  RunClockInLockstep(
+      fake, 11, [&](int whole) { return rig.events.FrameReadyCount() >= whole; },
+      [&] { ExpectFrames(rig, 11); });
   rig.session.CloseSession();
   EXPECT_EQ(rig.events.LinkLostCount(), 0);
   EXPECT_EQ(fake.DroppedBytes(), 0U);
@@ -211,42 +220,6 @@ std::vector<std::chrono::microseconds> StallMoments(int frames, int count) {
   std::vector<std::chrono::microseconds> moments;
   for (int i = 0; i < count; ++i) moments.push_back(slot * i + std::chrono::microseconds(within(random)));
   return moments;
-}
-
-TEST(LibFtdiDriverTest, HeldOffCompletionsLoseNothingWithTransfersQueuedAhead) {
-  struct Case {
-    std::size_t inFlight;
-    int frames;
-    int stalls;
-  };
-  for (const Case c : {Case{std::numeric_limits<std::size_t>::max(), 200, 100}, Case{1, 3, 2}}) {
-    const bool oneInFlight = c.inFlight == 1;
-    SCOPED_TRACE(oneInFlight ? "one transfer in flight" : "transfers queued ahead");
-    fakes::FakeLibFtdi fake;
-    fake.Attach({kVendor, kUnitProduct, "Orvanta USBCOM", "KV0001"});
-    fake.UseVirtualClock();
-    fake.LimitTransfersInFlight(c.inFlight);
-    LibFtdiRig rig(fake);
-    rig.session.SetSerialNumber("KV0001");
-    ASSERT_TRUE(rig.session.EnsureOpen());
-    rig.running.Set(true);
-
-    fake.StallCompletionsAt(StallMoments(c.frames, c.stalls), kStall);
-    if (oneInFlight) {
-      for (int f = 0; f < c.frames; ++f) fake.Send(fakes::Framed(StreamPayload(f)));
-      for (int ms = 0; ms < 300; ++ms) fake.AdvanceClock(std::chrono::milliseconds(1));
-      EXPECT_GT(fake.DroppedBytes(), 0U);
-      fake.StallCompletionsAt({}, std::chrono::milliseconds(0));
-      rig.session.CloseSession();
-      continue;
-    }
-    StreamInLockstep(fake, rig, c.frames);
-    rig.session.CloseSession();
-    EXPECT_EQ(fake.StallsDone(), c.stalls);
-    EXPECT_EQ(fake.DroppedBytes(), 0U);
-    EXPECT_EQ(rig.events.LinkLostCount(), 0);
-    EXPECT_EQ(rig.frames.DroppedCount(), 0U);
-  }
 }
 
 // The backend's driver over the fake, opened and receiving, without a session.
@@ -276,6 +249,69 @@ struct OpenPort {
   EventHub hub;
   Event rx{hub, Event::ResetMode::Auto};
 };
+
+TEST(LibFtdiDriverTest, HeldOffCompletionsLoseNothingWithTransfersQueuedAhead) {
+  // Read through the driver as the receive thread does, by a reader that
+  // always keeps up, so that only the backend and the chip decide.
+  struct Case {
+    std::size_t inFlight;
+    int frames;
+    int stalls;
+  };
+  for (const Case c : {Case{std::numeric_limits<std::size_t>::max(), 200, 100}, Case{1, 3, 2}}) {
+    const bool oneInFlight = c.inFlight == 1;
+    SCOPED_TRACE(oneInFlight ? "one transfer in flight" : "transfers queued ahead");
+    fakes::FakeLibFtdi fake;
+    fake.Attach({kVendor, kUnitProduct, "Orvanta USBCOM", "KV0001"});
+    fake.UseVirtualClock();
+    fake.LimitTransfersInFlight(c.inFlight);
+    OpenPort port(fake);
+    ASSERT_NE(port.handle, nullptr);
+    fake.StallCompletionsAt(StallMoments(c.frames, c.stalls), kStall);
+    if (oneInFlight) {
+      for (int f = 0; f < c.frames; ++f) fake.Send(fakes::Framed(StreamPayload(f)));
+      for (int ms = 0; ms < 300; ++ms) fake.AdvanceClock(std::chrono::milliseconds(1));
+      EXPECT_GT(fake.DroppedBytes(), 0U);
+      fake.StallCompletionsAt({}, std::chrono::milliseconds(0));
+      EXPECT_EQ(port.driver->Close(port.handle), d2xx::FT_OK);
+      continue;
+    }
+
+    std::mutex mutex;
+    std::vector<std::string> received;
+    std::atomic<std::size_t> taken{0};
+    std::jthread reader([&](const std::stop_token& stop) {
+      FrameExtractor extractor;
+      const std::array<Event*, 1> waitList = {&port.rx};
+      while (!stop.stop_requested()) {
+        (void)WaitAny(waitList, std::chrono::milliseconds(10));
+        const std::string bytes = port.ReadAll();
+        extractor.Feed(std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()),
+                       [&](std::span<const std::uint8_t> payload) {
+                         const std::lock_guard lock(mutex);
+                         received.emplace_back(payload.begin(), payload.end());
+                       });
+        taken += bytes.size();
+      }
+    });
+    const std::size_t frameSize = fakes::Framed(StreamPayload(0)).size();
+    const auto count = [&] {
+      const std::lock_guard lock(mutex);
+      return static_cast<int>(received.size());
+    };
+    RunClockInLockstep(
+        fake, c.frames,
+        [&](int whole) { return count() >= whole && taken.load() == fake.DeliveredBytes(); },
+        [&] { ASSERT_TRUE(Eventually([&] { return taken.load() >= frameSize * static_cast<std::size_t>(c.frames); })); });
+    reader.request_stop();
+    reader.join();
+    EXPECT_EQ(port.driver->Close(port.handle), d2xx::FT_OK);
+    EXPECT_EQ(fake.StallsDone(), c.stalls);
+    EXPECT_EQ(fake.DroppedBytes(), 0U);
+    ASSERT_EQ(received.size(), static_cast<std::size_t>(c.frames));
+    for (int f = 0; f < c.frames; ++f) ASSERT_EQ(received[static_cast<std::size_t>(f)], StreamPayload(f)) << f;
+  }
+}
 
 // Purges as the chip does them. At the moment of the purge, received bytes
 // sit in three places: taken into the backend's ring ("ring-"), in a
