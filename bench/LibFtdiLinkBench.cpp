@@ -141,14 +141,17 @@ void BM_LibFtdiStreamUnderStalls(benchmark::State& state) {
       if (index == static_cast<long>(sent.size())) continue;  // corrupted: counted as lost
       ++decoded;
       const Clock::time_point lastByte =
-          start + fakes::FakeLibFtdi::kByteTime * static_cast<long>((index + 1) * static_cast<long>(frameBytes));
+          start +
+          fakes::FakeLibFtdi::kByteTime * static_cast<long>((index + 1) * static_cast<long>(frameBytes));
       latencies.push_back(Milliseconds(now - lastByte));
     }
     session.CloseSession();
 
     std::ranges::sort(latencies);
     const auto at = [&](double q) {
-      return latencies.empty() ? 0.0 : latencies[static_cast<std::size_t>(q * static_cast<double>(latencies.size() - 1))];
+      return latencies.empty()
+                 ? 0.0
+                 : latencies[static_cast<std::size_t>(q * static_cast<double>(latencies.size() - 1))];
     };
     state.counters["bytes_dropped"] = static_cast<double>(fake.DroppedBytes());
     state.counters["frames_lost"] = kFrames - decoded;
@@ -159,7 +162,12 @@ void BM_LibFtdiStreamUnderStalls(benchmark::State& state) {
     state.counters["link_lost"] = events.LinkLost();
   }
 }
-BENCHMARK(BM_LibFtdiStreamUnderStalls)->Arg(0)->Arg(30)->Iterations(1)->UseRealTime()->Unit(benchmark::kSecond);
+BENCHMARK(BM_LibFtdiStreamUnderStalls)
+    ->Arg(0)
+    ->Arg(30)
+    ->Iterations(1)
+    ->UseRealTime()
+    ->Unit(benchmark::kSecond);
 
 }  // namespace
 }  // namespace kestrova

@@ -57,8 +57,8 @@ FT_STATUS LibFtdiPort::Notify(Event& event) {
     slot->transfer = calls_.libusb_alloc_transfer(0);
     if (slot->transfer == nullptr) break;
     libusb_fill_bulk_transfer(slot->transfer, context_->usb_dev, InEndpoint(*context_), slot->buffer.data(),
-                              static_cast<int>(slot->buffer.size()), &LibFtdiPort::OnTransferDone,
-                              slot.get(), 0);
+                              static_cast<int>(slot->buffer.size()), &LibFtdiPort::OnTransferDone, slot.get(),
+                              0);
     slots_.push_back(std::move(slot));
   }
   if (slots_.size() == static_cast<std::size_t>(LibFtdiTuning::kInTransfers)) {
@@ -148,8 +148,9 @@ void LibFtdiPort::TransferDone(Slot& slot) {
     slot.queued = false;
     --inFlight_;
     const libusb_transfer& transfer = *slot.transfer;
-    const auto received = std::span(slot.buffer).first(
-        static_cast<std::size_t>(std::clamp(transfer.actual_length, 0, transfer.length)));
+    const auto received =
+        std::span(slot.buffer)
+            .first(static_cast<std::size_t>(std::clamp(transfer.actual_length, 0, transfer.length)));
     switch (transfer.status) {
       case LIBUSB_TRANSFER_COMPLETED:
         // Status bytes only is a quiet bridge answering: it is alive.

@@ -111,7 +111,8 @@ class SharedLibrary {
 class NotificationRecord {
  public:
   explicit NotificationRecord(Event& target)
-      : event_(::CreateEventA(nullptr, FALSE, FALSE, nullptr)), quit_(::CreateEventA(nullptr, TRUE, FALSE, nullptr)) {
+      : event_(::CreateEventA(nullptr, FALSE, FALSE, nullptr)),
+        quit_(::CreateEventA(nullptr, TRUE, FALSE, nullptr)) {
     if (IsValid()) watcher_ = std::thread([this, &target] { Watch(target); });
   }
   ~NotificationRecord() {
@@ -135,7 +136,8 @@ class NotificationRecord {
   void Watch(Event& target) {
     const std::array<HANDLE, 2> waits = {quit_, event_};
     for (;;) {
-      const auto woken = ::WaitForMultipleObjects(static_cast<DWORD>(waits.size()), waits.data(), FALSE, INFINITE);
+      const auto woken =
+          ::WaitForMultipleObjects(static_cast<DWORD>(waits.size()), waits.data(), FALSE, INFINITE);
       if (woken != WAIT_OBJECT_0 + 1) return;  // quit, or a wait that failed
       target.Set();
     }
@@ -260,11 +262,13 @@ class VendorDriver final : public DriverApi {
     return functions_.GetDeviceInfoList(nodes.data(), &count);
   }
 
+  [[nodiscard]] bool NeedsRxPolling() const override {
 #ifdef _WIN32
-  [[nodiscard]] bool NeedsRxPolling() const override { return false; }
+    return false;  // the record's watcher sets the event
 #else
-  [[nodiscard]] bool NeedsRxPolling() const override { return true; }
+    return true;
 #endif
+  }
 
  private:
   Functions functions_;

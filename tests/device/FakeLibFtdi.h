@@ -268,7 +268,7 @@ class FakeLibFtdi {
       contexts_[context] = ++opened_;
       log_.back() += " -> " + Name(context);
       // What libftdi fills in at open, for a full-speed chip's interface A.
-      context->usb_ctx = reinterpret_cast<libusb_context*>(this);  // NOLINT
+      context->usb_ctx = reinterpret_cast<libusb_context*>(this);       // NOLINT
       context->usb_dev = reinterpret_cast<libusb_device_handle*>(dev);  // NOLINT
       context->max_packet_size = kPacketSize;
       context->in_ep = 0x02;
@@ -335,7 +335,8 @@ class FakeLibFtdi {
     };
     c.libusb_submit_transfer = [this](libusb_transfer* transfer) { return Submit(transfer); };
     c.libusb_cancel_transfer = [this](libusb_transfer* transfer) { return Cancel(transfer); };
-    c.libusb_handle_events_timeout_completed = [this](libusb_context* context, timeval* turn, int* completed) {
+    c.libusb_handle_events_timeout_completed = [this](libusb_context* context, timeval* turn,
+                                                      int* completed) {
       return HandleEvents(context, turn, completed);
     };
     c.steady_now = [this] {
@@ -403,7 +404,8 @@ class FakeLibFtdi {
       fifo_.pop_front();
     }
     transfer->actual_length += static_cast<int>(2 + data);
-    if (data < kPacketData || transfer->actual_length == transfer->length) Complete(LIBUSB_TRANSFER_COMPLETED);
+    if (data < kPacketData || transfer->actual_length == transfer->length)
+      Complete(LIBUSB_TRANSFER_COMPLETED);
   }
 
   // Under mutex_: the head transfer ends.

@@ -168,8 +168,7 @@ void RunClockInLockstep(fakes::FakeLibFtdi& fake, int frames, const std::functio
       if (fake.DeliveredBytes() + fake.DroppedBytes() >= total) ++tail;
       const auto whole = static_cast<int>(fake.DeliveredBytes() / frameSize);
       const bool ready = Eventually([&] {
-        return stop.stop_requested() || fake.Stalled() ||
-               (fake.AllTransfersQueued() && caughtUp(whole));
+        return stop.stop_requested() || fake.Stalled() || (fake.AllTransfersQueued() && caughtUp(whole));
       });
       if (!ready) return;
       fake.AdvanceClock(std::chrono::milliseconds(1));
@@ -226,7 +225,8 @@ std::vector<std::chrono::microseconds> StallMoments(int frames, int count) {
 struct OpenPort {
   explicit OpenPort(fakes::FakeLibFtdi& fake) : loader(MakeLibFtdiDriverLoader(fake.Calls())) {
     driver = loader->Load();
-    if (driver == nullptr || driver->OpenEx("KV0001", d2xx::FT_OPEN_BY_SERIAL_NUMBER, handle) != d2xx::FT_OK ||
+    if (driver == nullptr ||
+        driver->OpenEx("KV0001", d2xx::FT_OPEN_BY_SERIAL_NUMBER, handle) != d2xx::FT_OK ||
         driver->SetEventNotification(handle, d2xx::FT_EVENT_RXCHAR, rx) != d2xx::FT_OK) {
       handle = nullptr;
     }
@@ -300,16 +300,19 @@ TEST(LibFtdiDriverTest, HeldOffCompletionsLoseNothingWithTransfersQueuedAhead) {
       return static_cast<int>(received.size());
     };
     RunClockInLockstep(
-        fake, c.frames,
-        [&](int whole) { return count() >= whole && taken.load() == fake.DeliveredBytes(); },
-        [&] { ASSERT_TRUE(Eventually([&] { return taken.load() >= frameSize * static_cast<std::size_t>(c.frames); })); });
+        fake, c.frames, [&](int whole) { return count() >= whole && taken.load() == fake.DeliveredBytes(); },
+        [&] {
+          ASSERT_TRUE(
+              Eventually([&] { return taken.load() >= frameSize * static_cast<std::size_t>(c.frames); }));
+        });
     reader.request_stop();
     reader.join();
     EXPECT_EQ(port.driver->Close(port.handle), d2xx::FT_OK);
     EXPECT_EQ(fake.StallsDone(), c.stalls);
     EXPECT_EQ(fake.DroppedBytes(), 0U);
     ASSERT_EQ(received.size(), static_cast<std::size_t>(c.frames));
-    for (int f = 0; f < c.frames; ++f) ASSERT_EQ(received[static_cast<std::size_t>(f)], StreamPayload(f)) << f;
+    for (int f = 0; f < c.frames; ++f)
+      ASSERT_EQ(received[static_cast<std::size_t>(f)], StreamPayload(f)) << f;
   }
 }
 
@@ -318,7 +321,8 @@ TEST(LibFtdiDriverTest, HeldOffCompletionsLoseNothingWithTransfersQueuedAhead) {
 // transfer still filling ("transfer-"), and in the chip's FIFO ("chip").
 TEST(LibFtdiDriverTest, AReceivePurgeEmptiesChipAndBackendAndATransmitPurgeKeepsEveryByte) {
   const std::string ring(100, 'r');
-  const std::string held = std::string(124, 't') + std::string(26, 'c');  // 2 packets in a transfer, 26 in the chip
+  const std::string held =
+      std::string(124, 't') + std::string(26, 'c');  // 2 packets in a transfer, 26 in the chip
   struct Case {
     d2xx::ULONG mask;
     std::string flush;
@@ -343,7 +347,8 @@ TEST(LibFtdiDriverTest, AReceivePurgeEmptiesChipAndBackendAndATransmitPurgeKeeps
     const auto logged = fake.Log().size();
     ASSERT_EQ(port.driver->Purge(port.handle, c.mask), d2xx::FT_OK);
     const std::vector<std::string> log = fake.Log();
-    EXPECT_THAT(std::vector(log.begin() + static_cast<std::ptrdiff_t>(logged), log.end()), ElementsAre(c.flush));
+    EXPECT_THAT(std::vector(log.begin() + static_cast<std::ptrdiff_t>(logged), log.end()),
+                ElementsAre(c.flush));
     fake.Send("after");
     fake.AdvanceClock(std::chrono::milliseconds(10));
     ASSERT_TRUE(Eventually([&] { return port.Waiting() >= c.received.size(); }, std::chrono::seconds(2)));
@@ -474,9 +479,21 @@ TEST(LibFtdiDriverTest, StripsTheTwoStatusBytesOfEveryPacket) {
     std::string transfer;
     std::string data;
   };
-  for (const Case& c : {Case{"", ""}, Case{"\x31\x60", ""}, Case{"\x31\x60" "abcd", "abcd"},
-                        Case{"\x31\x60" "abcd" "\x31\x60" "efgh" "\x31\x60", "abcdefgh"},
-                        Case{"\x31\x60" "abcd" "\x31\x60" "e", "abcde"}}) {
+  for (const Case& c : {Case{"", ""}, Case{"\x31\x60", ""},
+                        Case{"\x31\x60"
+                             "abcd",
+                             "abcd"},
+                        Case{"\x31\x60"
+                             "abcd"
+                             "\x31\x60"
+                             "efgh"
+                             "\x31\x60",
+                             "abcdefgh"},
+                        Case{"\x31\x60"
+                             "abcd"
+                             "\x31\x60"
+                             "e",
+                             "abcde"}}) {
     std::vector<std::uint8_t> out = {'>'};
     const std::vector<unsigned char> transfer(c.transfer.begin(), c.transfer.end());
     AppendWithoutStatusBytes(transfer, 6, out);

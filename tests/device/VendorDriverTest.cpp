@@ -356,7 +356,8 @@ TEST(VendorDriverTest, ALinkFailureIsReportedOnce) {
 
 TEST(VendorDriverTest, OnWindowsTheLibrarysEventWakesTheReceiveLoopWithoutATick) {
 #ifndef _WIN32
-  GTEST_SKIP() << "the Linux library signals a condition variable; the receive loop looks at the queue instead";
+  GTEST_SKIP()
+      << "the Linux library signals a condition variable; the receive loop looks at the queue instead";
 #else
   FakeLibrary lib;
   REQUIRE_FAKE(lib);
@@ -385,7 +386,8 @@ TEST(VendorDriverTest, OnWindowsTheLibrarysEventWakesTheReceiveLoopWithoutATick)
     std::array<std::uint8_t, 16> bytes{};
     d2xx::DWORD got = 0;
     ASSERT_EQ(driver->Read(handle, std::span(bytes).first(waiting), got), d2xx::FT_OK);
-    wakeUps.push_back(std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start));
+    wakeUps.push_back(
+        std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start));
     EXPECT_EQ(got, 1U);
   }
   std::ranges::sort(wakeUps);
