@@ -98,6 +98,16 @@ class FakeLibFtdi {
     }
     changed_.notify_all();
   }
+  // The unit is back: new transfers are served again.
+  void Replug() {
+    {
+      const std::lock_guard lock(mutex_);
+      Advance();
+      unplugAfterDrain_ = false;
+      unplugged_ = false;
+    }
+    changed_.notify_all();
+  }
   // A hung bridge answers no IN request at all (not even status bytes);
   // its FIFO still fills and overflows.
   void Hang(bool hung) {
