@@ -261,14 +261,18 @@ class LibFtdiDriver final : public DriverApi {
   // busy or unreadable elsewhere on the bus is passed over; the reason the
   // chosen unit cannot be opened goes to standard error, since the status
   // line only says that it failed.
+  //
+  // The listing runs on `context` itself: each libftdi context has its own
+  // libusb context, a device opens on the libusb context it was listed on,
+  // and the reader handles the events of the port's context.
   FT_STATUS OpenBySerial(ftdi_context* context, std::string_view serial) {
     ftdi_device_list* list = nullptr;
-    const int found = calls_.ftdi_usb_find_all(listing_, &list, d2xx::kUnitVendorId, d2xx::kUnitProductId);
+    const int found = calls_.ftdi_usb_find_all(context, &list, d2xx::kUnitVendorId, d2xx::kUnitProductId);
     FT_STATUS status = found < 0 ? d2xx::FT_IO_ERROR : d2xx::FT_DEVICE_NOT_FOUND;
     bool unreadable = false;
     for (const ftdi_device_list* node = list; found >= 0 && node != nullptr; node = node->next) {
       std::array<char, 256> serialText{};
-      if (calls_.ftdi_usb_get_strings(listing_, node->dev, nullptr, 0, nullptr, 0, serialText.data(),
+      if (calls_.ftdi_usb_get_strings(context, node->dev, nullptr, 0, nullptr, 0, serialText.data(),
                                       static_cast<int>(serialText.size())) < 0) {
         unreadable = true;
         continue;

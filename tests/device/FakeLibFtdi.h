@@ -167,7 +167,8 @@ class FakeLibFtdi {
     const std::lock_guard lock(mutex_);
     return log_;
   }
-  // Calls on a context that was not (or no longer) allocated, transfers
+  // Calls on a context that was not (or no longer) allocated, a device
+  // opened on a context that did not list it, transfers
   // submitted twice, freed while queued or submitted to a wrong endpoint.
   [[nodiscard]] int StrayCalls() const {
     const std::lock_guard lock(mutex_);
@@ -245,6 +246,7 @@ class FakeLibFtdi {
       for (std::size_t i = 0; i < devices_.size(); ++i) {
         if (devices_[i].vendor != vendor || devices_[i].product != product) continue;
         *tail = new ftdi_device_list{nullptr, DeviceOf(i)};
+        listedBy_[i] = context;
         tail = &(*tail)->next;
         ++found;
       }
@@ -273,6 +275,9 @@ class FakeLibFtdi {
       Check(context);
       const std::size_t index = IndexOf(dev);
       log_.push_back("ftdi_usb_open_dev dev" + std::to_string(index + 1));
+      // libusb opens a device on the context that listed it; the port's
+      // transfers would then complete on that other context's events.
+      if (listedBy_[index] != context) ++strayCalls_;
       const UsbDevice& device = devices_.at(index);
       if (device.openError != 0) return device.openError;
       contexts_[context] = ++opened_;
@@ -574,6 +579,7 @@ class FakeLibFtdi {
   std::condition_variable changed_;
   std::vector<UsbDevice> devices_;
   std::map<ftdi_context*, int> contexts_;  // live contexts, with their number once open
+  std::map<std::size_t, ftdi_context*> listedBy_;  // the context that last listed each device
   int opened_ = 0;
   std::vector<std::string> log_;
   int writeShortfall_ = 0;
