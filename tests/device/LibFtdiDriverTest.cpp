@@ -218,6 +218,7 @@ std::vector<std::chrono::microseconds> StallMoments(int frames, int count) {
   std::mt19937 random(20261209);
   std::uniform_int_distribution<std::int64_t> within(0, (slot - 2 * kStall).count());
   std::vector<std::chrono::microseconds> moments;
+  moments.reserve(static_cast<std::size_t>(count));
   for (int i = 0; i < count; ++i) moments.push_back(slot * i + std::chrono::microseconds(within(random)));
   return moments;
 }
@@ -238,7 +239,7 @@ struct OpenPort {
     d2xx::DWORD status = 0;
     return driver->GetStatus(handle, rxQueue, txQueue, status) == d2xx::FT_OK ? rxQueue : 0xFFFFFFFF;
   }
-  std::string ReadAll() const {
+  [[nodiscard]] std::string ReadAll() const {
     std::vector<std::uint8_t> bytes(Waiting());
     d2xx::DWORD got = 0;
     driver->Read(handle, bytes, got);
@@ -482,21 +483,22 @@ TEST(LibFtdiDriverTest, StripsTheTwoStatusBytesOfEveryPacket) {
     std::string transfer;
     std::string data;
   };
-  for (const Case& c : {Case{"", ""}, Case{"\x31\x60", ""},
-                        Case{"\x31\x60"
-                             "abcd",
-                             "abcd"},
-                        Case{"\x31\x60"
-                             "abcd"
-                             "\x31\x60"
-                             "efgh"
-                             "\x31\x60",
-                             "abcdefgh"},
-                        Case{"\x31\x60"
-                             "abcd"
-                             "\x31\x60"
-                             "e",
-                             "abcde"}}) {
+  for (const Case& c :
+       {Case{"", ""}, Case{"\x31\x60", ""},  // NOLINT(modernize-raw-string-literal): bytes, not text
+        Case{"\x31\x60"
+             "abcd",
+             "abcd"},
+        Case{"\x31\x60"
+             "abcd"
+             "\x31\x60"
+             "efgh"
+             "\x31\x60",
+             "abcdefgh"},
+        Case{"\x31\x60"
+             "abcd"
+             "\x31\x60"
+             "e",
+             "abcde"}}) {
     std::vector<std::uint8_t> out = {'>'};
     const std::vector<unsigned char> transfer(c.transfer.begin(), c.transfer.end());
     AppendWithoutStatusBytes(transfer, 6, out);
