@@ -240,8 +240,14 @@ void DeviceSession::ReceiveLoop(DriverApi& driver, d2xx::FT_HANDLE handle, Signa
       SendPending(state, events);
       continue;
     }
-    // Time-out: a running session that has heard nothing for a while
-    // probes the link; data is only read on a receive event.
+    // Time-out. A read that failed left its bytes queued, and a driver that
+    // sets the receive event signals only new bytes: try again each turn.
+    if (!polling && state.failureReported[static_cast<std::size_t>(LinkCall::Read)]) {
+      if (ReceiveQueued(state)) idleTurns = 0;
+      continue;
+    }
+    // A running session that has heard nothing for a while probes the
+    // link; data is only read on a receive event.
     if (!running_.Get()) continue;
     if (++idleTurns < kIdleTurnsBeforeProbe) continue;
     idleTurns = 0;

@@ -528,6 +528,19 @@ TEST(DeviceSessionReceiveTest, ReadAndWriteFailuresAreReportedAndTheLoopGoesOn) 
   EXPECT_EQ(rig.events.LinkLostCount(), 3);
 }
 
+// A driver that sets the event signals new bytes only: the bytes a failed
+// read left queued are read on a later turn without anything new arriving.
+TEST(DeviceSessionReceiveTest, BytesLeftByAFailedReadAreReadWithoutANewEvent) {
+  SessionRig rig;
+  ASSERT_TRUE(rig.OpenWithUnit());
+  rig.running.Set(true);
+  rig.driver.FailCall("Read", fakes::kIoError, 3);
+  rig.driver.Receive(Framed("waiting"));
+  ASSERT_TRUE(rig.events.WaitUntil([&] { return rig.events.FrameReadyCount() == 1; }));
+  EXPECT_EQ(rig.frames.LatestText(), "waiting");
+  EXPECT_EQ(rig.events.LinkLostCount(), 1);
+}
+
 // A driver that cannot set the event: the loop looks at the receive queue
 // before each wait, and a dead link is reported once, not on every poll.
 TEST(DeviceSessionReceiveTest, PollingDriverDeliversAndReportsADeadLinkOnce) {
