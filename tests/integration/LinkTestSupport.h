@@ -108,12 +108,20 @@ inline bool NoThreadBeyond(const std::set<int>& before) {
 }
 
 // Forwards every call to the simulated driver and keeps a copy of each
-// block of bytes written, in order. Any thread.
+// block of bytes written, in order, and the count of bytes read. Any thread.
 class WriteTap {
  public:
   void Note(std::span<const std::uint8_t> bytes) {
     const std::lock_guard lock(mutex_);
     writes_.emplace_back(bytes.begin(), bytes.end());
+  }
+  void NoteRead(std::size_t count) {
+    const std::lock_guard lock(mutex_);
+    bytesRead_ += count;
+  }
+  [[nodiscard]] std::size_t BytesRead() const {
+    const std::lock_guard lock(mutex_);
+    return bytesRead_;
   }
   [[nodiscard]] std::vector<std::vector<std::uint8_t>> Writes() const {
     const std::lock_guard lock(mutex_);
@@ -127,6 +135,7 @@ class WriteTap {
  private:
   mutable std::mutex mutex_;
   std::vector<std::vector<std::uint8_t>> writes_;
+  std::size_t bytesRead_ = 0;
 };
 
 class TappedDriver final : public DriverApi {
@@ -170,7 +179,9 @@ class TappedDriver final : public DriverApi {
   }
   d2xx::FT_STATUS Read(d2xx::FT_HANDLE handle, std::span<std::uint8_t> buffer,
                        d2xx::DWORD& bytesRead) override {
-    return inner_->Read(handle, buffer, bytesRead);
+    const d2xx::FT_STATUS status = inner_->Read(handle, buffer, bytesRead);
+    if (status == d2xx::FT_OK) tap_.NoteRead(bytesRead);
+    return status;
   }
   d2xx::FT_STATUS Write(d2xx::FT_HANDLE handle, std::span<const std::uint8_t> bytes,
                         d2xx::DWORD& bytesWritten) override {
