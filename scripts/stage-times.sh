@@ -23,7 +23,7 @@ _stage_row() {
     function seconds(t, parts) { split(t, parts, "m"); sub("s", "", parts[2]); return parts[1] * 60 + parts[2] }
     FNR <= 2 { cpu[FILENAME == ARGV[1]] += seconds($1) + seconds($2) }
     FNR == 3 { clock[FILENAME == ARGV[1]] = $1 }
-    END { printf "%-34s %8.1f %8.1f  %s\n", name, clock[0] - clock[1], cpu[0] - cpu[1], note }
+    END { printf "%-48s %8.1f %8.1f  %s\n", name, clock[0] - clock[1], cpu[0] - cpu[1], note }
   ' "$from" "$to" >> "$_stage_dir/rows"
 }
 
@@ -103,7 +103,7 @@ _stage_finish() {
   if [ -s "$_stage_dir/rows" ]; then
     echo
     echo "== Stage times (seconds; CPU is user + system of the stage's programs) =="
-    printf "%-34s %8s %8s\n" "stage" "wall" "CPU"
+    printf "%-48s %8s %8s\n" "stage" "wall" "CPU"
     _stage_snapshot "$_stage_dir/end"
     _stage_row "total" "$_stage_dir/start" "$_stage_dir/end"
     cat "$_stage_dir/rows"
