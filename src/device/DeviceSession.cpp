@@ -230,7 +230,10 @@ void DeviceSession::ReceiveLoop(DriverApi& driver, d2xx::FT_HANDLE handle, Signa
     if (polling && ReceiveQueued(state)) idleTurns = 0;
 
     const int signalled = WaitAny(waitList, kWaitTick);
-    if (signalled == 0) return;
+    if (signalled == 0) {
+      SendPendingAtClose(state);
+      return;
+    }
     if (signalled == 1) {
       idleTurns = 0;
       ReceiveQueued(state);
@@ -305,6 +308,21 @@ void DeviceSession::SendPending(ReceiveState& state, Signals& events) {
   if (command.empty()) return;
   d2xx::DWORD written = 0;
   LinkResult(state, LinkCall::Write, state.driver.Write(state.handle, command, written));
+}
+
+// A command queued before the close still goes out, however late this thread
+// got to run: Stop queues the configuration with the run bit clear and closes
+// right after, and the unit must not go on streaming. Nothing is reported:
+// the session is closing, and a link that fails now has no one to tell.
+void DeviceSession::SendPendingAtClose(ReceiveState& state) {
+  std::vector<std::uint8_t> command;
+  {
+    const std::lock_guard lock(txMutex_);
+    command.swap(txBuffer_);
+  }
+  if (command.empty()) return;
+  d2xx::DWORD written = 0;
+  static_cast<void>(state.driver.Write(state.handle, command, written));
 }
 
 bool DeviceSession::LinkResult(ReceiveState& state, LinkCall call, d2xx::FT_STATUS status) {

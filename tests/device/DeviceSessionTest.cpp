@@ -213,6 +213,8 @@ TEST(DeviceSessionCloseTest, StopAndCommandRightAfterOpenAreNotLost) {
       ASSERT_TRUE(rig.driver.WaitUntil([&] { return rig.driver.Writes().size() == 1; }));
     }
     rig.session.CloseSession();  // would hang if the thread had missed the stop
+    // Written even when the close came before the thread got to it.
+    EXPECT_THAT(rig.driver.Writes(), ElementsAre(Bytes("\x02?\x03"))) << "round " << round;
   }
 }
 
