@@ -23,10 +23,14 @@ void BM_FullHistoryCsvExport(benchmark::State& state) {
       for (double& value : buffer.Values(slot, c)) value = (slot * 500 + i++) * 0.37 - 4000.0 + c;
     }
   }
+  // A capture at "1 s": the whole history.
   buffer.frameCount = kHistoryFrames;
   buffer.writeIndex = 42;
+  buffer.captureTimePerDivision = 10000;
+  buffer.captureEnd = 42;
+  buffer.captureFrames = kHistoryFrames;
   ScopeSettings settings;
-  settings.timePerDivision = 10000;  // "1 s": the whole history
+  settings.timePerDivision = 10000;
   const std::string path = (std::filesystem::temp_directory_path() / "kestrova_bench_export.csv").string();
 
   for (auto _ : state) {

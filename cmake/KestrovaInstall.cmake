@@ -1,14 +1,39 @@
-# Installing and packaging on Linux: the program, its desktop entry, icon and
-# AppStream metainfo, and the udev rule that gives the logged-in user the
-# unit. `cmake --install` puts them in the standard places; `cpack -G DEB`
-# makes a Debian package of the same files. Tests and benchmarks are not
-# installed.
+# Installing and packaging on Linux: the program, the command-line client,
+# the desktop entry, icon and AppStream metainfo, and the udev rule that gives
+# the logged-in user the unit. `cmake --install` puts them in the standard
+# places; `cpack -G DEB` makes a Debian package of the same files. On Windows
+# (the cross build) the command-line client alone, in a zip: `cpack -G ZIP`.
+# Tests and benchmarks are not installed.
+
+set(CPACK_PACKAGE_VERSION "${PROJECT_VERSION}")
+set(CPACK_PACKAGE_VENDOR "The Kestrova developers")
+
+if(WIN32)
+  # Static runtimes (see the toolchain file): the program needs nothing
+  # beside it but the vendor's Ftd2xx.dll, which the vendor's driver
+  # installer puts on the system.
+  install(TARGETS kestrova-cli RUNTIME DESTINATION .)
+  install(FILES "${PROJECT_SOURCE_DIR}/packaging/windows/README-cli.txt" DESTINATION .)
+  set(CPACK_PACKAGE_NAME "kestrova-cli")
+  set(CPACK_SYSTEM_NAME "windows-x64")
+  set(CPACK_GENERATOR ZIP)
+  set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
+  set(CPACK_STRIP_FILES ON)
+  include(CPack)
+  return()
+endif()
 
 if(NOT UNIX OR APPLE)
   return()
 endif()
 
 include(GNUInstallDirs)
+
+install(TARGETS kestrova-cli RUNTIME DESTINATION "${CMAKE_INSTALL_BINDIR}")
+if(NOT TARGET kestrova)
+  # A build without Qt (the layers' tests) packages nothing.
+  return()
+endif()
 
 set(KESTROVA_UDEV_RULES_DIR "lib/udev/rules.d" CACHE STRING
     "Folder of the udev rule, relative to the install prefix (udev reads /usr/lib/udev/rules.d)")
@@ -51,15 +76,14 @@ endif()
 # (Qt 6 widgets, libftdi1, ...) through dpkg-shlibdeps; the vendor's driver
 # library is loaded only when present and stays optional.
 set(CPACK_PACKAGE_NAME "kestrova")
-set(CPACK_PACKAGE_VENDOR "The Kestrova developers")
-set(CPACK_PACKAGE_VERSION "${PROJECT_VERSION}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "front end of a four-channel USB acquisition unit")
 set(CPACK_PACKAGE_DESCRIPTION
     "Kestrova captures and shows the four channels of a small USB communication\n"
     "scope in its ADC, SPI, CAN and UART modes, keeps a history, measures with\n"
-    "cursors and logs samples. It reaches the unit through libftdi1 (or the\n"
-    "bridge vendor's driver library when installed); the udev rule gives the\n"
-    "logged-in user the unit, so it never needs root.")
+    "cursors and logs samples; kestrova-cli captures, logs and measures from\n"
+    "scripts. It reaches the unit through libftdi1 (or the bridge vendor's\n"
+    "driver library when installed); the udev rule gives the logged-in user\n"
+    "the unit, so it never needs root.")
 set(CPACK_PACKAGING_INSTALL_PREFIX "/usr")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

@@ -72,7 +72,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   state.decoder.OnFrameReady(payload);
   const SampleBuffer& b = state.buffer;
   if (b.writeIndex < 0 || b.writeIndex >= kHistoryFrames || b.frameCount < 0 ||
-      b.frameCount > kHistoryFrames) {
+      b.frameCount > kHistoryFrames || b.captureEnd < 0 || b.captureEnd >= kHistoryFrames ||
+      b.captureFrames < 0 || b.captureFrames > b.frameCount) {
     std::abort();
   }
 

@@ -4,7 +4,8 @@
 # program, desktop entry, icons, metainfo and udev rule; the desktop entry and
 # metainfo validate; `cpack -G DEB` builds a package with the same files,
 # depending on Qt 6 widgets and libftdi1 but not on the vendor library; and
-# the unpacked program answers --version.
+# the unpacked program answers --version and the unpacked kestrova-cli
+# captures a frame from the simulated unit.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -23,6 +24,7 @@ version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build_dir/CMakeCache.tx
 
 expected=(
   usr/bin/kestrova
+  usr/bin/kestrova-cli
   usr/lib/udev/rules.d/60-kestrova.rules
   usr/share/applications/org.kestrova.Kestrova.desktop
   usr/share/metainfo/org.kestrova.Kestrova.metainfo.xml
@@ -64,5 +66,11 @@ echo "== the packaged program answers --version =="
 dpkg-deb -x "$deb" "$work/unpacked"
 answer=$(QT_QPA_PLATFORM=offscreen "$work/unpacked/usr/bin/kestrova" --version)
 [ "$answer" = "kestrova $version" ] || fail "--version answered '$answer', expected 'kestrova $version'"
+
+cli_answer=$("$work/unpacked/usr/bin/kestrova-cli" --version)
+[ "$cli_answer" = "kestrova-cli $version" ] ||
+  fail "kestrova-cli --version answered '$cli_answer', expected 'kestrova-cli $version'"
+lines=$("$work/unpacked/usr/bin/kestrova-cli" --simulate capture --frames 1 -o - | wc -l)
+[ "$lines" -eq 501 ] || fail "the packaged kestrova-cli captured $lines lines, expected 501"
 
 echo "check-install: $(basename "$deb") is complete"

@@ -4,12 +4,12 @@
 set -euo pipefail
 
 packages=(
-  build-essential cmake ninja-build pkg-config
+  build-essential cmake ninja-build pkg-config ccache lld
   clang libclang-rt-14-dev clang-tidy clang-format
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev libgl-dev
   fonts-nanum
-  libftdi1-dev desktop-file-utils appstream dpkg-dev file
+  libftdi1-dev desktop-file-utils appstream dpkg-dev file unzip
   g++-mingw-w64-x86-64-posix wine64
 )
 

@@ -2,46 +2,74 @@
 # Sets up, builds and runs every test in a Release build (what users get);
 # then builds and runs the suite again under AddressSanitizer +
 # UndefinedBehaviorSanitizer (with clang, which also builds the fuzz targets
-# and runs each briefly), and the threaded tests under ThreadSanitizer.
+# and runs each briefly), and the threaded tests under ThreadSanitizer; last,
+# the Windows cross build and its tests under Wine.
 # Warnings are errors here; every test has a time limit (60 s unless its
 # suite sets more), and --timeout backs that up for anything without one.
+#
+# Tests leave the processors partly idle, so each later build runs in the
+# background, at low priority, while the tests before it run. At the end a
+# table gives the wall and CPU time of each stage.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
+source scripts/stage-times.sh
+
+stage_begin "setup"
 bash scripts/setup.sh
 
 export QT_QPA_PLATFORM=offscreen
 jobs=$(nproc)
-# Rebuilds are quicker through ccache where it is installed; nothing needs it.
-launcher=()
-if command -v ccache >/dev/null; then
-  launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
-fi
+source scripts/build-options.sh
+release_build_options+=(-DKESTROVA_WERROR=ON)
+
+# Unoptimised, with line tables only: a sanitizer's report still names the
+# file and line of every frame, and full debug information would take a
+# large share of the build.
+sanitizer_options=(-G Ninja -DCMAKE_BUILD_TYPE=Debug
+  -DCMAKE_C_FLAGS_DEBUG=-gline-tables-only -DCMAKE_CXX_FLAGS_DEBUG=-gline-tables-only
+  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
+  -DKESTROVA_BUILD_BENCH=OFF -DKESTROVA_WERROR=ON "${launcher_options[@]}")
+tsan_targets=(kestrova_device_tests kestrova_simulator_tests kestrova_integration_tests)
+
+build_asan() {
+  cmake -S . -B build/asan "${sanitizer_options[@]}" \
+    -DKESTROVA_SANITIZE=address,undefined -DKESTROVA_BUILD_FUZZ=ON
+  cmake --build build/asan -j "$jobs"
+}
+
+build_tsan_and_windows() {
+  cmake -S . -B build/tsan "${sanitizer_options[@]}" -DKESTROVA_SANITIZE=thread
+  cmake --build build/tsan -j "$jobs" --target "${tsan_targets[@]}"
+  bash scripts/windows-tests.sh build
+}
 
 echo "== Build and test (Release) =="
-cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DKESTROVA_WERROR=ON "${launcher[@]}"
+stage_begin "Release: build"
+cmake -S . -B build/release "${release_build_options[@]}"
 cmake --build build/release -j "$jobs"
+
+stage_background "AddressSanitizer: build" build/logs/asan-build.log build_asan
+stage_begin "Release: tests, install check"
 # The soak (label soak) runs once, in the sanitizer build below.
 ctest --test-dir build/release --output-on-failure -j "$jobs" --timeout 120 -LE soak
 bash scripts/check-install.sh build/release
+stage_begin "AddressSanitizer: waiting for the build"
+stage_wait
 
+stage_background "ThreadSanitizer, Windows: build" build/logs/tsan-windows-build.log build_tsan_and_windows
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer (clang) =="
-cmake -S . -B build/asan -G Ninja -DCMAKE_BUILD_TYPE=Debug \
-  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
-  -DKESTROVA_SANITIZE=address,undefined -DKESTROVA_BUILD_FUZZ=ON -DKESTROVA_BUILD_BENCH=OFF -DKESTROVA_WERROR=ON "${launcher[@]}"
-cmake --build build/asan -j "$jobs"
+stage_begin "AddressSanitizer: tests"
 ASAN_OPTIONS=detect_leaks=1:strict_string_checks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --test-dir build/asan --output-on-failure -j "$jobs" --timeout 120
+stage_begin "ThreadSanitizer, Windows: waiting for the build"
+stage_wait
 
-tsan_targets=(kestrova_device_tests kestrova_simulator_tests kestrova_integration_tests)
-if [ ${#tsan_targets[@]} -gt 0 ]; then
-  echo "== ThreadSanitizer (threaded tests) =="
-  cmake -S . -B build/tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug \
-    -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
-    -DKESTROVA_SANITIZE=thread -DKESTROVA_BUILD_BENCH=OFF -DKESTROVA_WERROR=ON "${launcher[@]}"
-  cmake --build build/tsan -j "$jobs" --target "${tsan_targets[@]}"
-  TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
-    ctest --test-dir build/tsan --output-on-failure -j "$jobs" -L threads --timeout 120
-fi
+echo "== ThreadSanitizer (threaded tests) =="
+stage_begin "ThreadSanitizer: tests"
+TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
+  ctest --test-dir build/tsan --output-on-failure -j "$jobs" -L threads --timeout 120
 
-bash scripts/windows-tests.sh
+stage_begin "Windows: tests under Wine"
+bash scripts/windows-tests.sh test
+stage_end

@@ -3,25 +3,52 @@
 # MinGW-w64 and runs their tests under Wine, the vendor backend against the
 # fake Ftd2xx.dll built beside the device tests. Wine keeps its prefix in the
 # build folder (build/windows/wine), created on the first run.
+# `windows-tests.sh build` only builds, `windows-tests.sh test` only runs the
+# tests of a finished build; without an argument it does both.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
+what=${1:-all}
+case "$what" in
+  all | build | test) ;;
+  *)
+    echo "usage: windows-tests.sh [build|test]" >&2
+    exit 2
+    ;;
+esac
+
 jobs=$(nproc)
-launcher=()
-if command -v ccache >/dev/null; then
-  launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+source scripts/build-options.sh
+
+if [ "$what" != test ]; then
+  echo "== Windows (MinGW-w64): build =="
+  cmake -S . -B build/windows -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DCMAKE_TOOLCHAIN_FILE=cmake/toolchains/mingw-w64-x86_64.cmake \
+    -DKESTROVA_WITH_QT=OFF -DKESTROVA_BUILD_BENCH=OFF -DKESTROVA_BUILD_FUZZ=OFF -DKESTROVA_WERROR=ON \
+    "${launcher_options[@]}"
+  cmake --build build/windows -j "$jobs"
 fi
 
-echo "== Windows (MinGW-w64, tests under Wine) =="
-cmake -S . -B build/windows -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DCMAKE_TOOLCHAIN_FILE=cmake/toolchains/mingw-w64-x86_64.cmake \
-  -DKESTROVA_WITH_QT=OFF -DKESTROVA_BUILD_BENCH=OFF -DKESTROVA_BUILD_FUZZ=OFF -DKESTROVA_WERROR=ON \
-  "${launcher[@]}"
-cmake --build build/windows -j "$jobs"
-ctest --test-dir build/windows --output-on-failure -j "$jobs"
+if [ "$what" != build ]; then
+  echo "== Windows (MinGW-w64): tests under Wine =="
+  ctest --test-dir build/windows --output-on-failure -j "$jobs"
 
-# Wine's server lingers a few seconds after the last program; end it now.
-wineserver=$(command -v wineserver || echo /usr/lib/wine/wineserver)
-if [ -x "$wineserver" ]; then
-  WINEPREFIX="$PWD/build/windows/wine" "$wineserver" -k 2>/dev/null || true
+  echo "== kestrova-cli zip (cpack -G ZIP), its program under Wine =="
+  (cd build/windows && cpack -G ZIP >/dev/null)
+  zip=$(find build/windows -maxdepth 1 -name 'kestrova-cli-*.zip' -print -quit)
+  [ -n "$zip" ] || { echo "windows-tests: cpack made no zip" >&2; exit 1; }
+  unpacked=$(mktemp -d)
+  trap 'rm -rf "$unpacked"' EXIT
+  unzip -q "$zip" -d "$unpacked"
+  wine=$(sed -n 's/^KESTROVA_WINE:FILEPATH=//p' build/windows/CMakeCache.txt)
+  lines=$(WINEPREFIX="$PWD/build/windows/wine" WINEDEBUG=-all "$wine" "$unpacked"/kestrova-cli-*/kestrova-cli.exe \
+    --simulate capture --frames 1 -o - | wc -l)
+  [ "$lines" -eq 501 ] || { echo "windows-tests: the zipped kestrova-cli.exe captured $lines lines, expected 501" >&2; exit 1; }
+  echo "windows-tests: $(basename "$zip") holds a working kestrova-cli.exe"
+
+  # Wine's server lingers a few seconds after the last program; end it now.
+  wineserver=$(command -v wineserver || echo /usr/lib/wine/wineserver)
+  if [ -x "$wineserver" ]; then
+    WINEPREFIX="$PWD/build/windows/wine" "$wineserver" -k 2>/dev/null || true
+  fi
 fi

@@ -247,9 +247,14 @@ void FrameDecoder::StoreFrame(const RawFrame& raw) {
 void FrameDecoder::AdvanceRing() {
   const int perDivision = settings_.timePerDivision;
   buffer_.frameCount = std::min(buffer_.frameCount + 1, kHistoryFrames);
+  // Frames of another time base are no part of this capture.
+  if (buffer_.captureTimePerDivision != perDivision) buffer_.captureFrames = 0;
+  buffer_.captureTimePerDivision = perDivision;
+  buffer_.captureFrames = std::min(buffer_.captureFrames + 1, kHistoryFrames);
+  buffer_.captureEnd = (buffer_.writeIndex + 1) % kHistoryFrames;
   if (!IsHistoryTimeBase(perDivision)) return;  // the next frame overwrites this one
 
-  buffer_.writeIndex = (buffer_.writeIndex + 1) % kHistoryFrames;
+  buffer_.writeIndex = buffer_.captureEnd;
   const int position =
       settings_.triggerUse != 0 ? buffer_.frameCount - 1 : buffer_.frameCount - FramesPerScreen(perDivision);
   historyScroll_.SetPosition(position);

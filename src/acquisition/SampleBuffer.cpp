@@ -41,6 +41,7 @@ std::span<const std::int32_t, kSamplesPerFrame> SampleBuffer::Rows(int frame, in
 
 void ClearSampleBuffer(SampleBuffer& buffer, const DisplayMapping& mapping) {
   buffer.Allocate();
+  buffer.captureFrames = 0;
   const std::int32_t zeroRow = ValueToRow(mapping, 0.0);
   for (int f = 0; f < kHistoryFrames; ++f) {
     for (int c = 0; c < kChannelCount; ++c) {

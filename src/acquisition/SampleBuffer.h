@@ -36,6 +36,15 @@ class SampleBuffer {
   char lastFrameType = 0;   // type of the last checksum-valid frame
   int triggerCount = 0;     // triggered frames counted since Start
 
+  // The capture the ring holds, as the frames were stored: the time base
+  // they were sampled at, the slot after the newest one, and how many there
+  // are (0..100, counted afresh when the time base changes). The Time list
+  // may move on while stopped, which resets writeIndex for the display; the
+  // export still describes what was captured. Clearing the ring empties it.
+  int captureTimePerDivision = 0;
+  int captureEnd = 0;
+  int captureFrames = 0;
+
  private:
   [[nodiscard]] static std::size_t Offset(int frame, int channel);
 

@@ -21,6 +21,44 @@ std::optional<DriverBackend> BackendNamed(std::string_view name) {
   return std::nullopt;
 }
 
+// The options Qt's application object takes out of the command line, and
+// whether a value follows them as the next argument.
+struct QtOption {
+  std::string_view name;
+  bool takesValue;
+};
+constexpr std::array<QtOption, 17> kQtOptions = {{
+    {"platform", true},
+    {"platformpluginpath", true},
+    {"platformtheme", true},
+    {"plugin", true},
+    {"qwindowgeometry", true},
+    {"qwindowicon", true},
+    {"qwindowtitle", true},
+    {"session", true},
+    {"style", true},
+    {"stylesheet", true},
+    {"display", true},
+    {"geometry", true},
+    {"qmljsdebugger", false},  // "-qmljsdebugger=port:..."
+    {"reverse", false},
+    {"widgetcount", false},
+    {"nograb", false},
+    {"dograb", false},
+}};
+
+// The Qt option an argument names ("-style", "--style", "-style=x"), if any.
+std::optional<QtOption> QtOptionNamed(std::string_view argument) {
+  if (!argument.starts_with('-')) return std::nullopt;
+  argument.remove_prefix(argument.starts_with("--") ? 2 : 1);
+  const std::string_view name = argument.substr(0, argument.find('='));
+  for (const QtOption& option : kQtOptions) {
+    if (option.name == name)
+      return QtOption{option.name, option.takesValue && name.size() == argument.size()};
+  }
+  return std::nullopt;
+}
+
 CommandLineOptions Error(std::string message) {
   CommandLineOptions options;
   options.action = CommandLineOptions::Action::Error;
@@ -76,6 +114,21 @@ CommandLineOptions ParseCommandLine(const std::vector<std::string>& arguments) {
     if (!choose(*backend)) return Error("more than one driver backend given");
   }
   return options;
+}
+
+CommandLineOptions ParseOptionsBeforeQt(const std::vector<std::string>& arguments) {
+  std::vector<std::string> own;
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
+    const std::string& argument = arguments[i];
+    if (const std::optional<QtOption> qt = QtOptionNamed(argument)) {
+      if (qt->takesValue) ++i;  // its value, whatever it looks like
+      continue;
+    }
+    if (!argument.starts_with("--")) continue;
+    own.push_back(argument);
+    if (argument == "--driver" && i + 1 < arguments.size()) own.push_back(arguments[++i]);
+  }
+  return ParseCommandLine(own);
 }
 
 std::string HelpText(bool libftdiBuilt) {

@@ -30,6 +30,14 @@ struct CommandLineOptions {
 // start; the functions below too.
 CommandLineOptions ParseCommandLine(const std::vector<std::string>& arguments);
 
+// The program's own options checked before Qt starts, so that a mistake in
+// them is answered with or without a display: everything that starts with
+// "--" except the options Qt takes for itself (which it also accepts with
+// two dashes, "--platform NAME"), read as ParseCommandLine reads them.
+// Single-dash arguments (-platform, -style, ...) and plain words are left to
+// Qt and to ParseCommandLine once Qt has taken its own.
+CommandLineOptions ParseOptionsBeforeQt(const std::vector<std::string>& arguments);
+
 // The --help text; `libftdiBuilt` says whether this build has the libftdi1
 // backend.
 std::string HelpText(bool libftdiBuilt);

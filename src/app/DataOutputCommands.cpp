@@ -60,7 +60,7 @@ bool WriteBmp(const QImage& picture, const std::string& path) {
 }  // namespace
 
 void SaveCsvFile(Prompts& prompts, const ScopeSettings& settings, const SampleBuffer& buffer) {
-  if (!buffer.IsAllocated() || buffer.frameCount <= 0) {
+  if (!HasCapture(buffer)) {
     prompts.ShowMessage(kCsvNoDataMessage, PromptIcon::Exclamation);
     return;
   }

@@ -249,10 +249,29 @@ void CScopeDlg::OnExit() {
 }
 
 void CScopeDlg::OnSessionEnd() {
-  // No message box now: nobody may be there to answer it.
+  if (sessionEnded_) return;
+  // No message box from now on: nobody may be there to answer it.
+  sessionEnded_ = true;
+  EndModalLoops();
   realTimeLog_.EndRealSave();
   SaveSettingsOnce();
   OnExit();
+}
+
+void CScopeDlg::EndModalLoops() {
+  // Each box, dialog, palette or menu that is open runs an event loop of its
+  // own, and this window's loop cannot end before those have: close every
+  // one of them (whatever opened it, the terminal's included), so that the
+  // program ends now instead of when someone answers them. The handlers
+  // that opened them go on as after Cancel.
+  for (QWidget* window : QApplication::topLevelWidgets()) {
+    if (window == this || !window->isVisible()) continue;
+    if (window->windowType() == Qt::Popup) {
+      window->close();
+    } else if (auto* dialog = qobject_cast<QDialog*>(window)) {
+      dialog->reject();
+    }
+  }
 }
 
 void CScopeDlg::closeEvent(QCloseEvent* event) {
@@ -280,6 +299,15 @@ void CScopeDlg::reject() {
 }
 
 bool CScopeDlg::event(QEvent* event) {
+  // The window manager frames the window some time after it is shown (and
+  // may change the frame later): the outer height is kept then.
+  if ((event->type() == QEvent::Move || event->type() == QEvent::Resize ||
+       event->type() == QEvent::WindowActivate) &&
+      FrameChangedSinceLayout()) {
+    const bool handled = QDialog::event(event);
+    ApplyExtendedDisplay();
+    return handled;
+  }
   if (event->type() == kFrameReadyEvent) {
     OnFrameReady();
     return true;

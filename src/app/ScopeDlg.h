@@ -111,6 +111,7 @@ class CScopeDlg final : public QDialog,
   void SetUpControlsFromSettings();
   void ConnectHandlers();
   void ShutDownUnit();
+  void EndModalLoops();
   void SaveSettingsOnce();
 
   // AxisLabelBuilder, RunControlHost.
@@ -123,6 +124,8 @@ class CScopeDlg final : public QDialog,
   void MarkRunStart() override;
   void EndRealSave() override;
   void OnRealSaveEnable();
+  // Shows a message once the current event is handled, never inside it.
+  void ShowMessageLater(std::string_view text, PromptIcon icon);
 
   // FrameDecoderHooks.
   void InvalidatePlot() override;
@@ -157,6 +160,8 @@ class CScopeDlg final : public QDialog,
   void OnRealSaveBrowse();
   void RunWindowActions(const WindowActions& actions);
   void ApplyExtendedDisplay();
+  // The window frame differs from the one the height was last set for.
+  [[nodiscard]] bool FrameChangedSinceLayout() const;
 
   // Painting.
   // The picture at device pixel ratio `ratio`; the 1x picture is composed
@@ -208,7 +213,9 @@ class CScopeDlg final : public QDialog,
   bool singleShotPending_ = false;
   bool settingsSaved_ = false;
   bool closing_ = false;
+  bool sessionEnded_ = false;  // told to end (a signal, the desktop session)
   bool shownOnce_ = false;
+  int appliedFrameHeight_ = 0;  // the frame the window height was last set for
   bool redeliveringKey_ = false;      // a passed-on key is on its way to the controls
   bool rightPressOnDisplay_ = false;  // the latest right press started on the display
 };

@@ -6,8 +6,10 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScrollBar>
+#include <algorithm>
 #include <chrono>
 #include <thread>
+#include <vector>
 
 #include "acquisition/ControlIds.h"
 #include "acquisition/OperationModes.h"
@@ -152,10 +154,22 @@ void CScopeDlg::OnExtendedDisplayClicked() { ApplyExtendedDisplay(); }
 void CScopeDlg::ApplyExtendedDisplay() {
   const ExtendedDisplayLayout layout = SetExtendedDisplay(panel_.IsChecked(ctl::ExtendedDisplay), settings_);
   for (const int id : layout.panelControls) panel_.SetVisible(id, layout.panelVisible);
-  // The outer height includes the window frame; the client area follows.
-  const int frameHeight = frameGeometry().height() - geometry().height();
-  const int clientHeight = layout.outerHeight - (frameHeight > 0 ? frameHeight : 0);
-  setFixedSize(width(), clientHeight);
+  // The outer height includes the window frame, which is known only once the
+  // window manager has framed the window (event() applies the height again
+  // then); the client area follows, its bottom edge cutting no control.
+  appliedFrameHeight_ = std::max(frameGeometry().height() - geometry().height(), 0);
+  std::vector<ControlRows> shown;
+  shown.reserve(controls_.InOrder().size());
+  for (const QWidget* control : controls_.InOrder()) {
+    if (control->isHidden()) continue;
+    const int top = control->mapTo(this, QPoint(0, 0)).y();
+    shown.push_back(ControlRows{top, top + control->height()});
+  }
+  setFixedSize(width(), UncutClientHeight(layout.outerHeight - appliedFrameHeight_, shown));
+}
+
+bool CScopeDlg::FrameChangedSinceLayout() const {
+  return shownOnce_ && std::max(frameGeometry().height() - geometry().height(), 0) != appliedFrameHeight_;
 }
 
 void CScopeDlg::OnColorReverseClicked() {

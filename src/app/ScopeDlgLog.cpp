@@ -1,6 +1,8 @@
 // The main window's share of real-time logging: the log file of a run and
 // the elapsed-time field.
 #include <QFileInfo>
+#include <QMetaObject>
+#include <string>
 
 #include "app/ScopeDlg.h"
 #include "output/RealSaveControls.h"
@@ -13,18 +15,35 @@ void CScopeDlg::BeginRealSave() {
 
 void CScopeDlg::CreateRealSaveFile() {
   if (realTimeLog_.CreateRealSaveFile(settings_) == RealSaveStart::CreateFailed) {
-    // The run goes on without a log.
-    prompts_.ShowMessage(kRealSaveCreateFailedMessage, PromptIcon::Stop);
+    // The run goes on without a log; the frames that arrive while the
+    // message is up must find logging off already.
     SwitchRealSaveOff(panel_, settings_);
+    ShowMessageLater(kRealSaveCreateFailedMessage, PromptIcon::Stop);
   }
 }
 
 void CScopeDlg::MarkRunStart() { realTimeLog_.MarkRunStart(); }
 
 void CScopeDlg::EndRealSave() {
+  // Ends a run from Stop, a failed Start or a lost link: the message waits
+  // until that step is over.
   if (realTimeLog_.EndRealSave() == RealSaveEnd::WriteFailed) {
-    prompts_.ShowMessage(kRealSaveWriteFailedMessage, PromptIcon::Stop);
+    ShowMessageLater(kRealSaveWriteFailedMessage, PromptIcon::Stop);
   }
+}
+
+void CScopeDlg::ShowMessageLater(std::string_view text, PromptIcon icon) {
+  // A message box runs an event loop of its own, which handles the next
+  // frames and link events: never open one in the middle of such a step.
+  // Posted, it opens once the step is over; after the program was told to
+  // end, nobody is there to answer it.
+  if (sessionEnded_) return;
+  QMetaObject::invokeMethod(
+      this,
+      [this, message = std::string(text), icon] {
+        if (!sessionEnded_) prompts_.ShowMessage(message, icon);
+      },
+      Qt::QueuedConnection);
 }
 
 void CScopeDlg::OnRealSaveEnable() { kestrova::OnRealSaveEnable(panel_, settings_); }
@@ -32,10 +51,12 @@ void CScopeDlg::OnRealSaveEnable() { kestrova::OnRealSaveEnable(panel_, settings
 void CScopeDlg::WriteRealSaveLine() {
   if (realTimeLog_.WriteRealSaveLine(settings_, buffer_) == RealSaveWrite::WriteFailed) {
     // Logging ends for the rest of the run, and the next Start does not
-    // empty the file that holds what was written. The box is unticked before
-    // the message: frames handled while it is up must not come back here.
+    // empty the file that holds what was written. This runs in the middle of
+    // a frame (stored, the ring not yet advanced): the message is shown once
+    // the frame is done, and the box is unticked first, so frames handled
+    // while the message is up do not come back here.
     SwitchRealSaveOff(panel_, settings_);
-    prompts_.ShowMessage(kRealSaveWriteFailedMessage, PromptIcon::Stop);
+    ShowMessageLater(kRealSaveWriteFailedMessage, PromptIcon::Stop);
   }
 }
 

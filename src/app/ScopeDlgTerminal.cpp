@@ -8,7 +8,7 @@ namespace kestrova {
 
 void CScopeDlg::OnOpenTerminal() {
   // "D" is enabled only while stopped; a run in progress owns the unit.
-  if (running_.Get()) return;
+  if (running_.Get() || sessionEnded_) return;
   CCommandDlg terminal(
       session_, &DialogBuilder::BuildLookup,
       [this](std::string_view text) { prompts_.ShowMessage(text, PromptIcon::Exclamation); }, this);

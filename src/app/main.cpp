@@ -17,23 +17,6 @@ std::vector<std::string> Arguments(int argc, char** argv) {
   return arguments;
 }
 
-// The program's own options among the arguments, without anything Qt may
-// take for itself (-platform, -style, ...), so that a mistake in them is
-// reported before Qt starts, with or without a display.
-std::vector<std::string> OwnOptions(const std::vector<std::string>& arguments) {
-  std::vector<std::string> own;
-  for (std::size_t i = 0; i < arguments.size(); ++i) {
-    const std::string& argument = arguments[i];
-    if (argument == "--driver" && i + 1 < arguments.size()) {
-      own.push_back(argument);
-      own.push_back(arguments[++i]);
-    } else if (argument.starts_with("--driver") || argument == "--simulate") {
-      own.push_back(argument);
-    }
-  }
-  return own;
-}
-
 void ReportOptionError(const kestrova::CommandLineOptions& options) {
   std::cerr << "kestrova: " << options.error << "\nTry 'kestrova --help' for the options.\n";
 }
@@ -52,7 +35,7 @@ int main(int argc, char** argv) {
     std::cout << kestrova::VersionText() << '\n';
     return 0;
   }
-  if (const CommandLineOptions own = kestrova::ParseCommandLine(OwnOptions(Arguments(argc, argv)));
+  if (const CommandLineOptions own = kestrova::ParseOptionsBeforeQt(Arguments(argc, argv));
       own.action == CommandLineOptions::Action::Error) {
     ReportOptionError(own);
     return 2;

@@ -229,10 +229,15 @@ void DeviceSession::ReceiveLoop(DriverApi& driver, d2xx::FT_HANDLE handle, Signa
     // each wait instead.
     if (polling && ReceiveQueued(state)) idleTurns = 0;
 
-    // Only a polled driver needs the short tick; the others wake on their
-    // events and once per probe interval, so an idle stream costs no wake-ups.
-    const int signalled = WaitAny(waitList, polling ? kWaitTick : kProbeAfter);
-    if (signalled == 0) return;
+    // Only a polled driver, or a read that failed and left its bytes queued,
+    // needs the short tick; otherwise the loop wakes on its events and once
+    // per probe interval, so a stream costs no idle wake-ups.
+    const bool retryingRead = state.failureReported[static_cast<std::size_t>(LinkCall::Read)];
+    const int signalled = WaitAny(waitList, polling || retryingRead ? kWaitTick : kProbeAfter);
+    if (signalled == 0) {
+      SendPendingAtClose(state);
+      return;
+    }
     if (signalled == 1) {
       idleTurns = 0;
       ReceiveQueued(state);
@@ -242,8 +247,14 @@ void DeviceSession::ReceiveLoop(DriverApi& driver, d2xx::FT_HANDLE handle, Signa
       SendPending(state, events);
       continue;
     }
-    // Time-out: a running session that has heard nothing for a while
-    // probes the link; data is only read on a receive event.
+    // Time-out. A read that failed left its bytes queued, and a driver that
+    // sets the receive event signals only new bytes: try again each turn.
+    if (!polling && state.failureReported[static_cast<std::size_t>(LinkCall::Read)]) {
+      if (ReceiveQueued(state)) idleTurns = 0;
+      continue;
+    }
+    // A running session that has heard nothing for a while probes the
+    // link; data is only read on a receive event.
     if (!running_.Get()) continue;
     if (polling && ++idleTurns < kIdleTurnsBeforeProbe) continue;
     idleTurns = 0;
@@ -301,6 +312,21 @@ void DeviceSession::SendPending(ReceiveState& state, Signals& events) {
   if (command.empty()) return;
   d2xx::DWORD written = 0;
   LinkResult(state, LinkCall::Write, state.driver.Write(state.handle, command, written));
+}
+
+// A command queued before the close still goes out, however late this thread
+// got to run: Stop queues the configuration with the run bit clear and closes
+// right after, and the unit must not go on streaming. Nothing is reported:
+// the session is closing, and a link that fails now has no one to tell.
+void DeviceSession::SendPendingAtClose(ReceiveState& state) {
+  std::vector<std::uint8_t> command;
+  {
+    const std::lock_guard lock(txMutex_);
+    command.swap(txBuffer_);
+  }
+  if (command.empty()) return;
+  d2xx::DWORD written = 0;
+  static_cast<void>(state.driver.Write(state.handle, command, written));
 }
 
 bool DeviceSession::LinkResult(ReceiveState& state, LinkCall call, d2xx::FT_STATUS status) {

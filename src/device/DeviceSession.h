@@ -165,6 +165,7 @@ class DeviceSession {
   // is too long). True when something was queued.
   bool ReceiveQueued(ReceiveState& state);
   void SendPending(ReceiveState& state, Signals& events);
+  void SendPendingAtClose(ReceiveState& state);
   void DeliverFrame(std::span<const std::uint8_t> payload);
   // False (and the link failure reported) unless the call succeeded.
   bool LinkResult(ReceiveState& state, LinkCall call, d2xx::FT_STATUS status);

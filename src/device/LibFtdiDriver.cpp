@@ -2,19 +2,18 @@
 
 #include <algorithm>
 #include <array>
-#include <atomic>
-#include <condition_variable>
 #include <cstdint>
 #include <iostream>
 #include <map>
 #include <mutex>
 #include <optional>
 #include <span>
-#include <stop_token>
+#include <string>
 #include <string_view>
-#include <thread>
 #include <utility>
 #include <vector>
+
+#include "device/LibFtdiPort.h"
 
 namespace kestrova {
 
@@ -67,157 +66,12 @@ void CopyCut(std::span<const char> text, std::array<char, N>& field) {
   std::copy_n(text.begin(), length, field.begin());
 }
 
-// One open unit: its libftdi context and, once receive notification is
-// registered, the reader thread with the ring it fills.
-class Port {
- public:
-  Port(const LibFtdiCalls& calls, ftdi_context* context) : calls_(calls), context_(context) {}
-  ~Port() { Shutdown(); }
-  Port(const Port&) = delete;
-  Port& operator=(const Port&) = delete;
-
-  [[nodiscard]] ftdi_context* Context() const { return context_; }
-
-  // User-interface thread. Starts the reader on the first call; later calls
-  // only change the event to set.
-  void Notify(Event& event) {
-    {
-      const std::lock_guard lock(ringMutex_);
-      event_ = &event;
-    }
-    if (!reader_.joinable()) {
-      reader_ = std::jthread([this](const std::stop_token& stop) { ReaderLoop(stop); });
-    }
-  }
-
-  // Receive thread. The bytes waiting; a failed pipe reports its failure
-  // only once every byte read before it has been taken.
-  FT_STATUS Status(DWORD& rxQueue) {
-    const std::lock_guard lock(ringMutex_);
-    rxQueue = static_cast<DWORD>(count_);
-    return failed_ && count_ == 0 ? d2xx::FT_IO_ERROR : FT_OK;
-  }
-
-  // Receive thread: takes up to buffer.size() waiting bytes.
-  DWORD Take(std::span<std::uint8_t> buffer) {
-    Event* wake = nullptr;
-    std::size_t taken = 0;
-    {
-      const std::lock_guard lock(ringMutex_);
-      taken = std::min(buffer.size(), count_);
-      for (std::size_t i = 0; i < taken; ++i) buffer[i] = ring_[(head_ + i) % ring_.size()];
-      head_ = (head_ + taken) % ring_.size();
-      count_ -= taken;
-      // The reader has stopped on an error and sets nothing more: come back
-      // for the status call that reports it.
-      if (failed_ && count_ == 0) wake = event_;
-    }
-    if (wake != nullptr) wake->Set();
-    return static_cast<DWORD>(taken);
-  }
-
-  // Receive thread (or user-interface thread before notification). Clears
-  // the bridge's buffers by meaning and, for receive, the ring. libftdi's
-  // flush also resets the read state ftdi_read_data works on, so it waits
-  // for the reader's current read to end.
-  FT_STATUS Purge(ULONG mask) {
-    const bool rx = (mask & d2xx::FT_PURGE_RX) != 0;
-    const bool tx = (mask & d2xx::FT_PURGE_TX) != 0;
-    if (!rx && !tx) return FT_OK;
-    purgeWaiting_.fetch_add(1, std::memory_order_acq_rel);
-    int code = 0;
-    {
-      const std::lock_guard usb(usbMutex_);
-      if (rx) {
-        const std::lock_guard lock(ringMutex_);
-        head_ = 0;
-        count_ = 0;
-      }
-      code = rx && tx ? calls_.ftdi_tcioflush(context_)
-                      : (rx ? calls_.ftdi_tciflush(context_) : calls_.ftdi_tcoflush(context_));
-    }
-    if (purgeWaiting_.fetch_sub(1, std::memory_order_acq_rel) == 1) {
-      const std::lock_guard lock(ringMutex_);
-      purgeDone_.notify_all();
-    }
-    return Result(code);
-  }
-
-  // User-interface thread: stops and joins the reader. A read in progress
-  // ends within the USB read time-out.
-  void Shutdown() {
-    if (!reader_.joinable()) return;
-    reader_.request_stop();
-    reader_.join();
-  }
-
- private:
-  void ReaderLoop(const std::stop_token& stop) {
-    std::array<unsigned char, LibFtdiTuning::kReadRequestSize> chunk{};
-    while (!stop.stop_requested()) {
-      {
-        // Let a waiting purge go first: the reader would otherwise take the
-        // lock straight back.
-        std::unique_lock lock(ringMutex_);
-        purgeDone_.wait(lock, stop, [this] { return purgeWaiting_.load(std::memory_order_acquire) == 0; });
-        if (stop.stop_requested()) return;
-      }
-      int got = 0;
-      {
-        const std::lock_guard usb(usbMutex_);
-        got = calls_.ftdi_read_data(context_, chunk.data(), static_cast<int>(chunk.size()));
-      }
-      // Nothing came within the time-out: a quiet bridge, not a failure.
-      if (got == 0 || got == LIBUSB_ERROR_TIMEOUT) continue;
-      Event* wake = nullptr;
-      {
-        const std::lock_guard lock(ringMutex_);
-        if (got < 0 || got > static_cast<int>(chunk.size())) {
-          failed_ = true;
-        } else {
-          Append(std::span(chunk).first(static_cast<std::size_t>(got)));
-        }
-        wake = event_;
-      }
-      if (wake != nullptr) wake->Set();
-      if (got < 0) return;
-    }
-  }
-
-  // Under ringMutex_. Bytes that do not fit are dropped: by then the session
-  // purges the backlog anyway.
-  void Append(std::span<const unsigned char> bytes) {
-    const std::size_t room = ring_.size() - count_;
-    const std::size_t kept = std::min(room, bytes.size());
-    for (std::size_t i = 0; i < kept; ++i) ring_[(head_ + count_ + i) % ring_.size()] = bytes[i];
-    count_ += kept;
-  }
-
-  const LibFtdiCalls& calls_;
-  ftdi_context* const context_;
-
-  // Held around ftdi_read_data and the flushes, which share libftdi's read
-  // state. ftdi_write_data touches none of it and runs beside a read.
-  std::mutex usbMutex_;
-  std::atomic<int> purgeWaiting_{0};
-
-  std::mutex ringMutex_;
-  std::condition_variable_any purgeDone_;
-  std::vector<std::uint8_t> ring_ = std::vector<std::uint8_t>(LibFtdiTuning::kReceiveRingSize);
-  std::size_t head_ = 0;   // oldest waiting byte
-  std::size_t count_ = 0;  // bytes waiting
-  bool failed_ = false;    // the reader met a USB error and has ended
-  Event* event_ = nullptr;
-
-  std::jthread reader_;
-};
-
 class LibFtdiDriver final : public DriverApi {
  public:
   LibFtdiDriver(LibFtdiCalls calls, ftdi_context* listing) : calls_(std::move(calls)), listing_(listing) {}
   ~LibFtdiDriver() override {
     // Close whatever is still open; the readers end before their contexts go.
-    std::map<FT_HANDLE, std::unique_ptr<Port>> ports;
+    std::map<FT_HANDLE, std::unique_ptr<LibFtdiPort>> ports;
     {
       const std::lock_guard lock(portsMutex_);
       ports.swap(ports_);
@@ -253,22 +107,20 @@ class LibFtdiDriver final : public DriverApi {
     if (flags != d2xx::FT_OPEN_BY_SERIAL_NUMBER || serialNumber == nullptr) return d2xx::FT_NOT_SUPPORTED;
     ftdi_context* context = calls_.ftdi_new();
     if (context == nullptr) return d2xx::FT_INSUFFICIENT_RESOURCES;
-    const int opened =
-        calls_.ftdi_usb_open_desc(context, d2xx::kUnitVendorId, d2xx::kUnitProductId, nullptr, serialNumber);
-    if (opened < 0) {
+    const FT_STATUS opened = OpenBySerial(context, serialNumber);
+    if (opened != FT_OK) {
       calls_.ftdi_free(context);
-      // -3: no device with that serial number; anything else: it is there
-      // but cannot be opened (permissions, claimed by another program).
-      return opened == -3 ? d2xx::FT_DEVICE_NOT_FOUND : d2xx::FT_DEVICE_NOT_OPENED;
+      return opened;
     }
-    context->usb_read_timeout = static_cast<int>(LibFtdiTuning::kUsbReadTimeout.count());
     context->usb_write_timeout = static_cast<int>(LibFtdiTuning::kUsbWriteTimeout.count());
-    if (calls_.ftdi_read_data_set_chunksize(context, LibFtdiTuning::kReadChunkSize) < 0) {
+    // Whatever the chip holds (16 ms after power-up, 1 ms after a park,
+    // anything after another program) would set the session's latency.
+    if (calls_.ftdi_set_latency_timer(context, LibFtdiTuning::kLatencyTimerMs) < 0) {
       calls_.ftdi_usb_close(context);
       calls_.ftdi_free(context);
       return d2xx::FT_DEVICE_NOT_OPENED;
     }
-    auto port = std::make_unique<Port>(calls_, context);
+    auto port = std::make_unique<LibFtdiPort>(calls_, context);
     handle = port.get();
     const std::lock_guard lock(portsMutex_);
     ports_.emplace(handle, std::move(port));
@@ -276,18 +128,18 @@ class LibFtdiDriver final : public DriverApi {
   }
 
   FT_STATUS ResetDevice(FT_HANDLE handle) override {
-    Port* port = Find(handle);
+    LibFtdiPort* port = Find(handle);
     return port == nullptr ? d2xx::FT_INVALID_HANDLE : Result(calls_.ftdi_usb_reset(port->Context()));
   }
 
   FT_STATUS SetLatencyTimer(FT_HANDLE handle, UCHAR milliseconds) override {
-    Port* port = Find(handle);
+    LibFtdiPort* port = Find(handle);
     if (port == nullptr) return d2xx::FT_INVALID_HANDLE;
     return Result(calls_.ftdi_set_latency_timer(port->Context(), milliseconds));
   }
 
   FT_STATUS SetDivisor(FT_HANDLE handle, USHORT divisor) override {
-    Port* port = Find(handle);
+    LibFtdiPort* port = Find(handle);
     if (port == nullptr) return d2xx::FT_INVALID_HANDLE;
     const std::optional<int> baud = BaudRateOfDivisor(divisor);
     if (!baud) return d2xx::FT_INVALID_BAUD_RATE;
@@ -296,7 +148,7 @@ class LibFtdiDriver final : public DriverApi {
 
   FT_STATUS SetDataCharacteristics(FT_HANDLE handle, UCHAR wordLength, UCHAR stopBits,
                                    UCHAR parity) override {
-    Port* port = Find(handle);
+    LibFtdiPort* port = Find(handle);
     if (port == nullptr) return d2xx::FT_INVALID_HANDLE;
     // The vendor's values and libftdi's enumerations coincide; anything
     // else (1.5 stop bits, odd word lengths) has no counterpart.
@@ -310,7 +162,7 @@ class LibFtdiDriver final : public DriverApi {
   }
 
   FT_STATUS SetFlowControl(FT_HANDLE handle, USHORT flowControl, UCHAR xon, UCHAR xoff) override {
-    Port* port = Find(handle);
+    LibFtdiPort* port = Find(handle);
     if (port == nullptr) return d2xx::FT_INVALID_HANDLE;
     switch (flowControl) {
       case d2xx::FT_FLOW_NONE:
@@ -327,29 +179,28 @@ class LibFtdiDriver final : public DriverApi {
   }
 
   FT_STATUS Purge(FT_HANDLE handle, ULONG mask) override {
-    Port* port = Find(handle);
+    LibFtdiPort* port = Find(handle);
     return port == nullptr ? d2xx::FT_INVALID_HANDLE : port->Purge(mask);
   }
 
   FT_STATUS SetEventNotification(FT_HANDLE handle, DWORD mask, Event& event) override {
-    Port* port = Find(handle);
+    LibFtdiPort* port = Find(handle);
     if (port == nullptr) return d2xx::FT_INVALID_HANDLE;
     if ((mask & d2xx::FT_EVENT_RXCHAR) == 0) return d2xx::FT_NOT_SUPPORTED;
-    port->Notify(event);
-    return FT_OK;
+    return port->Notify(event);
   }
 
   FT_STATUS GetStatus(FT_HANDLE handle, DWORD& rxQueue, DWORD& txQueue, DWORD& eventStatus) override {
     rxQueue = 0;
     txQueue = 0;
     eventStatus = 0;
-    Port* port = Find(handle);
+    LibFtdiPort* port = Find(handle);
     return port == nullptr ? d2xx::FT_INVALID_HANDLE : port->Status(rxQueue);
   }
 
   FT_STATUS Read(FT_HANDLE handle, std::span<std::uint8_t> buffer, DWORD& bytesRead) override {
     bytesRead = 0;
-    Port* port = Find(handle);
+    LibFtdiPort* port = Find(handle);
     if (port == nullptr) return d2xx::FT_INVALID_HANDLE;
     bytesRead = port->Take(buffer);
     return FT_OK;
@@ -357,7 +208,7 @@ class LibFtdiDriver final : public DriverApi {
 
   FT_STATUS Write(FT_HANDLE handle, std::span<const std::uint8_t> bytes, DWORD& bytesWritten) override {
     bytesWritten = 0;
-    Port* port = Find(handle);
+    LibFtdiPort* port = Find(handle);
     if (port == nullptr) return d2xx::FT_INVALID_HANDLE;
     const int written = calls_.ftdi_write_data(port->Context(), bytes.data(), static_cast<int>(bytes.size()));
     if (written < 0) return d2xx::FT_IO_ERROR;
@@ -367,7 +218,7 @@ class LibFtdiDriver final : public DriverApi {
   }
 
   FT_STATUS Close(FT_HANDLE handle) override {
-    std::unique_ptr<Port> port;
+    std::unique_ptr<LibFtdiPort> port;
     {
       const std::lock_guard lock(portsMutex_);
       const auto found = ports_.find(handle);
@@ -399,14 +250,61 @@ class LibFtdiDriver final : public DriverApi {
   }
 
  private:
-  Port* Find(FT_HANDLE handle) {
+  LibFtdiPort* Find(FT_HANDLE handle) {
     const std::lock_guard lock(portsMutex_);
     const auto found = ports_.find(handle);
     return found == ports_.end() ? nullptr : found->second.get();
   }
 
+  // Lists the attached devices with the unit's ids, reads their strings and
+  // opens the one whose serial number matches on `context`. A device that is
+  // busy or unreadable elsewhere on the bus is passed over; the reason the
+  // chosen unit cannot be opened goes to standard error, since the status
+  // line only says that it failed.
+  //
+  // The listing runs on `context` itself: each libftdi context has its own
+  // libusb context, a device opens on the libusb context it was listed on,
+  // and the reader handles the events of the port's context.
+  FT_STATUS OpenBySerial(ftdi_context* context, std::string_view serial) {
+    ftdi_device_list* list = nullptr;
+    const int found = calls_.ftdi_usb_find_all(context, &list, d2xx::kUnitVendorId, d2xx::kUnitProductId);
+    FT_STATUS status = found < 0 ? d2xx::FT_IO_ERROR : d2xx::FT_DEVICE_NOT_FOUND;
+    bool unreadable = false;
+    for (const ftdi_device_list* node = list; found >= 0 && node != nullptr; node = node->next) {
+      std::array<char, 256> serialText{};
+      if (calls_.ftdi_usb_get_strings(context, node->dev, nullptr, 0, nullptr, 0, serialText.data(),
+                                      static_cast<int>(serialText.size())) < 0) {
+        unreadable = true;
+        continue;
+      }
+      serialText.back() = '\0';
+      if (std::string_view(serialText.data()) != serial) continue;
+      const int opened = calls_.ftdi_usb_open_dev(context, node->dev);
+      status = opened < 0 ? d2xx::FT_DEVICE_NOT_OPENED : FT_OK;
+      if (opened < 0) ReportNotOpened(serial, opened);
+      break;
+    }
+    if (status == d2xx::FT_DEVICE_NOT_FOUND && unreadable) {
+      std::cerr << "kestrova: unit " << serial
+                << " not found; a USB device 0403:6120 whose serial number cannot be read may be it (no "
+                   "permission, or in use by another program)\n";
+    }
+    if (list != nullptr) calls_.ftdi_list_free(&list);
+    return status;
+  }
+
+  // ftdi_usb_open_dev's codes: -4 the device cannot be opened (permission),
+  // -5 its interface is claimed (another program or driver holds it).
+  static void ReportNotOpened(std::string_view serial, int code) {
+    std::cerr << "kestrova: unit " << serial << " cannot be opened: "
+              << (code == -5   ? "it is in use by another program"
+                  : code == -4 ? "no permission (is the udev rule installed and loaded?)"
+                               : "libftdi error " + std::to_string(code))
+              << "\n";
+  }
+
   // Joins the reader, then closes and frees the context.
-  [[nodiscard]] FT_STATUS Release(std::unique_ptr<Port> port) const {
+  [[nodiscard]] FT_STATUS Release(std::unique_ptr<LibFtdiPort> port) const {
     port->Shutdown();
     ftdi_context* context = port->Context();
     port.reset();
@@ -459,7 +357,7 @@ class LibFtdiDriver final : public DriverApi {
   bool accessHintGiven_ = false;
 
   std::mutex portsMutex_;
-  std::map<FT_HANDLE, std::unique_ptr<Port>> ports_;
+  std::map<FT_HANDLE, std::unique_ptr<LibFtdiPort>> ports_;
 };
 
 class LibFtdiDriverLoader final : public DriverLoader {
@@ -486,7 +384,7 @@ LibFtdiCalls SystemLibFtdiCalls() {
   calls.ftdi_usb_find_all = ::ftdi_usb_find_all;
   calls.ftdi_list_free = ::ftdi_list_free;
   calls.ftdi_usb_get_strings = ::ftdi_usb_get_strings;
-  calls.ftdi_usb_open_desc = ::ftdi_usb_open_desc;
+  calls.ftdi_usb_open_dev = ::ftdi_usb_open_dev;
   calls.ftdi_usb_close = ::ftdi_usb_close;
   calls.ftdi_usb_reset = ::ftdi_usb_reset;
   calls.ftdi_set_latency_timer = ::ftdi_set_latency_timer;
@@ -497,9 +395,13 @@ LibFtdiCalls SystemLibFtdiCalls() {
   calls.ftdi_tciflush = ::ftdi_tciflush;
   calls.ftdi_tcoflush = ::ftdi_tcoflush;
   calls.ftdi_tcioflush = ::ftdi_tcioflush;
-  calls.ftdi_read_data_set_chunksize = ::ftdi_read_data_set_chunksize;
-  calls.ftdi_read_data = ::ftdi_read_data;
   calls.ftdi_write_data = ::ftdi_write_data;
+  calls.libusb_alloc_transfer = ::libusb_alloc_transfer;
+  calls.libusb_free_transfer = ::libusb_free_transfer;
+  calls.libusb_submit_transfer = ::libusb_submit_transfer;
+  calls.libusb_cancel_transfer = ::libusb_cancel_transfer;
+  calls.libusb_handle_events_timeout_completed = ::libusb_handle_events_timeout_completed;
+  calls.steady_now = std::chrono::steady_clock::now;
   return calls;
 }
 

@@ -20,7 +20,9 @@ std::uint32_t ParseHexUnsigned32(std::string_view text);
 
 // A framing byte typed as hexadecimal text: the low 8 bits of the
 // conversion above ("0x02", "02" and "2" give 0x02; "0x1FF" gives 0xFF).
-std::uint8_t FramingByte(std::string_view text);
+// Nothing when the text holds no hexadecimal digit ("", "xyz", a bare "0x"):
+// a zero byte only where the user typed a zero ("0", "00", "0x00").
+std::optional<std::uint8_t> FramingByte(std::string_view text);
 
 // The checksum as the dialog shows it: "0x" and two upper-case hexadecimal
 // digits.
@@ -29,9 +31,11 @@ std::string ChecksumDisplay(std::uint8_t checksum);
 // The frame of a typed command: the start byte, the command's bytes as they
 // are, the checksum as two upper-case hexadecimal digits when one is given,
 // and the end byte. Built as bytes, so a start or end byte of 0x00 and any
-// byte of the command go on the wire as given.
-std::vector<std::uint8_t> TerminalFrame(std::uint8_t start, std::span<const std::uint8_t> command,
-                                        std::optional<std::uint8_t> checksum, std::uint8_t end);
+// byte of the command go on the wire as given. Without a start byte the
+// frame is empty (nothing is sent); without an end byte it ends after the
+// command (or its checksum).
+std::vector<std::uint8_t> TerminalFrame(std::optional<std::uint8_t> start, std::span<const std::uint8_t> command,
+                                        std::optional<std::uint8_t> checksum, std::optional<std::uint8_t> end);
 
 // A received payload as text: its bytes up to the first zero byte.
 std::string_view PayloadText(std::span<const std::uint8_t> payload);

@@ -1,8 +1,10 @@
 #include "device/VendorDriver.h"
 
+#include <array>
 #include <cstdint>
 #include <map>
 #include <mutex>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -102,19 +104,48 @@ class SharedLibrary {
 // What the library is given for FT_SetEventNotification, and signals when
 // characters arrive. It must stay valid until the handle is closed.
 #ifdef _WIN32
+// The library sets a Win32 auto-reset event. A watcher thread waits on it
+// (and on its own quit event) and sets the program's receive event at once,
+// so the receive loop wakes on arriving characters as it does on Linux with
+// libftdi, instead of looking at the receive queue on every tick.
 class NotificationRecord {
  public:
-  NotificationRecord() : event_(::CreateEventA(nullptr, FALSE, FALSE, nullptr)) {}
+  explicit NotificationRecord(Event& target)
+      : event_(::CreateEventA(nullptr, FALSE, FALSE, nullptr)),
+        quit_(::CreateEventA(nullptr, TRUE, FALSE, nullptr)) {
+    if (IsValid()) watcher_ = std::thread([this, &target] { Watch(target); });
+  }
   ~NotificationRecord() {
+    StopWatching();
     if (event_ != nullptr) ::CloseHandle(event_);
+    if (quit_ != nullptr) ::CloseHandle(quit_);
   }
   NotificationRecord(const NotificationRecord&) = delete;
   NotificationRecord& operator=(const NotificationRecord&) = delete;
-  [[nodiscard]] bool IsValid() const { return event_ != nullptr; }
+  [[nodiscard]] bool IsValid() const { return event_ != nullptr && quit_ != nullptr; }
   [[nodiscard]] void* Param() const { return event_; }
+  // The program's event is not set any more; the library may still set the
+  // record's own event.
+  void StopWatching() {
+    if (!watcher_.joinable()) return;
+    ::SetEvent(quit_);
+    watcher_.join();
+  }
 
  private:
+  void Watch(Event& target) {
+    const std::array<HANDLE, 2> waits = {quit_, event_};
+    for (;;) {
+      const auto woken =
+          ::WaitForMultipleObjects(static_cast<DWORD>(waits.size()), waits.data(), FALSE, INFINITE);
+      if (woken != WAIT_OBJECT_0 + 1) return;  // quit, or a wait that failed
+      target.Set();
+    }
+  }
+
   HANDLE event_;
+  HANDLE quit_;
+  std::thread watcher_;
 };
 #else
 // The Linux library's event record: a condition variable, its mutex and a
@@ -127,7 +158,7 @@ struct LinuxEventRecord {
 
 class NotificationRecord {
  public:
-  NotificationRecord() {
+  explicit NotificationRecord(Event& /*target*/) {
     valid_ = ::pthread_cond_init(&record_.eCondVar, nullptr) == 0;
     if (valid_ && ::pthread_mutex_init(&record_.eMutex, nullptr) != 0) {
       ::pthread_cond_destroy(&record_.eCondVar);
@@ -143,6 +174,7 @@ class NotificationRecord {
   NotificationRecord& operator=(const NotificationRecord&) = delete;
   [[nodiscard]] bool IsValid() const { return valid_; }
   [[nodiscard]] void* Param() { return &record_; }
+  void StopWatching() {}
 
  private:
   LinuxEventRecord record_{};
@@ -188,10 +220,13 @@ class VendorDriver final : public DriverApi {
   }
   FT_STATUS Purge(FT_HANDLE handle, ULONG mask) override { return functions_.Purge(handle, mask); }
 
-  // The library is given its own record, not the program's event: it cannot
-  // set that one, which is why the receive loop polls (NeedsRxPolling).
-  FT_STATUS SetEventNotification(FT_HANDLE handle, DWORD mask, Event& /*event*/) override {
-    auto record = std::make_unique<NotificationRecord>();
+  // The library is given its own record, not the program's event. On
+  // Windows the record's watcher sets the program's event; the Linux
+  // library signals a condition variable without a flag, which cannot be
+  // waited on together with the stop and transmit events, so there the
+  // receive loop polls (NeedsRxPolling).
+  FT_STATUS SetEventNotification(FT_HANDLE handle, DWORD mask, Event& event) override {
+    auto record = std::make_unique<NotificationRecord>(event);
     if (!record->IsValid()) return kCannotRegister;
     const FT_STATUS status = functions_.SetEventNotification(handle, mask, record->Param());
     // Kept until the handle is closed whatever the answer: the library may
@@ -213,9 +248,12 @@ class VendorDriver final : public DriverApi {
   }
   FT_STATUS Close(FT_HANDLE handle) override {
     const FT_STATUS status = functions_.Close(handle);
+    const std::lock_guard lock(recordsMutex_);
     if (status == d2xx::FT_OK) {
-      const std::lock_guard lock(recordsMutex_);
       records_.erase(handle);
+    } else if (const auto found = records_.find(handle); found != records_.end()) {
+      // The caller frees its event after this: no watcher may set it later.
+      for (const auto& record : found->second) record->StopWatching();
     }
     return status;
   }
@@ -224,7 +262,13 @@ class VendorDriver final : public DriverApi {
     return functions_.GetDeviceInfoList(nodes.data(), &count);
   }
 
-  [[nodiscard]] bool NeedsRxPolling() const override { return true; }
+  [[nodiscard]] bool NeedsRxPolling() const override {
+#ifdef _WIN32
+    return false;  // the record's watcher sets the event
+#else
+    return true;
+#endif
+  }
 
  private:
   Functions functions_;

@@ -106,6 +106,22 @@ ExtendedDisplayLayout SetExtendedDisplay(bool ticked, ScopeSettings& settings) {
                                kChannelPanelControls};
 }
 
+int UncutClientHeight(int wanted, std::span<const ControlRows> controls) {
+  int height = std::max(wanted, 0);
+  // Moving up can land inside another control that starts higher: repeat
+  // until the edge crosses none.
+  for (bool moved = true; moved;) {
+    moved = false;
+    for (const ControlRows& control : controls) {
+      if (control.top < height && control.bottom > height) {
+        height = std::max(control.top, 0);
+        moved = true;
+      }
+    }
+  }
+  return height;
+}
+
 DisplayRefresh SetAxisScale(bool ticked, std::string_view factorText, ScopeSettings& settings) {
   const int m = settings.Mode();
   settings.axisScaleEnable[m] = ticked ? 1 : 0;

@@ -72,6 +72,18 @@ inline constexpr int kExtendedWindowHeight = 737;
 inline constexpr int kCompactWindowHeight = 612;
 ExtendedDisplayLayout SetExtendedDisplay(bool ticked, ScopeSettings& settings);
 
+// The rows a shown control covers in the window's client area, [top, bottom).
+struct ControlRows {
+  int top = 0;
+  int bottom = 0;
+};
+// The client height, at most `wanted`, whose bottom edge cuts through none of
+// the controls: where the edge would cross one, it moves up to that control's
+// top. With the window frame the outer height allows for, the compact window
+// ends right above the channel rows; without a frame (or with a thinner one)
+// this keeps it from showing them cut in half.
+int UncutClientHeight(int wanted, std::span<const ControlRows> controls);
+
 // "Y-axis scale" (1097) with the text of edit 1098: the factor is the plain
 // decimal reading of the text (its leading number, 0 when there is none).
 DisplayRefresh SetAxisScale(bool ticked, std::string_view factorText, ScopeSettings& settings);

@@ -12,10 +12,9 @@ namespace kestrova {
 
 namespace {
 
-constexpr std::string_view kHeader = "Time(sec), Channel1, Channel2, Channel3, Channel4\r\n";
 constexpr long long kMicrosecondsPerSecond = 1'000'000;
 constexpr long long kHistoryStepMicroseconds = 200;
-// Lines go to the file in blocks of about this size.
+// Lines go to the file in blocks of about this size (whole frames).
 constexpr std::size_t kBlockSize = std::size_t{64} * 1024;
 // The longest "%.4f" of a double (about 1.8e308) is 315 characters.
 constexpr std::size_t kMaxFieldLength = 400;
@@ -47,11 +46,16 @@ void AppendFixed4(std::string& out, double value) {
   if (ec == std::errc()) out.append(digits.data(), end);
 }
 
-// The slots to write, oldest first.
-std::vector<int> SlotsToWrite(const ScopeSettings& settings, const SampleBuffer& buffer) {
-  if (!IsHistoryTimeBase(settings.timePerDivision)) return {0};
-  const int count = std::clamp(buffer.frameCount, 1, kHistoryFrames);
-  const int end = ((buffer.writeIndex % kHistoryFrames) + kHistoryFrames) % kHistoryFrames;
+int Wrap(int slot) {
+  return ((slot % kHistoryFrames) + kHistoryFrames) % kHistoryFrames;
+}
+
+// The slots to write, oldest first: the newest frame alone when it was
+// captured at a single-frame time base, else the capture's frames.
+std::vector<int> SlotsToWrite(const SampleBuffer& buffer) {
+  const int end = Wrap(buffer.captureEnd);
+  if (!IsHistoryTimeBase(buffer.captureTimePerDivision)) return {Wrap(end - 1)};
+  const int count = std::clamp(buffer.captureFrames, 1, kHistoryFrames);
   std::vector<int> slots;
   slots.reserve(static_cast<std::size_t>(count));
   for (int k = 0; k < count; ++k) slots.push_back((end - count + k + kHistoryFrames) % kHistoryFrames);
@@ -66,44 +70,55 @@ std::string CsvOverwriteQuestion(std::string_view path) {
   return question;
 }
 
+bool HasCapture(const SampleBuffer& buffer) {
+  return buffer.IsAllocated() && buffer.captureFrames > 0;
+}
+
 long long CsvSampleStepMicroseconds(int timePerDivision) {
   if (IsHistoryTimeBase(timePerDivision)) return kHistoryStepMicroseconds;
   // 100 us per unit of T, ten divisions, 500 samples: 2 x T us apart.
   return 2LL * std::max(timePerDivision, 0);
 }
 
+void AppendCsvFrame(std::string& out, const ScopeSettings& settings, const SampleBuffer& buffer, int slot,
+                    long long& microseconds) {
+  const int m = settings.Mode();
+  // The time base the frames were sampled at, not the one the Time list
+  // shows now.
+  const long long step = CsvSampleStepMicroseconds(buffer.captureTimePerDivision);
+  const std::array<std::span<const double, kSamplesPerFrame>, kChannelCount> channels{
+      buffer.Values(slot, 0), buffer.Values(slot, 1), buffer.Values(slot, 2), buffer.Values(slot, 3)};
+  for (std::size_t i = 0; i < kSamplesPerFrame; ++i) {
+    AppendSeconds(out, microseconds);
+    for (std::size_t c = 0; c < kChannelCount; ++c) {
+      out += ", ";
+      AppendFixed4(out, channels[c][i] - settings.offset[m][c]);
+    }
+    out += "\r\n";
+    microseconds += step;
+  }
+}
+
 CsvExportResult WriteCsvExport(const std::string& path, const ScopeSettings& settings,
                                const SampleBuffer& buffer) {
-  if (!buffer.IsAllocated() || buffer.frameCount <= 0) return CsvExportResult::NoData;
+  if (!HasCapture(buffer)) return CsvExportResult::NoData;
 
   LogFile file;
   if (!file.Create(path)) return CsvExportResult::CreateFailed;
 
-  const int m = settings.Mode();
-  const long long step = CsvSampleStepMicroseconds(settings.timePerDivision);
   std::string block;
-  block.reserve(kBlockSize + 4 * kMaxFieldLength + 64);
-  block += kHeader;
+  block.reserve(2 * kBlockSize);
+  block += kCsvHeaderLine;
 
   bool failed = false;
   long long microseconds = 0;
-  for (const int slot : SlotsToWrite(settings, buffer)) {
-    std::array<std::span<const double, kSamplesPerFrame>, kChannelCount> channels{
-        buffer.Values(slot, 0), buffer.Values(slot, 1), buffer.Values(slot, 2), buffer.Values(slot, 3)};
-    for (std::size_t i = 0; i < kSamplesPerFrame && !failed; ++i) {
-      AppendSeconds(block, microseconds);
-      for (std::size_t c = 0; c < kChannelCount; ++c) {
-        block += ", ";
-        AppendFixed4(block, channels[c][i] - settings.offset[m][c]);
-      }
-      block += "\r\n";
-      microseconds += step;
-      if (block.size() >= kBlockSize) {
-        failed = !file.Write(block);
-        block.clear();
-      }
+  for (const int slot : SlotsToWrite(buffer)) {
+    AppendCsvFrame(block, settings, buffer, slot, microseconds);
+    if (block.size() >= kBlockSize) {
+      failed = !file.Write(block);
+      block.clear();
+      if (failed) break;
     }
-    if (failed) break;
   }
   if (!failed && !block.empty()) failed = !file.Write(block);
   // Buffered bytes that cannot be flushed are as lost as a refused line.

@@ -40,14 +40,31 @@ enum class CsvExportResult {
 // bases, where it samples every 0.2 ms.
 long long CsvSampleStepMicroseconds(int timePerDivision);
 
-// Writes the stored frames to a new file at path (UTF-8; an old file is
+// True when the ring holds captured frames to export.
+bool HasCapture(const SampleBuffer& buffer);
+
+// The first line of the file.
+inline constexpr std::string_view kCsvHeaderLine = "Time(sec), Channel1, Channel2, Channel3, Channel4\r\n";
+
+// Appends the 500 lines of history slot `slot` as the file has them, the
+// first at `microseconds`, which moves on by the sample step of the capture's
+// time base with each line. The file is the header line and then the frames
+// in order, the time running on; other writers of the same layout (the
+// command-line client) build it from these two pieces. Any thread, on data
+// no other thread changes.
+void AppendCsvFrame(std::string& out, const ScopeSettings& settings, const SampleBuffer& buffer, int slot,
+                    long long& microseconds);
+
+// Writes the captured frames to a new file at path (UTF-8; an old file is
 // emptied), held exclusively while it is written: the header line, then one
 // line per sample, "%f, %.4f, %.4f, %.4f, %.4f" and CR LF, the time in
 // seconds and each channel's value minus its offset in the current mode,
-// whether the channel is shown or not. At a single-frame time base that is
-// slot 0; at a history time base the last frameCount frames, oldest first,
-// the time running on across frames. Numbers are formatted without the C
-// locale. Lines are written in large blocks.
+// whether the channel is shown or not. The time base of the capture (not the
+// one chosen since) decides the layout and the time column: at a
+// single-frame time base the newest frame; at a history time base the
+// capture's frames, oldest first, the time running on across frames.
+// Numbers are formatted without the C locale. Lines are written in large
+// blocks.
 //
 // User-interface thread, while acquisition is stopped (the history stands
 // still).

@@ -70,6 +70,7 @@ bool CCommandDlg::OnInitDialog() {
   // The session reports a failure in the main window's status line.
   if (!session_.EnsureOpen()) return false;
   sessionHeld_ = true;
+  ended_ = false;
   startEdit_.setText(QStringLiteral("0x02"));
   endEdit_.setText(QStringLiteral("0x03"));
   commandEdit_.setFocus();
@@ -82,12 +83,17 @@ void CCommandDlg::OnCommandChange() {
 }
 
 void CCommandDlg::OnSend() {
+  // Ended (EXIT, or the program told to end): the unit stays closed.
+  if (ended_) return;
   if (!session_.EnsureOpen()) {
     showExclamation_(kTerminalLinkFailedText);
     return;
   }
-  const std::uint8_t start = FramingByte(startEdit_.text().toStdString());
-  const std::uint8_t end = FramingByte(endEdit_.text().toStdString());
+  // A start text without digits sends nothing; an end text without digits
+  // leaves the end byte off.
+  const std::optional<std::uint8_t> start = FramingByte(startEdit_.text().toStdString());
+  if (!start) return;
+  const std::optional<std::uint8_t> end = FramingByte(endEdit_.text().toStdString());
   const std::string command = commandEdit_.text().toStdString();
   std::optional<std::uint8_t> checksum;
   if (checksumCheck_.isChecked()) checksum = static_cast<std::uint8_t>(commandChecksum_ & 0xFFU);
@@ -110,6 +116,7 @@ void CCommandDlg::OnTerminalRx(std::span<const std::uint8_t> payload) {
 }
 
 void CCommandDlg::done(int result) {
+  ended_ = true;
   session_.CloseSession();
   sessionHeld_ = false;
   QDialog::done(result);

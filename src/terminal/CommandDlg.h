@@ -105,6 +105,7 @@ class CCommandDlg final : public QDialog {
   std::uint16_t commandChecksum_ = 0;  // only the low 8 bits are used
   bool showReceived_ = false;
   bool sessionHeld_ = false;  // opened by OnInitDialog, not yet closed
+  bool ended_ = false;        // ended since it was last opened
 };
 
 }  // namespace kestrova

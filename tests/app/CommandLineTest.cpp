@@ -1,3 +1,6 @@
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QStringList>
 #include <string>
 #include <vector>
 
@@ -59,6 +62,54 @@ TEST(CommandLineTest, ReadsTheOptionsAndRefusesEverythingElse) {
     EXPECT_EQ(options.action, c.action) << shown;
     EXPECT_EQ(options.driver, c.driver) << shown;
     EXPECT_EQ(options.error, c.error) << shown;
+  }
+}
+
+// Before Qt starts: the long options that are not Qt's own; Qt's options,
+// with their values, and plain words wait for Qt.
+TEST(CommandLineTest, LongOptionsAreReadBeforeQtLeavingQtItsOwn) {
+  const std::vector<Case> cases = {
+      {{"-platform", "offscreen", "-style", "fusion", "-reverse"}, Action::Run, DriverBackend::Automatic, ""},
+      {{"--platform", "offscreen", "--simulate"}, Action::Run, DriverBackend::Simulated, ""},
+      {{"-stylesheet", "--odd.qss", "--driver", "vendor"}, Action::Run, DriverBackend::Vendor, ""},
+      {{"-platform=offscreen", "-qmljsdebugger=port:1", "scope.csv"}, Action::Run, DriverBackend::Automatic, ""},
+      {{"--bogus"}, Action::Error, DriverBackend::Automatic, "unknown option '--bogus'"},
+      {{"-platform", "offscreen", "--simulated"}, Action::Error, DriverBackend::Automatic,
+       "unknown option '--simulated'"},
+      {{"--style=fusion", "--"}, Action::Error, DriverBackend::Automatic, "unknown option '--'"},
+      {{"--driver", "usb"},
+       Action::Error,
+       DriverBackend::Automatic,
+       "unknown driver backend 'usb' (choose vendor, libftdi or simulated)"},
+  };
+  for (const Case& c : cases) {
+    const CommandLineOptions options = ParseOptionsBeforeQt(c.arguments);
+    std::string shown;
+    for (const std::string& a : c.arguments) shown += "[" + a + "]";
+    EXPECT_EQ(options.action, c.action) << shown;
+    EXPECT_EQ(options.driver, c.driver) << shown;
+    EXPECT_EQ(options.error, c.error) << shown;
+  }
+}
+
+// The program with no display at all: a mistaken long option is answered
+// before Qt would give up for want of one.
+TEST(CommandLineTest, TheProgramAnswersAnUnknownOptionWithoutADisplay) {
+  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) environment.remove(QString::fromLatin1(name));
+  for (const QStringList& arguments : {QStringList{QStringLiteral("--bogus")},
+                                       QStringList{QStringLiteral("-platform"), QStringLiteral("xcb"),
+                                                   QStringLiteral("--bogus")}}) {
+    SCOPED_TRACE(arguments.join(u' ').toStdString());
+    QProcess program;
+    program.setProcessEnvironment(environment);
+    program.start(QStringLiteral(KESTROVA_PROGRAM), arguments);
+    ASSERT_TRUE(program.waitForFinished(30000)) << "the program did not end";
+    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(program.exitCode(), 2);
+    EXPECT_EQ(program.readAllStandardError().toStdString(),
+              "kestrova: unknown option '--bogus'\nTry 'kestrova --help' for the options.\n");
+    EXPECT_TRUE(program.readAllStandardOutput().isEmpty());
   }
 }
 

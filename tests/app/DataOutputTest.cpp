@@ -8,6 +8,8 @@
 #include <QTest>
 #include <QTimer>
 #include <algorithm>
+#include <array>
+#include <cstdio>
 #include <memory>
 #include <optional>
 #include <string>
@@ -81,6 +83,9 @@ class DataOutputTest : public ::testing::Test {
   DataOutputTest() {
     buffer_.Allocate();
     buffer_.frameCount = 1;
+    buffer_.captureFrames = 1;
+    buffer_.captureTimePerDivision = 20;
+    buffer_.captureEnd = 1;
   }
   std::string File(const char* name) const { return dir_.filePath(QString::fromUtf8(name)).toStdString(); }
 
@@ -126,7 +131,7 @@ TEST_F(DataOutputTest, FileSaveAsksAndReportsAsItShould) {
     const std::string path = c.chosen != nullptr ? File(c.chosen) : std::string();
     WriteAll(File("old.csv"), "old bytes");
     QFile::remove(QString::fromStdString(File("new.csv")));
-    buffer_.frameCount = c.stored ? 1 : 0;
+    buffer_.captureFrames = c.stored ? 1 : 0;
     prompts_.savePath = c.chosen != nullptr ? std::optional(path) : std::nullopt;
     prompts_.yes = c.yes;
     prompts_.seen.clear();
@@ -259,6 +264,77 @@ TEST(DataOutputWindowTest, FunctionKeysAndButtonsSaveTheStoppedCapture) {
   EXPECT_EQ(screen.copy(dlg.Panel().Controls().Find(ctl::Display)->geometry())
                 .convertToFormat(QImage::Format_RGB32),
             dlg.DisplayImage().convertToFormat(QImage::Format_RGB32).copy(0, 0, 580, 460));
+}
+
+// The file as printf makes it from the given slots, the time accumulated
+// by adding the sample step.
+std::string ExpectedCsv(const CScopeDlg& dlg, const std::vector<int>& frames, double step) {
+  const ScopeSettings& settings = dlg.Settings();
+  const auto m = static_cast<std::size_t>(settings.Mode());
+  std::string file = "Time(sec), Channel1, Channel2, Channel3, Channel4\r\n";
+  double t = 0.0;
+  std::array<char, 512> line{};
+  for (const int slot : frames) {
+    for (std::size_t i = 0; i < kSamplesPerFrame; ++i) {
+      std::array<double, kChannelCount> v{};
+      for (std::size_t c = 0; c < kChannelCount; ++c)
+        v[c] = dlg.Buffer().Values(slot, static_cast<int>(c))[i] - settings.offset[m][c];
+      const int n = std::snprintf(line.data(), line.size(), "%f, %.4f, %.4f, %.4f, %.4f\r\n", t, v[0], v[1],
+                                  v[2], v[3]);
+      file.append(line.data(), static_cast<std::size_t>(n));
+      t += step;
+    }
+  }
+  return file;
+}
+
+// A capture is exported as it was sampled, whatever time base the Time list
+// shows when F5 is pressed.
+TEST(DataOutputWindowTest, TheCsvFollowsTheTimeBaseOfTheCapture) {
+  QTemporaryDir dir;
+  MemoryProfile profile;
+  ScriptedPrompts prompts;
+  CScopeDlg dlg(MakeSimulatedDriverLoader(std::make_shared<SimulatedBench>()), profile, prompts);
+  dlg.show();
+  QWidget* keys = dlg.Panel().Controls().Find(ctl::TimeList);
+  const auto capture = [&](int frames) {
+    QTest::keyClick(keys, Qt::Key_F2);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return dlg.Buffer().frameCount >= frames; }, 20000)) << "no frames";
+    QTest::keyClick(keys, Qt::Key_F3);
+  };
+  const auto save = [&](const char* name) {
+    prompts.savePath = dir.filePath(QString::fromUtf8(name)).toStdString();
+    QTest::keyClick(keys, Qt::Key_F5);
+    return ReadAll(*prompts.savePath);
+  };
+
+  // 10 ms per division: the history, 200 us apart; then "1 ms" is chosen.
+  QTest::keyClick(keys, Qt::Key_Down);
+  QTest::keyClick(keys, Qt::Key_Down);
+  ASSERT_EQ(dlg.Panel().Text(ctl::TimeList), "10 ms");
+  capture(3);
+  const int frames = dlg.Buffer().frameCount;
+  std::vector<int> stored;
+  for (int k = 0; k < frames; ++k) stored.push_back(k);
+  for (int k = 0; k < 3; ++k) QTest::keyClick(keys, Qt::Key_Up);
+  ASSERT_EQ(dlg.Panel().Text(ctl::TimeList), "1 ms");
+  const std::string history = save("history.csv");
+  EXPECT_EQ(std::count(history.begin(), history.end(), '\n'), 1 + 500 * frames);
+  EXPECT_TRUE(history == ExpectedCsv(dlg, stored, 0.0002)) << history.substr(0, 200);
+
+  // 2 ms per division: the frame on screen, 40 us apart; then "1 s".
+  QTest::keyClick(keys, Qt::Key_Home);
+  for (int k = 0; k < 4; ++k) QTest::keyClick(keys, Qt::Key_Down);
+  ASSERT_EQ(dlg.Panel().Text(ctl::TimeList), "2 ms");
+  capture(2);
+  QTest::keyClick(keys, Qt::Key_End);
+  ASSERT_EQ(dlg.Panel().Text(ctl::TimeList), "1 s");
+  const std::string single = save("single.csv");
+  EXPECT_EQ(std::count(single.begin(), single.end(), '\n'), 501);
+  EXPECT_TRUE(single == ExpectedCsv(dlg, {0}, 40e-6)) << single.substr(0, 200);
+  EXPECT_EQ(std::count(prompts.seen.begin(), prompts.seen.end(),
+                       "info: 데이터 기록 파일을 성공적으로 저장하였습니다"),
+            2);
 }
 
 }  // namespace

@@ -5,6 +5,8 @@
 #include <QLineEdit>
 #include <QTemporaryDir>
 #include <QTest>
+#include <chrono>
+#include <functional>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -22,6 +24,8 @@
 #include "acquisition/NumberText.h"
 #include "app/ScopeDlg.h"
 #include "output/RealTimeLogger.h"
+#include "simulator/SimClock.h"
+#include "simulator/SimulatedBench.h"
 #include "simulator/SimulatedDriver.h"
 #include "support/AnsweringPrompts.h"
 
@@ -45,9 +49,69 @@ std::vector<std::string> SplitLines(const std::string& text) {
   return lines;
 }
 
+// Steady time run faster than the wall clock, so that the simulated wire
+// carries `factor` times its real rate.
+class FastClock final : public SimClock {
+ public:
+  explicit FastClock(double factor) : factor_(factor) {}
+  [[nodiscard]] SimTime Now() const override {
+    const auto elapsed = std::chrono::duration<double, std::nano>(std::chrono::steady_clock::now() - start_);
+    return SimTime(static_cast<SimTime::rep>(elapsed.count() * factor_));
+  }
+  [[nodiscard]] bool PassesByItself() const override { return true; }
+  int AddAdvanceListener(std::function<void()> /*listener*/) override { return 0; }
+  void RemoveAdvanceListener(int /*token*/) override {}
+
+ private:
+  double factor_;
+  std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
+};
+
+SimulatedBenchOptions BenchAtSpeed(double factor) {
+  SimulatedBenchOptions options;
+  if (factor != 1.0) options.clock = std::make_shared<FastClock>(factor);
+  return options;
+}
+
+// Messages are answered as AnsweringPrompts answers them, but each one is
+// held open, as a person reading it would, for as long as `hold` runs.
+class HoldingPrompts final : public test::AnsweringPrompts {
+ public:
+  void ShowMessage(std::string_view text, PromptIcon icon) override {
+    AnsweringPrompts::ShowMessage(text, icon);
+    if (hold) hold();
+  }
+  std::function<void()> hold;
+};
+
+// Runs the window's own frame handler for each frame notification, and
+// counts what it made of them.
+class FrameCounter final : public QObject {
+ public:
+  explicit FrameCounter(CScopeDlg& dialog) : dialog_(dialog) { dialog_.installEventFilter(this); }
+  ~FrameCounter() override { dialog_.removeEventFilter(this); }
+  FrameCounter(const FrameCounter&) = delete;
+  FrameCounter& operator=(const FrameCounter&) = delete;
+
+  int notified = 0;
+  int stored = 0;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (watched != &dialog_ || event->type() != kFrameReadyEvent) return false;
+    ++notified;
+    if (dialog_.OnFrameReady() == FrameOutcome::Stored) ++stored;
+    return true;
+  }
+
+ private:
+  CScopeDlg& dialog_;
+};
+
 class RealSaveWindowTest : public ::testing::Test {
  protected:
-  RealSaveWindowTest() : bench_(std::make_shared<SimulatedBench>()) {
+  explicit RealSaveWindowTest(double wireSpeed = 1.0)
+      : bench_(std::make_shared<SimulatedBench>(BenchAtSpeed(wireSpeed))) {
     dialog_ = std::make_unique<CScopeDlg>(MakeSimulatedDriverLoader(bench_), profile_, prompts_);
     dialog_->show();
   }
@@ -93,8 +157,39 @@ class RealSaveWindowTest : public ::testing::Test {
   std::string path_ = directory_.filePath(QStringLiteral("실시간 기록.txt")).toStdString();
   std::shared_ptr<SimulatedBench> bench_;
   MemoryProfile profile_;
-  test::AnsweringPrompts prompts_;
+  HoldingPrompts prompts_;
   std::unique_ptr<CScopeDlg> dialog_;
+};
+
+// A frame every 10 ms instead of every 88 ms.
+class FastRealSaveWindowTest : public RealSaveWindowTest {
+ protected:
+  FastRealSaveWindowTest() : RealSaveWindowTest(8.8) {}
+
+  [[nodiscard]] UnitStatus Unit() const { return *bench_->StatusOf("SIM00001")->unit; }
+
+  // The frame the unit sent that a history slot holds, counted from the
+  // oldest the unit still remembers; nothing when it holds none of them.
+  [[nodiscard]] std::optional<std::size_t> SentFrameIn(int slot, const UnitStatus& unit) const {
+    const ScopeSettings& settings = dialog_->Settings();
+    const auto m = static_cast<std::size_t>(settings.Mode());
+    for (std::size_t k = 0; k < unit.recentFrames.size(); ++k) {
+      const SentFrame& sent = unit.recentFrames[k];
+      bool same = true;
+      for (std::size_t c = 0; c < kChannelCount && same; ++c) {
+        const auto values = dialog_->Buffer().Values(slot, static_cast<int>(c));
+        for (std::size_t i = 0; i < kSamplesPerFrame && same; ++i) {
+          const std::uint16_t raw = sent.waveform.Sample(static_cast<int>(c), sent.firstSample + static_cast<std::int64_t>(i));
+          const double number = settings.unsignedSamples[m][c] != 0
+                                    ? static_cast<double>(raw)
+                                    : static_cast<double>(static_cast<std::int16_t>(raw));
+          same = values[i] == number * settings.scale[m][c] + settings.offset[m][c];
+        }
+      }
+      if (same) return k;
+    }
+    return std::nullopt;
+  }
 };
 
 TEST_F(RealSaveWindowTest, ARunLogsEveryFrameWithTheOffsetsTakenOff) {
@@ -144,7 +239,9 @@ TEST_F(RealSaveWindowTest, ARunLogsEveryFrameWithTheOffsetsTakenOff) {
 TEST_F(RealSaveWindowTest, AFileThatCannotBeCreatedIsReportedAndTheRunGoesOnWithoutLog) {
   ChooseLog(directory_.filePath(QStringLiteral("missing/log.txt")).toStdString());
   Click(ctl::Start);
-
+  // Shown once Start is over.
+  EXPECT_TRUE(prompts_.messages.empty());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !prompts_.messages.empty(); }, 20000));
   ASSERT_EQ(prompts_.messages, std::vector<std::string>{std::string(kRealSaveCreateFailedMessage)});
   EXPECT_EQ(prompts_.icons[0], PromptIcon::Stop);
   EXPECT_FALSE(Ticked(ctl::RealSaveEnable));
@@ -175,7 +272,7 @@ TEST_F(RealSaveWindowTest, AStartThatCannotOpenTheUnitLeavesThePreviousLog) {
   ASSERT_TRUE(WaitForFrames(1)) << "the unit sent no frames";
   Press(Qt::Key_F3);
   const std::vector<std::string> lines = SplitLines(ReadFile(path_));
-  EXPECT_FALSE(lines.empty());
+  ASSERT_FALSE(lines.empty());
   EXPECT_NE(lines.front(), "previous run");
   EXPECT_TRUE(prompts_.messages.empty());
 }
@@ -195,6 +292,58 @@ TEST_F(RealSaveWindowTest, AFullDiskEndsLoggingForTheRunWithOneMessage) {
   EXPECT_FALSE(Ticked(ctl::RealSaveEnable));
   Press(Qt::Key_F3);
   EXPECT_EQ(prompts_.messages.size(), 1U);
+}
+
+}  // namespace
+}  // namespace kestrova
+
+namespace kestrova {
+namespace {
+
+TEST_F(FastRealSaveWindowTest, AFailedLogWriteKeepsEveryFrameInItsOwnSlotWhileTheMessageIsUp) {
+  std::error_code linked;
+  std::filesystem::create_symlink("/dev/full", path_, linked);
+  if (linked || !std::filesystem::exists(path_)) GTEST_SKIP() << "no /dev/full here";
+  Press(Qt::Key_Down);
+  Press(Qt::Key_Down);
+  ASSERT_EQ(dialog_->Panel().Text(ctl::TimeList), "10 ms");
+  ChooseLog(path_);
+  prompts_.messages.clear();
+  FrameCounter frames(*dialog_);
+  // The message stays up while five more frames arrive.
+  prompts_.hold = [&] {
+    const int before = frames.notified;
+    EXPECT_TRUE(QTest::qWaitFor([&] { return frames.notified >= before + 5; }, 20000))
+        << "no frames arrived while the message was up";
+  };
+
+  Press(Qt::Key_F2);
+  ASSERT_TRUE(dialog_->Running());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !prompts_.messages.empty(); }, 20000)) << "no message";
+  Press(Qt::Key_F3);
+  ASSERT_FALSE(dialog_->Running());
+
+  EXPECT_EQ(prompts_.messages, std::vector<std::string>{std::string(kRealSaveWriteFailedMessage)});
+  EXPECT_FALSE(Ticked(ctl::RealSaveEnable));
+  const SampleBuffer& buffer = dialog_->Buffer();
+  ASSERT_GE(buffer.frameCount, 6);
+  ASSERT_LT(buffer.frameCount, kHistoryFrames);
+  EXPECT_EQ(buffer.frameCount, frames.stored);
+  EXPECT_EQ(buffer.writeIndex, buffer.frameCount);
+  // Oldest first, each slot holds a frame the unit sent, each a later one
+  // than the slot before.
+  const UnitStatus unit = Unit();
+  ASSERT_GE(unit.recentFrames.size(), static_cast<std::size_t>(buffer.frameCount));
+  std::optional<std::size_t> previous;
+  for (int slot = 0; slot < buffer.frameCount; ++slot) {
+    SCOPED_TRACE("slot " + std::to_string(slot));
+    const std::optional<std::size_t> sent = SentFrameIn(slot, unit);
+    ASSERT_TRUE(sent.has_value()) << "the slot holds no frame the unit sent";
+    if (previous) {
+      EXPECT_GT(*sent, *previous);
+    }
+    previous = sent;
+  }
 }
 
 }  // namespace

@@ -194,6 +194,45 @@ TEST_F(PalettePopup, LayoutAndPicture) {
   EXPECT_EQ(colorsAtClick_, std::vector<std::uint32_t>{kOrange}) << "a cancel still reaches the window";
 }
 
+// The entry of the button's colour is drawn sunken, with a light interior:
+// its cell, else "Default" when it is the default colour, else none.
+TEST_F(PalettePopup, OnlyTheEntryOfTheCurrentColourIsDrawnSelected) {
+  constexpr std::uint32_t kNowhere = 0x123456;  // in no cell
+  struct Row {
+    std::uint32_t color;
+    std::uint32_t defaultColor;
+    std::vector<int> selected;
+  };
+  const std::vector<Row> rows = {
+      {kOrange, kCyan, {10}},
+      {kPaletteColors.front().color, kCyan, {kFirstCellItem}},
+      {kPaletteColors.back().color, kNowhere, {kLastCellItem}},
+      {kNowhere, kNowhere, {kDefaultItem}},
+      {kNowhere, kCyan, {}},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.color);
+    button_->SetDefaultColor(row.defaultColor);
+    button_->SetColor(row.color);
+    QImage picture;
+    ClickAnd([&](CColorPalettePopup& popup) {
+      picture = popup.grab().toImage().convertToFormat(QImage::Format_RGB32);
+      QTest::keyClick(&popup, Qt::Key_Escape);
+    });
+    ASSERT_FALSE(picture.isNull());
+    const QPalette colours = Popup().palette();
+    std::vector<int> sunken;
+    for (int item = kDefaultItem; item <= kCustomItem; ++item) {
+      const QRect r = Popup().ItemRect(item);
+      if (picture.pixel(r.topLeft()) == colours.color(QPalette::Dark).rgb() &&
+          picture.pixel(r.topLeft() + QPoint(1, 1)) == colours.color(QPalette::Midlight).rgb()) {
+        sunken.push_back(item);
+      }
+    }
+    EXPECT_EQ(sunken, row.selected);
+  }
+}
+
 TEST_F(PalettePopup, MouseAndKeysPickACellOrDefault) {
   ClickAnd([](CColorPalettePopup& popup) {
     QTest::mouseClick(&popup, Qt::LeftButton, {}, popup.ItemRect(14).center());

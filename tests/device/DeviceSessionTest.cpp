@@ -213,6 +213,8 @@ TEST(DeviceSessionCloseTest, StopAndCommandRightAfterOpenAreNotLost) {
       ASSERT_TRUE(rig.driver.WaitUntil([&] { return rig.driver.Writes().size() == 1; }));
     }
     rig.session.CloseSession();  // would hang if the thread had missed the stop
+    // Written even when the close came before the thread got to it.
+    EXPECT_THAT(rig.driver.Writes(), ElementsAre(Bytes("\x02?\x03"))) << "round " << round;
   }
 }
 
@@ -526,6 +528,19 @@ TEST(DeviceSessionReceiveTest, ReadAndWriteFailuresAreReportedAndTheLoopGoesOn) 
   ASSERT_TRUE(rig.events.WaitUntil([&] { return rig.events.LinkLostCount() == 3; }));
   rig.session.CloseSession();
   EXPECT_EQ(rig.events.LinkLostCount(), 3);
+}
+
+// A driver that sets the event signals new bytes only: the bytes a failed
+// read left queued are read on a later turn without anything new arriving.
+TEST(DeviceSessionReceiveTest, BytesLeftByAFailedReadAreReadWithoutANewEvent) {
+  SessionRig rig;
+  ASSERT_TRUE(rig.OpenWithUnit());
+  rig.running.Set(true);
+  rig.driver.FailCall("Read", fakes::kIoError, 3);
+  rig.driver.Receive(Framed("waiting"));
+  ASSERT_TRUE(rig.events.WaitUntil([&] { return rig.events.FrameReadyCount() == 1; }));
+  EXPECT_EQ(rig.frames.LatestText(), "waiting");
+  EXPECT_EQ(rig.events.LinkLostCount(), 1);
 }
 
 // A driver that cannot set the event: the loop looks at the receive queue

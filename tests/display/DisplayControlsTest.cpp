@@ -128,6 +128,27 @@ TEST(DisplayOptions, ExtendedDisplaySizesTheWindowAndListsTheChannelPanel) {
   EXPECT_EQ(ids, expected);
 }
 
+TEST(DisplayOptions, TheClientAreaEndsAboveAControlItWouldCut) {
+  // The compact window's lower controls, in pixels: the device bar, the
+  // logging box and the channel table's group beside it, a caption row.
+  const std::vector<ControlRows> controls = {{543, 579}, {582, 699}, {582, 700}, {597, 613}};
+  struct Case {
+    int wanted;
+    int height;
+  };
+  const std::vector<Case> cases = {
+      {582, 582},  // framed: the edge runs between the rows
+      {612, 582},  // no frame: through the caption row, then the boxes above it
+      {600, 582},  // through the boxes
+      {737, 737},  // below everything
+      {560, 543},  // through the device bar
+      {543, 543},
+      {-5, 0},
+  };
+  for (const Case& c : cases) EXPECT_EQ(UncutClientHeight(c.wanted, controls), c.height) << c.wanted;
+  EXPECT_EQ(UncutClientHeight(612, {}), 612);
+}
+
 TEST(DisplayOptions, AxisScaleReadsTheLeadingNumberOfTheFactorText) {
   ScopeSettings settings;
   settings.operationMode = 2;

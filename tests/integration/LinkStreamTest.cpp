@@ -13,8 +13,8 @@ namespace {
 using linktest::Link;
 using linktest::LinkOptions;
 using linktest::MatchSent;
+using linktest::NoThreadBeyond;
 using linktest::ThreadBaseline;
-using linktest::ThreadCount;
 using linktest::WaitFor;
 
 std::vector<std::uint8_t> Bytes(const std::string& text) {
@@ -37,7 +37,7 @@ TEST(LinkStreamTest, HistoryHoldsExactlyWhatTheUnitSentAndStopClosesEverything) 
   EXPECT_FALSE(link.session->IsOpen());
   EXPECT_FALSE(link.running.Get());
   if (threadsBefore) {
-    EXPECT_EQ(ThreadCount(), threadsBefore) << "the receive thread outlived CloseSession";
+    EXPECT_TRUE(NoThreadBeyond(*threadsBefore)) << "the receive thread outlived CloseSession";
   }
 
   // The commands on the wire: running, then the same configuration with the
@@ -55,11 +55,12 @@ TEST(LinkStreamTest, HistoryHoldsExactlyWhatTheUnitSentAndStopClosesEverything) 
   EXPECT_FALSE(unit.configuration.Running());
   EXPECT_FALSE(unit.streaming);
 
-  // Every frame sent reached the decoder once, in order; only the one on
-  // the wire at the close may be missing.
+  // Every frame the session read reached the decoder once, in order. What
+  // was still queued at the close (the frame on the wire, and more when the
+  // receive thread was slow to run) goes with the close, as on the unit.
   const auto matches = MatchSent(link.decoded, unit);
   ASSERT_TRUE(matches.has_value()) << "a payload the unit never sent";
-  EXPECT_LE(unit.dataFramesSent - static_cast<std::int64_t>(link.decoded.size()), 1);
+  EXPECT_GE(unit.dataFramesSent, static_cast<std::int64_t>(link.decoded.size()));
   EXPECT_EQ(link.events.FrameReadyCount(), static_cast<int>(link.decoded.size()));
   EXPECT_EQ(link.frames.DroppedCount(), 0U);
   EXPECT_EQ(link.events.LinkLostCount(), 0);
@@ -67,6 +68,9 @@ TEST(LinkStreamTest, HistoryHoldsExactlyWhatTheUnitSentAndStopClosesEverything) 
   // frames through no fault of the link; only an unhindered run must be
   // gapless.
   const bool unhindered = device.link.receivePurges == 1;
+  if (unhindered) {
+    EXPECT_EQ(link.decoded.size(), link.tap.BytesRead() / kDataFrameBytes);
+  }
   for (std::size_t k = 0; k < link.decoded.size(); ++k) {
     const auto& frame = link.decoded[k];
     ASSERT_EQ(frame.outcome, FrameOutcome::Stored) << k;
@@ -123,7 +127,7 @@ TEST(LinkStreamTest, ParkUnitClosesTheSessionAndParksTheUnit) {
   link.session->ParkUnit();
   EXPECT_FALSE(link.session->IsOpen());
   if (threadsBefore) {
-    EXPECT_EQ(ThreadCount(), threadsBefore);
+    EXPECT_TRUE(NoThreadBeyond(*threadsBefore));
   }
   const std::vector<std::uint8_t> park = {0x02, 'S', '4', '0', '0', '0', '0', '0', '0', '0', 'D', '7', 0x03};
   ASSERT_FALSE(link.tap.Writes().empty());

@@ -4,14 +4,18 @@
 // receive thread, the frame hand-off and the frame decoder, wired as the main
 // window wires them. The test's own thread plays the user-interface thread.
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <span>
 #include <string>
 #include <thread>
@@ -19,6 +23,10 @@
 #include <vector>
 
 #include <gtest/gtest.h>
+
+#if defined(__linux__)
+#include <unistd.h>
+#endif
 
 #include "SessionTestSupport.h"
 #include "acquisition/FrameDecoder.h"
@@ -43,39 +51,77 @@ inline std::string Text(const std::vector<std::uint8_t>& bytes) {
   return {bytes.begin(), bytes.end()};
 }
 
-// Threads of this process right now (Linux); nothing elsewhere.
-inline std::optional<int> ThreadCount();
-
-// The thread count to compare with once a session has come and gone. A
-// thread is started and joined first: a sanitizer's runtime starts its own
-// helper thread with the first thread of the program and keeps it.
-inline std::optional<int> ThreadBaseline() {
-  std::thread([] {}).join();
-  return ThreadCount();
-}
-
-inline std::optional<int> ThreadCount() {
+// The ids of this process's threads right now (Linux); nothing elsewhere.
+inline std::optional<std::set<int>> ThreadIds() {
 #if defined(__linux__)
   std::error_code error;
-  int count = 0;
+  std::set<int> ids;
   for (std::filesystem::directory_iterator it("/proc/self/task", error), end; !error && it != end;
        it.increment(error)) {
-    ++count;
+    ids.insert(std::atoi(it->path().filename().c_str()));
   }
   if (error) return std::nullopt;
-  return count;
+  return ids;
 #else
   return std::nullopt;
 #endif
 }
 
+// A join returns once the kernel has woken the joining thread, which it does
+// on the way out of the ended thread, a little before it drops that thread
+// from /proc/self/task. So a thread just joined may still be listed for a
+// moment: the checks below wait for the kernel to let go of it. A thread that
+// is still running is never let go of, and the wait fails the test.
+
+// The threads to compare with once a session has come and gone. A thread is
+// started and joined first (a sanitizer's runtime starts its own helper
+// thread with the first thread of the program and keeps it), and the list is
+// taken once that thread has left it.
+inline std::optional<std::set<int>> ThreadBaseline() {
+#if defined(__linux__)
+  std::atomic<int> joined{0};
+  std::thread([&joined] { joined = static_cast<int>(::gettid()); }).join();
+  std::optional<std::set<int>> ids;
+  if (!WaitFor(
+          [&] {
+            ids = ThreadIds();
+            return !ids || !ids->contains(joined);
+          },
+          "a joined thread to leave /proc/self/task")) {
+    return std::nullopt;
+  }
+  return ids;
+#else
+  return std::nullopt;
+#endif
+}
+
+// True once every thread listed was already in `before`: whatever started a
+// thread since has ended and joined it.
+inline bool NoThreadBeyond(const std::set<int>& before) {
+  return WaitFor(
+      [&] {
+        const auto ids = ThreadIds();
+        return ids && std::includes(before.begin(), before.end(), ids->begin(), ids->end());
+      },
+      "the threads started since the baseline to end");
+}
+
 // Forwards every call to the simulated driver and keeps a copy of each
-// block of bytes written, in order. Any thread.
+// block of bytes written, in order, and the count of bytes read. Any thread.
 class WriteTap {
  public:
   void Note(std::span<const std::uint8_t> bytes) {
     const std::lock_guard lock(mutex_);
     writes_.emplace_back(bytes.begin(), bytes.end());
+  }
+  void NoteRead(std::size_t count) {
+    const std::lock_guard lock(mutex_);
+    bytesRead_ += count;
+  }
+  [[nodiscard]] std::size_t BytesRead() const {
+    const std::lock_guard lock(mutex_);
+    return bytesRead_;
   }
   [[nodiscard]] std::vector<std::vector<std::uint8_t>> Writes() const {
     const std::lock_guard lock(mutex_);
@@ -89,6 +135,7 @@ class WriteTap {
  private:
   mutable std::mutex mutex_;
   std::vector<std::vector<std::uint8_t>> writes_;
+  std::size_t bytesRead_ = 0;
 };
 
 class TappedDriver final : public DriverApi {
@@ -132,7 +179,9 @@ class TappedDriver final : public DriverApi {
   }
   d2xx::FT_STATUS Read(d2xx::FT_HANDLE handle, std::span<std::uint8_t> buffer,
                        d2xx::DWORD& bytesRead) override {
-    return inner_->Read(handle, buffer, bytesRead);
+    const d2xx::FT_STATUS status = inner_->Read(handle, buffer, bytesRead);
+    if (status == d2xx::FT_OK) tap_.NoteRead(bytesRead);
+    return status;
   }
   d2xx::FT_STATUS Write(d2xx::FT_HANDLE handle, std::span<const std::uint8_t> bytes,
                         d2xx::DWORD& bytesWritten) override {

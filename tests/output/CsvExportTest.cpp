@@ -8,6 +8,17 @@
 
 #include <gtest/gtest.h>
 
+#ifdef __linux__
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 #include "OutputTestSupport.h"
 #include "output/CsvExport.h"
 
@@ -77,11 +88,11 @@ class CsvExportTest : public ::testing::Test {
   SampleBuffer buffer_;
 };
 
-TEST_F(CsvExportTest, FilesMatchPrintfAtEveryTimeBase) {
+TEST_F(CsvExportTest, FilesMatchPrintfAtEveryTimeBaseOfTheCapture) {
   struct Case {
-    int timePerDivision;
-    int writeIndex;
-    int frameCount;
+    int timePerDivision;  // of the capture
+    int end;              // the slot after the newest frame
+    int frames;
     std::vector<int> slots;  // written, oldest first
     double step;             // seconds between lines
     const char* lastLineStart;
@@ -90,40 +101,50 @@ TEST_F(CsvExportTest, FilesMatchPrintfAtEveryTimeBase) {
   all.reserve(kHistoryFrames);
   for (int k = 0; k < kHistoryFrames; ++k) all.push_back((37 + k) % kHistoryFrames);
   const std::vector<Case> cases = {
-      // Single-frame time bases: slot 0 only, whatever the counters say.
-      {1, 0, 1, {0}, 2e-6, "0.000998, "},
-      {20, 0, 100, {0}, 40e-6, "0.019960, "},
-      {50, 0, 7, {0}, 100e-6, "0.049900, "},
+      // Single-frame time bases: the newest frame only, whatever the count says.
+      {1, 1, 1, {0}, 2e-6, "0.000998, "},
+      {20, 1, 100, {0}, 40e-6, "0.019960, "},
+      {50, 1, 7, {0}, 100e-6, "0.049900, "},
       // History time bases: the last frames, oldest first, across the wrap.
       {100, 5, 1, {4}, 0.0002, "0.099800, "},
       {1000, 2, 5, {97, 98, 99, 0, 1}, 0.0002, "0.499800, "},
       {10000, 37, 100, all, 0.0002, "9.999800, "},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE("T " + std::to_string(c.timePerDivision) + ", frames " + std::to_string(c.frameCount));
-    settings_.timePerDivision = c.timePerDivision;
-    buffer_.writeIndex = c.writeIndex;
-    buffer_.frameCount = c.frameCount;
-    ASSERT_EQ(WriteCsvExport(path_, settings_, buffer_), CsvExportResult::Saved);
-    const std::string file = ReadBytes(path_);
-    EXPECT_TRUE(file == ExpectedFile(buffer_, c.slots, c.step)) << "the file differs from printf's";
-    const std::size_t lastLine = file.rfind("\r\n", file.size() - 3) + 2;
-    EXPECT_EQ(file.substr(lastLine, 10), c.lastLineStart);
-    EXPECT_EQ(static_cast<std::size_t>(std::count(file.begin(), file.end(), '\n')), 1 + 500 * c.slots.size());
+    SCOPED_TRACE("T " + std::to_string(c.timePerDivision) + ", frames " + std::to_string(c.frames));
+    buffer_.captureTimePerDivision = c.timePerDivision;
+    buffer_.captureEnd = c.end;
+    buffer_.captureFrames = c.frames;
+    // The Time list has moved on since the capture, to the other kind of
+    // time base, which also took the display back to slot 0.
+    for (const int chosen : {c.timePerDivision, c.timePerDivision > 50 ? 10 : 10000}) {
+      settings_.timePerDivision = chosen;
+      buffer_.writeIndex = chosen == c.timePerDivision ? c.end % kHistoryFrames : 0;
+      buffer_.frameCount = chosen == c.timePerDivision ? c.frames : 100;
+      ASSERT_EQ(WriteCsvExport(path_, settings_, buffer_), CsvExportResult::Saved);
+      const std::string file = ReadBytes(path_);
+      EXPECT_TRUE(file == ExpectedFile(buffer_, c.slots, c.step)) << "the file differs from printf's";
+      const std::size_t lastLine = file.rfind("\r\n", file.size() - 3) + 2;
+      EXPECT_EQ(file.substr(lastLine, 10), c.lastLineStart);
+      EXPECT_EQ(static_cast<std::size_t>(std::count(file.begin(), file.end(), '\n')), 1 + 500 * c.slots.size());
+    }
   }
   // The values the rounding rules are about, as printf writes them.
-  settings_.timePerDivision = 20;
+  buffer_.captureTimePerDivision = 20;
+  buffer_.captureEnd = 1;
   ASSERT_EQ(WriteCsvExport(path_, settings_, buffer_), CsvExportResult::Saved);
   const std::string file = ReadBytes(path_);
   EXPECT_EQ(file.substr(file.find('\n') + 1, 46), "0.000000, -1.5000, -1.5000, -1.5000, -1.5000\r\n");
 }
 
 TEST_F(CsvExportTest, NothingIsCreatedWithoutDataOrWhereNoFileCanBe) {
-  buffer_.frameCount = 0;
+  // Frames counted since Start, but the ring was cleared since.
+  buffer_.frameCount = 5;
+  buffer_.captureFrames = 0;
   EXPECT_EQ(WriteCsvExport(path_, settings_, buffer_), CsvExportResult::NoData);
   EXPECT_FALSE(std::filesystem::exists(path_));
 
-  buffer_.frameCount = 1;
+  buffer_.captureFrames = 1;
   WriteBytes(dir_.File("plain"), "x");
   // A folder that is a file, and a folder itself: checked even as root.
   for (const std::string& path : {dir_.File("plain") + "/data.csv", dir_.File(""), std::string()}) {
@@ -134,14 +155,53 @@ TEST_F(CsvExportTest, NothingIsCreatedWithoutDataOrWhereNoFileCanBe) {
 }
 
 #ifdef __linux__
+// A named pipe read slowly, as by a script that processes each line: the
+// export waits for the reader instead of failing once the pipe is full.
+TEST_F(CsvExportTest, APipeReadSlowlyGetsTheWholeFile) {
+  buffer_.captureTimePerDivision = 10000;
+  buffer_.captureEnd = 37;
+  buffer_.captureFrames = 100;
+  ASSERT_EQ(WriteCsvExport(path_, settings_, buffer_), CsvExportResult::Saved);
+  const std::string expected = ReadBytes(path_);
+  ASSERT_GT(expected.size(), std::size_t{1} << 20U);  // many times what a pipe holds
+
+  const std::string pipe = dir_.File("pipe");
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+  const int reader = ::open(pipe.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  ASSERT_GE(reader, 0);
+  std::atomic<bool> written{false};
+  std::string received;
+  std::thread slowReader([&] {
+    std::array<char, 4096> chunk{};
+    for (;;) {
+      pollfd ready{reader, POLLIN, 0};
+      ::poll(&ready, 1, 10);
+      const ssize_t n = ::read(reader, chunk.data(), chunk.size());
+      if (n > 0) {
+        received.append(chunk.data(), static_cast<std::size_t>(n));
+        std::this_thread::sleep_for(std::chrono::microseconds(200));  // a slow reader
+      } else if (written) {
+        break;  // the writer is gone and the pipe is empty
+      }
+    }
+  });
+  const CsvExportResult result = WriteCsvExport(pipe, settings_, buffer_);
+  written = true;
+  slowReader.join();
+  ::close(reader);
+  EXPECT_EQ(result, CsvExportResult::Saved);
+  EXPECT_EQ(received.size(), expected.size());
+  EXPECT_TRUE(received == expected);
+}
+
 TEST_F(CsvExportTest, ADiskThatRefusesTheLinesIsAFailure) {
   // Every write to /dev/full fails as on a full disk.
-  settings_.timePerDivision = 10000;
-  buffer_.frameCount = 100;
+  buffer_.captureTimePerDivision = 10000;
+  buffer_.captureFrames = 100;
   EXPECT_EQ(WriteCsvExport("/dev/full", settings_, buffer_), CsvExportResult::WriteFailed);
   // So does a single frame, written in one block.
-  settings_.timePerDivision = 1;
-  buffer_.frameCount = 1;
+  buffer_.captureTimePerDivision = 1;
+  buffer_.captureFrames = 1;
   EXPECT_EQ(WriteCsvExport("/dev/full", settings_, buffer_), CsvExportResult::WriteFailed);
 }
 #endif

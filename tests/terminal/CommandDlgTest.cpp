@@ -17,6 +17,7 @@
 #include "SessionTestSupport.h"
 #include "app/DialogBuilder.h"
 #include "device/DeviceSession.h"
+#include "device/TerminalCommand.h"
 #include "terminal/CommandDlg.h"
 
 namespace kestrova {
@@ -151,8 +152,8 @@ TEST_F(CommandDlgTest, SendWritesTheFramedCommand) {
        "\x1B"
        "A\x0D",
        "0x41"},
-      // Framing bytes of zero go on the wire as typed.
-      {"xyz",
+      // A zero goes on the wire where one was typed.
+      {"0x00",
        {},
        "A",
        false,
@@ -168,6 +169,16 @@ TEST_F(CommandDlgTest, SendWritesTheFramedCommand) {
                    "A41\x00",
                    5),
        "0x41"},
+      // An end text without digits: no end byte.
+      {{}, "xyz", "A", true, "\x02" "A41", "0x41"},
+      {{}, "", "A", false, "\x02" "A", "0x41"},
+      // A start text without digits: nothing at all; the next SEND (with
+      // the start "2") is the next write.
+      {"xyz", {}, "A", false, "", "0x41"},
+      {"", "0D", "A", false, "", "0x41"},
+      {"0x", {}, "A", false, "", "0x41"},
+      {"1b", "0d", "A", false, "\x1B"
+                              "A\x0D", "0x41"},
       {"0x1FF", " -1", "A", false,
        "\xFF"
        "A\xFF",
@@ -191,8 +202,17 @@ TEST_F(CommandDlgTest, SendWritesTheFramedCommand) {
     if (c.checksum) Click(id::ChecksumCheck);
     const std::size_t before = driver_.Writes().size();
     Click(id::Send);
+    std::string wire = c.wire;
+    if (wire.empty()) {
+      Type(id::StartEdit, "2");
+      Click(id::Send);
+      wire = std::string("\x02") + c.command.toStdString();
+      if (c.checksum) wire += c.shownChecksum.mid(2).toStdString();
+      if (const std::optional<std::uint8_t> end = FramingByte(c.end.value_or("0x03").toStdString())) wire += static_cast<char>(*end);
+    }
     ASSERT_TRUE(driver_.WaitUntil([&] { return driver_.Writes().size() > before; })) << "nothing written";
-    EXPECT_EQ(ShowBytes(driver_.Writes().back()), ShowBytes(Bytes(c.wire)));
+    EXPECT_EQ(driver_.Writes().size(), before + 1);
+    EXPECT_EQ(ShowBytes(driver_.Writes().back()), ShowBytes(Bytes(wire)));
     dialog_->close();
     EXPECT_FALSE(session_.IsOpen());
   }

@@ -7,9 +7,12 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <map>
 #include <mutex>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -99,8 +102,41 @@ struct State {
 #endif
 };
 
+std::string FromHex(const std::string& hex) {
+  std::string bytes;
+  for (std::size_t i = 0; i + 1 < hex.size(); i += 2) bytes += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
+  return bytes;
+}
+
+// A program started by a test (the command-line client) cannot be scripted
+// through the control functions: it reads its script from the file that
+// FAKE_FTD2XX_SCRIPT names, one entry a line:
+//   device SERIAL DESCRIPTION...
+//   reply COMMAND-HEX REPLY-HEX
+void LoadScript(State& s) {
+  const char* path = std::getenv("FAKE_FTD2XX_SCRIPT");
+  if (path == nullptr) return;
+  std::ifstream script(path);
+  std::string line;
+  while (std::getline(script, line)) {
+    std::istringstream words(line);
+    std::string kind;
+    std::string first;
+    std::string rest;
+    words >> kind >> first >> std::ws;
+    std::getline(words, rest);
+    if (kind == "device") s.devices.push_back({first, rest});
+    if (kind == "reply") s.replies[FromHex(first)] = FromHex(rest);
+  }
+}
+
 State& TheState() {
   static State state;
+  static const bool scripted = [] {
+    LoadScript(state);
+    return true;
+  }();
+  (void)scripted;
   return state;
 }
 

@@ -1,0 +1,148 @@
+#include "cli/Commands.h"
+
+#include <algorithm>
+#include <array>
+#include <chrono>
+#include <memory>
+#include <optional>
+#include <ostream>
+
+#include "acquisition/LabelTables.h"
+#include "cli/CaptureRun.h"
+#include "cli/CaptureSettings.h"
+#include "cli/CliOptions.h"
+#include "cli/DriverSelection.h"
+#include "cli/MeasureWriter.h"
+#include "cli/StopSignals.h"
+#include "cli/UnitLink.h"
+#include "device/CommandProtocol.h"
+#include "device/TerminalCommand.h"
+
+namespace kestrova::cli {
+
+namespace {
+
+int Report(std::ostream& err, const Failure& failure) {
+  if (failure.failed()) err << "kestrova-cli: " << failure.message << '\n';
+  return static_cast<int>(failure.code);
+}
+
+int RunList(const Options& options, UnitLink& link, std::ostream& out, std::ostream& err) {
+  std::vector<std::string> serials;
+  if (Failure failure = link.ListUnits(serials); failure.failed()) return Report(err, failure);
+  for (const std::string& serial : serials)
+    out << serial << '\t' << kUnitDescription << '\t' << BackendName(options.driver) << '\n';
+  out.flush();
+  return 0;
+}
+
+int RunCheck(const Options& options, UnitLink& link, std::ostream& out, std::ostream& err) {
+  if (Failure failure = link.ChooseUnit(options.serial); failure.failed()) return Report(err, failure);
+  std::string identification;
+  if (Failure failure = link.CheckUnit(identification); failure.failed()) return Report(err, failure);
+  out << identification << '\n';
+  out.flush();
+  return 0;
+}
+
+int RunSend(const Options& options, UnitLink& link, std::ostream& out, std::ostream& err) {
+  if (Failure failure = link.ChooseUnit(options.serial); failure.failed()) return Report(err, failure);
+  DeviceSession& session = link.Session();
+  // Replies go to the terminal, as while the window's terminal is open.
+  session.SetTerminalOpen(true);
+  if (Failure failure = link.Open(); failure.failed()) return Report(err, failure);
+  std::optional<std::uint8_t> checksum;
+  if (options.checksum) checksum = BodyChecksum(options.text);
+  session.QueueCommand(TerminalFrame(FramingByte(options.start), CommandBytes(options.text), checksum,
+                                     FramingByte(options.end)));
+  // Every reply within the wait, printed as it comes.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(options.waitMs);
+  const std::array<Event*, 2> waited = {&link.Events().linkLost, &link.Events().frameReady};
+  Failure failure;
+  while (!StopSignals::Requested()) {
+    const auto now = std::chrono::steady_clock::now();
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now);
+    const int signalled = WaitAny(waited, std::clamp(left, std::chrono::milliseconds(0), std::chrono::milliseconds(50)));
+    for (const std::vector<std::uint8_t>& payload : link.Events().TakeTerminalFrames())
+      out << PayloadText(payload) << '\n' << std::flush;
+    if (signalled == 0) {
+      failure = {ExitCode::UnitFailure, "the link to unit " + std::string(session.SerialNumber()) + " was lost"};
+      break;
+    }
+    if (now >= deadline) break;
+  }
+  session.CloseSession();
+  session.SetTerminalOpen(false);
+  return Report(err, failure);
+}
+
+std::unique_ptr<FrameWriter> WriterFor(const Options& options) {
+  switch (options.command) {
+    case Command::Log: return std::make_unique<LogLineWriter>();
+    case Command::Measure: return MakeMeasureWriter();
+    default: break;
+  }
+  if (options.format == OutputFormat::Jsonl) return std::make_unique<JsonlFrameWriter>();
+  return std::make_unique<CsvFrameWriter>();
+}
+
+int RunAcquisition(const Options& options, UnitLink& link, std::ostream& err) {
+  CaptureSettings capture = BuildCaptureSettings(options.settings);
+  if (!capture.refusal.empty()) return Report(err, {ExitCode::Usage, capture.refusal});
+  for (const std::string& adjustment : capture.adjustments) err << "kestrova-cli: note: " << adjustment << '\n';
+  if (options.interval) capture.settings.realSaveIndex = *options.interval;
+
+  RunLimits limits{options.frames, options.seconds, options.timeout};
+  // A capture without a count takes one frame; log and measure run until
+  // stopped.
+  if (options.command == Command::Capture && !limits.frames && !limits.seconds) limits.frames = 1;
+
+  if (Failure failure = link.ChooseUnit(options.serial); failure.failed()) return Report(err, failure);
+  std::unique_ptr<FrameWriter> writer = WriterFor(options);
+  if (writer == nullptr) return Report(err, {ExitCode::Usage, "this build has no measurement module"});
+  OutputSink output(options.output);
+  ProgressLine progress(options.progress);
+  CaptureRun run(
+      link, capture.settings, *writer, output, progress,
+      [&err](const std::string& line) { err << "kestrova-cli: " << line << '\n' << std::flush; },
+      [] { return StopSignals::Requested(); });
+  return Report(err, run.Run(limits));
+}
+
+}  // namespace
+
+int RunCommandLine(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
+  const ParseResult parsed = ParseArguments(arguments);
+  if (!parsed.ok()) {
+    err << "kestrova-cli: " << parsed.error << "\nTry 'kestrova-cli --help'.\n";
+    return static_cast<int>(ExitCode::Usage);
+  }
+  const Options& options = parsed.options;
+  if (options.help) {
+    out << HelpText(options.command);
+    return 0;
+  }
+  if (options.version) {
+    out << VersionText() << '\n';
+    return 0;
+  }
+
+  DriverSelection driver = SelectDriver(options.driver, options.simulatedUnits);
+  if (driver.loader == nullptr) return Report(err, {ExitCode::UnitFailure, driver.description});
+  Options chosen = options;
+  chosen.driver = driver.backend;
+  const StopSignals signals;
+  UnitLink link(std::move(driver.loader), driver.description);
+  switch (options.command) {
+    case Command::List: return RunList(chosen, link, out, err);
+    case Command::Check: return RunCheck(chosen, link, out, err);
+    case Command::Send: return RunSend(chosen, link, out, err);
+    case Command::Capture:
+    case Command::Log:
+    case Command::Measure: return RunAcquisition(chosen, link, err);
+    case Command::None: break;
+  }
+  return static_cast<int>(ExitCode::Usage);
+}
+
+}  // namespace kestrova::cli

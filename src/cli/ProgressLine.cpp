@@ -1,0 +1,56 @@
+#include "cli/ProgressLine.h"
+
+#include <array>
+
+#include "acquisition/NumberText.h"
+
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
+namespace kestrova::cli {
+
+namespace {
+
+bool StandardErrorIsTerminal() {
+#ifdef _WIN32
+  return _isatty(_fileno(stderr)) != 0;
+#else
+  return isatty(STDERR_FILENO) != 0;
+#endif
+}
+
+}  // namespace
+
+std::string ProgressText(const RunCounts& counts, double seconds) {
+  const double rate = seconds > 0.0 ? static_cast<double>(counts.stored) / seconds : 0.0;
+  std::string text = std::to_string(counts.stored) + " frames in " + FormatFixed(seconds, 1) + " s, " +
+                     FormatFixed(rate, 1) + " frames/s, " + std::to_string(counts.checksumDropped) +
+                     " dropped by checksum";
+  if (counts.queueDropped != 0) text += ", " + std::to_string(counts.queueDropped) + " lost in the queue";
+  return text;
+}
+
+ProgressLine::ProgressLine(bool enabled) : enabled_(enabled && StandardErrorIsTerminal()) {}
+
+void ProgressLine::Update(const RunCounts& counts, bool force) {
+  if (!enabled_) return;
+  const auto now = std::chrono::steady_clock::now();
+  if (!force && shown_ && now - last_ < std::chrono::milliseconds(250)) return;
+  last_ = now;
+  shown_ = true;
+  const double seconds = std::chrono::duration<double>(now - start_).count();
+  // \033[K clears what a longer earlier line left.
+  std::fprintf(stderr, "\r%s\033[K", ProgressText(counts, seconds).c_str());
+  std::fflush(stderr);
+}
+
+void ProgressLine::Finish() {
+  if (!shown_) return;
+  std::fputc('\n', stderr);
+  shown_ = false;
+}
+
+}  // namespace kestrova::cli

@@ -1,0 +1,254 @@
+#include "device/LibFtdiPort.h"
+
+#include <algorithm>
+#include <utility>
+
+namespace kestrova {
+
+namespace {
+
+using d2xx::DWORD;
+using d2xx::FT_OK;
+using d2xx::FT_STATUS;
+
+FT_STATUS Result(int code) {
+  return code < 0 ? d2xx::FT_IO_ERROR : FT_OK;
+}
+
+// libftdi names its endpoints from the chip's side; the one the host reads
+// from is the one with the IN direction bit.
+unsigned char InEndpoint(const ftdi_context& context) {
+  const int endpoint = (context.out_ep & LIBUSB_ENDPOINT_IN) != 0 ? context.out_ep : context.in_ep;
+  return static_cast<unsigned char>(endpoint);
+}
+
+// 64 bytes at full speed, 512 at high speed; libftdi reads it at open.
+std::size_t PacketSize(const ftdi_context& context) {
+  const auto size = static_cast<std::size_t>(context.max_packet_size);
+  return size > 2 && size <= static_cast<std::size_t>(LibFtdiTuning::kInTransferSize) ? size : 64;
+}
+
+}  // namespace
+
+void AppendWithoutStatusBytes(std::span<const unsigned char> transfer, std::size_t packetSize,
+                              std::vector<std::uint8_t>& out) {
+  constexpr std::size_t kStatusBytes = 2;
+  for (std::size_t offset = 0; offset < transfer.size(); offset += packetSize) {
+    const auto packet = transfer.subspan(offset, std::min(packetSize, transfer.size() - offset));
+    if (packet.size() > kStatusBytes) out.insert(out.end(), packet.begin() + kStatusBytes, packet.end());
+  }
+}
+
+LibFtdiPort::LibFtdiPort(const LibFtdiCalls& calls, ftdi_context* context)
+    : calls_(calls), context_(context), packetSize_(PacketSize(*context)) {}
+
+LibFtdiPort::~LibFtdiPort() {
+  Shutdown();
+}
+
+FT_STATUS LibFtdiPort::Notify(Event& event) {
+  std::unique_lock lock(mutex_);
+  event_ = &event;
+  if (!slots_.empty()) return FT_OK;
+
+  for (int i = 0; i < LibFtdiTuning::kInTransfers; ++i) {
+    auto slot = std::make_unique<Slot>();
+    slot->port = this;
+    slot->transfer = calls_.libusb_alloc_transfer(0);
+    if (slot->transfer == nullptr) break;
+    libusb_fill_bulk_transfer(slot->transfer, context_->usb_dev, InEndpoint(*context_), slot->buffer.data(),
+                              static_cast<int>(slot->buffer.size()), &LibFtdiPort::OnTransferDone, slot.get(),
+                              0);
+    slots_.push_back(std::move(slot));
+  }
+  if (slots_.size() == static_cast<std::size_t>(LibFtdiTuning::kInTransfers)) {
+    lastAnswer_ = calls_.steady_now();
+    SubmitAll();
+  } else {
+    failed_ = true;
+  }
+  // Started even when a submission failed: the transfers that did go out
+  // are reaped by it.
+  reader_ = std::jthread([this] { ReaderLoop(); });
+  changed_.wait_for(lock, LibFtdiTuning::kFirstAnswerWait, [this] { return answered_ || failed_; });
+  if (answered_ && !failed_) return FT_OK;
+  lock.unlock();
+  Shutdown();
+  return d2xx::FT_IO_ERROR;
+}
+
+FT_STATUS LibFtdiPort::Status(DWORD& rxQueue) {
+  const std::lock_guard lock(mutex_);
+  rxQueue = static_cast<DWORD>(count_);
+  return failed_ && count_ == 0 ? d2xx::FT_IO_ERROR : FT_OK;
+}
+
+DWORD LibFtdiPort::Take(std::span<std::uint8_t> buffer) {
+  Event* wake = nullptr;
+  std::size_t taken = 0;
+  {
+    const std::lock_guard lock(mutex_);
+    taken = std::min(buffer.size(), count_);
+    for (std::size_t i = 0; i < taken; ++i) buffer[i] = ring_[(head_ + i) % ring_.size()];
+    head_ = (head_ + taken) % ring_.size();
+    count_ -= taken;
+    // The reader has stopped on an error and sets nothing more: come back
+    // for the status call that reports it.
+    if (failed_ && count_ == 0) wake = event_;
+  }
+  if (wake != nullptr) wake->Set();
+  return static_cast<DWORD>(taken);
+}
+
+FT_STATUS LibFtdiPort::Purge(d2xx::ULONG mask) {
+  const bool rx = (mask & d2xx::FT_PURGE_RX) != 0;
+  const bool tx = (mask & d2xx::FT_PURGE_TX) != 0;
+  if (!rx) return tx ? Result(calls_.ftdi_tcoflush(context_)) : FT_OK;
+  {
+    // Bytes in a queued transfer left the chip before the purge: reap every
+    // transfer before the flush, so none of them reaches the ring after it.
+    std::unique_lock lock(mutex_);
+    ++purging_;
+    CancelAll();
+    changed_.wait(lock, [this] { return inFlight_ == 0; });
+  }
+  const int code = tx ? calls_.ftdi_tcioflush(context_) : calls_.ftdi_tciflush(context_);
+  const std::lock_guard lock(mutex_);
+  head_ = 0;
+  count_ = 0;
+  --purging_;
+  if (Serving() && reader_.joinable()) {
+    lastAnswer_ = calls_.steady_now();
+    SubmitAll();
+  }
+  return Result(code);
+}
+
+void LibFtdiPort::Shutdown() {
+  {
+    const std::lock_guard lock(mutex_);
+    stopping_ = true;
+    CancelAll();
+  }
+  // The reader ends once every transfer is reaped.
+  if (reader_.joinable()) reader_.join();
+  for (const auto& slot : slots_) calls_.libusb_free_transfer(slot->transfer);
+  slots_.clear();
+}
+
+void LibFtdiPort::OnTransferDone(libusb_transfer* transfer) {
+  auto* slot = static_cast<Slot*>(transfer->user_data);
+  slot->port->TransferDone(*slot);
+}
+
+void LibFtdiPort::TransferDone(Slot& slot) {
+  Event* wake = nullptr;
+  {
+    const std::lock_guard lock(mutex_);
+    slot.queued = false;
+    --inFlight_;
+    const libusb_transfer& transfer = *slot.transfer;
+    const auto received =
+        std::span(slot.buffer)
+            .first(static_cast<std::size_t>(std::clamp(transfer.actual_length, 0, transfer.length)));
+    switch (transfer.status) {
+      case LIBUSB_TRANSFER_COMPLETED:
+        // Status bytes only is a quiet bridge answering: it is alive.
+        answered_ = true;
+        lastAnswer_ = calls_.steady_now();
+        if (Serving()) {
+          scratch_.clear();
+          AppendWithoutStatusBytes(received, packetSize_, scratch_);
+          if (!scratch_.empty()) {
+            Append(scratch_);
+            wake = event_;
+          }
+          Submit(slot);
+        }
+        break;
+      case LIBUSB_TRANSFER_CANCELLED:
+        // Purge, close or an earlier failure: whatever it holds is dropped.
+        break;
+      case LIBUSB_TRANSFER_TIMED_OUT:
+        // The transfers have no time-out of their own; should one end so,
+        // it is no answer, but no failure either.
+        if (Serving()) Submit(slot);
+        break;
+      default:
+        // Unplugged or broken: keep what arrived, then fail the pipe.
+        if (Serving()) {
+          scratch_.clear();
+          AppendWithoutStatusBytes(received, packetSize_, scratch_);
+          Append(scratch_);
+          Fail();
+          wake = event_;
+        }
+        break;
+    }
+  }
+  changed_.notify_all();
+  if (wake != nullptr) wake->Set();
+}
+
+void LibFtdiPort::ReaderLoop() {
+  for (;;) {
+    {
+      const std::lock_guard lock(mutex_);
+      if (inFlight_ == 0 && (stopping_ || failed_)) return;
+    }
+    timeval turn{0, static_cast<decltype(timeval::tv_usec)>(
+                        std::chrono::microseconds(LibFtdiTuning::kEventTurn).count())};
+    const int handled = calls_.libusb_handle_events_timeout_completed(context_->usb_ctx, &turn, nullptr);
+    Event* wake = nullptr;
+    {
+      const std::lock_guard lock(mutex_);
+      // A bridge answers every IN request within its latency timer; a long
+      // silence is a bridge that has stopped working, told as a lost link.
+      const bool silent = calls_.steady_now() - lastAnswer_ >= LibFtdiTuning::kHungAfter;
+      if (Serving() && ((handled < 0 && handled != LIBUSB_ERROR_INTERRUPTED) || silent)) {
+        Fail();
+        wake = event_;
+      }
+    }
+    if (wake != nullptr) wake->Set();
+  }
+}
+
+void LibFtdiPort::SubmitAll() {
+  for (const auto& slot : slots_) {
+    if (!Serving()) return;
+    if (!slot->queued) Submit(*slot);
+  }
+}
+
+void LibFtdiPort::Submit(Slot& slot) {
+  if (calls_.libusb_submit_transfer(slot.transfer) < 0) {
+    Fail();
+    return;
+  }
+  slot.queued = true;
+  ++inFlight_;
+}
+
+void LibFtdiPort::CancelAll() {
+  // A transfer that has just completed answers "not found"; its callback
+  // still comes.
+  for (const auto& slot : slots_) {
+    if (slot->queued) (void)calls_.libusb_cancel_transfer(slot->transfer);
+  }
+}
+
+void LibFtdiPort::Fail() {
+  failed_ = true;
+  CancelAll();
+}
+
+void LibFtdiPort::Append(std::span<const std::uint8_t> bytes) {
+  // Bytes that do not fit are dropped: by then the session purges the
+  // backlog anyway.
+  const std::size_t kept = std::min(ring_.size() - count_, bytes.size());
+  for (std::size_t i = 0; i < kept; ++i) ring_[(head_ + count_ + i) % ring_.size()] = bytes[i];
+  count_ += kept;
+}
+
+}  // namespace kestrova
