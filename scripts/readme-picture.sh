@@ -7,8 +7,9 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
+source scripts/build-options.sh
 build_dir=${KESTROVA_BUILD_DIR:-build/release}
-cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake -S . -B "$build_dir" "${release_build_options[@]}"
 cmake --build "$build_dir" --target kestrova_screenshot -j "$(nproc)"
 mkdir -p docs
 QT_QPA_PLATFORM=offscreen "$build_dir/tools/kestrova_screenshot" docs/kestrova-window.png --cursors "$@"

@@ -63,15 +63,20 @@ int OpenExclusive(const std::string& path) {
     return -1;
   };
 
+  struct stat info {};
+  if (::fstat(fd, &info) != 0) return fail();
+  const bool regular = S_ISREG(info.st_mode);
+
+  // Only a regular file is kept from a second writer: a lock on a device or
+  // a pipe (/dev/null, a terminal) is shared by every program that writes
+  // there, and would refuse the second of two scripts writing to /dev/null.
   // File systems without locks (some network mounts) still get a log.
-  if (::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) return fail();
+  if (regular && ::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) return fail();
 
   const int flags = ::fcntl(fd, F_GETFL);
   if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) return fail();
 
-  struct stat info {};
-  if (::fstat(fd, &info) != 0) return fail();
-  if (S_ISREG(info.st_mode) && ::ftruncate(fd, 0) != 0) return fail();
+  if (regular && ::ftruncate(fd, 0) != 0) return fail();
   return fd;
 }
 

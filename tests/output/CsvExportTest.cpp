@@ -21,6 +21,7 @@
 
 #include "OutputTestSupport.h"
 #include "output/CsvExport.h"
+#include "output/LogFile.h"
 
 namespace kestrova {
 namespace {
@@ -155,6 +156,20 @@ TEST_F(CsvExportTest, NothingIsCreatedWithoutDataOrWhereNoFileCanBe) {
 }
 
 #ifdef __linux__
+// A device is no file of ours to hold: two writers to /dev/null (two
+// scripts, or a log and an export) both get it, while a regular file that
+// another writer holds is refused.
+TEST_F(CsvExportTest, OnlyARegularFileIsHeldFromASecondWriter) {
+  buffer_.captureFrames = 1;
+  LogFile device;
+  ASSERT_TRUE(device.Create("/dev/null"));
+  EXPECT_EQ(WriteCsvExport("/dev/null", settings_, buffer_), CsvExportResult::Saved);
+
+  LogFile held;
+  ASSERT_TRUE(held.Create(path_));
+  EXPECT_EQ(WriteCsvExport(path_, settings_, buffer_), CsvExportResult::CreateFailed);
+}
+
 // A named pipe read slowly, as by a script that processes each line: the
 // export waits for the reader instead of failing once the pipe is full.
 TEST_F(CsvExportTest, APipeReadSlowlyGetsTheWholeFile) {
