@@ -22,7 +22,7 @@ source scripts/build-options.sh
 
 if [ "$what" != test ]; then
   echo "== Windows (MinGW-w64): build =="
-  cmake -S . -B build/windows -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  cmake -S . -B build/windows -G Ninja -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_TOOLCHAIN_FILE=cmake/toolchains/mingw-w64-x86_64.cmake \
     -DKESTROVA_WITH_QT=OFF -DKESTROVA_BUILD_BENCH=OFF -DKESTROVA_BUILD_FUZZ=OFF -DKESTROVA_WERROR=ON \
     "${launcher_options[@]}"

@@ -12,14 +12,15 @@
 #include <gtest/gtest.h>
 
 #include "PopupDriver.h"
+#include "TestColors.h"
 #include "controls/ColorConversion.h"
 #include "controls/ColorPickerButton.h"
 
 namespace kestrova {
 namespace {
 
-constexpr std::uint32_t kCyan = 0x00FFFF00U;    // (0, 255, 255)
-constexpr std::uint32_t kOrange = 0x002068FFU;  // (255, 104, 32), palette item 10
+using test::kCyan;
+constexpr std::uint32_t kPaletteOrange = 0x002068FFU;  // (255, 104, 32), palette item 10
 constexpr std::uint32_t kOdd = 0x00563412U;     // in no palette cell
 
 TEST(PaletteKeys, StepsFollowTheKeyboardRules) {
@@ -114,7 +115,7 @@ class PalettePopup : public ::testing::Test {
     other_->setGeometry(200, 250, 60, 24);
     button_->SetStyle(CColorPickerButton::kStyleDropDown);
     button_->SetDefaultColor(kCyan);
-    button_->SetColor(kOrange);
+    button_->SetColor(kPaletteOrange);
     window_.show();
     EXPECT_TRUE(QTest::qWaitForWindowExposed(&window_));
     // Record the colour the window would read at each click.
@@ -190,8 +191,8 @@ TEST_F(PalettePopup, LayoutAndPicture) {
   const QRect defaultEntry = Popup().ItemRect(kDefaultItem);
   EXPECT_EQ(picture.pixel(defaultEntry.left() + 4, defaultEntry.center().y()), qRgb(0, 255, 255));
 
-  EXPECT_EQ(button_->GetColor(), kOrange);
-  EXPECT_EQ(colorsAtClick_, std::vector<std::uint32_t>{kOrange}) << "a cancel still reaches the window";
+  EXPECT_EQ(button_->GetColor(), kPaletteOrange);
+  EXPECT_EQ(colorsAtClick_, std::vector<std::uint32_t>{kPaletteOrange}) << "a cancel still reaches the window";
 }
 
 // The entry of the button's colour is drawn sunken, with a light interior:
@@ -204,7 +205,7 @@ TEST_F(PalettePopup, OnlyTheEntryOfTheCurrentColourIsDrawnSelected) {
     std::vector<int> selected;
   };
   const std::vector<Row> rows = {
-      {kOrange, kCyan, {10}},
+      {kPaletteOrange, kCyan, {10}},
       {kPaletteColors.front().color, kCyan, {kFirstCellItem}},
       {kPaletteColors.back().color, kNowhere, {kLastCellItem}},
       {kNowhere, kNowhere, {kDefaultItem}},
@@ -275,7 +276,7 @@ TEST_F(PalettePopup, CustomOpensTheColourDialogWithTheSelectedColour) {
   EXPECT_EQ(button_->GetColor(), kOdd);
   ASSERT_EQ(asked.size(), 2U);
   EXPECT_EQ(asked[0].owner, button_);
-  EXPECT_EQ(asked[0].initial, kOrange);
+  EXPECT_EQ(asked[0].initial, kPaletteOrange);
   EXPECT_EQ(asked[1].initial, kOdd);
   EXPECT_EQ(colorsAtClick_, (std::vector<std::uint32_t>{kOdd, kOdd}));
 }
@@ -291,7 +292,7 @@ TEST_F(PalettePopup, AClickOutsideClosesThePaletteAndReachesTheWidgetThere) {
   EXPECT_TRUE(other_->isDown()) << "the press went on to the button under the pointer";
   QTest::mouseRelease(window_.windowHandle(), Qt::LeftButton, {}, onOther);
   EXPECT_EQ(otherClicks.count(), 1);
-  EXPECT_EQ(button_->GetColor(), kOrange);
+  EXPECT_EQ(button_->GetColor(), kPaletteOrange);
   EXPECT_EQ(colorsAtClick_.size(), 1U);
 }
 
@@ -352,7 +353,7 @@ TEST_F(PalettePopup, TheParentsAnswerCanKeepThePaletteShut) {
   QTest::keyClick(button_, Qt::Key_Space);  // a keyboard click
   EXPECT_EQ(asked, 1);
   EXPECT_FALSE(driver.Opened());
-  EXPECT_EQ(colorsAtClick_, std::vector<std::uint32_t>{kOrange});
+  EXPECT_EQ(colorsAtClick_, std::vector<std::uint32_t>{kPaletteOrange});
 }
 
 }  // namespace

@@ -7,12 +7,13 @@
 
 #include "controls/ColorConversion.h"
 #include "controls/ColorPickerButton.h"
+#include "TestColors.h"
 
 namespace kestrova {
 namespace {
 
-constexpr std::uint32_t kRed = 0x000000FFU;
-constexpr std::uint32_t kCyan = 0x00FFFF00U;  // (0, 255, 255)
+using test::kCyan;
+using test::kRed;
 constexpr std::uint32_t kOrange = 0x00296BFFU;
 
 QImage Picture(CColorPickerButton& button) {

@@ -9,11 +9,12 @@
 
 #include "controls/ColorConversion.h"
 #include "controls/ColorStatic.h"
+#include "TestColors.h"
 
 namespace kestrova {
 namespace {
 
-constexpr std::uint32_t kRed = 0x000000FFU;     // (255, 0, 0)
+using test::kRed;
 constexpr std::uint32_t kYellow = 0x0080FFFFU;  // (255, 255, 128)
 const QColor kParentColor(255, 0, 255);
 

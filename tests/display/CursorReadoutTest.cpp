@@ -5,14 +5,15 @@
 namespace kestrova {
 namespace {
 
-constexpr int k100us = 1;
-constexpr int k1ms = 10;
-constexpr int k1s = 10000;
+// Time per division in units of 100 us.
+constexpr int k100usPerDiv = 1;
+constexpr int k1msPerDiv = 10;
+constexpr int k1sPerDiv = 10000;
 
 TEST(CursorReadoutText, MicrosecondTimeBases) {
-  EXPECT_EQ(CursorReadoutText(k100us, 250, 250), "d=0.00us  f=0.0000kHz");
-  EXPECT_EQ(CursorReadoutText(k100us, 100, 150), "d=100.00us  f=10.0000kHz");
-  EXPECT_EQ(CursorReadoutText(k100us, 100, 101), "d=2.00us  f=500.0000kHz");
+  EXPECT_EQ(CursorReadoutText(k100usPerDiv, 250, 250), "d=0.00us  f=0.0000kHz");
+  EXPECT_EQ(CursorReadoutText(k100usPerDiv, 100, 150), "d=100.00us  f=10.0000kHz");
+  EXPECT_EQ(CursorReadoutText(k100usPerDiv, 100, 101), "d=2.00us  f=500.0000kHz");
   // A column is at least 2 us long, so these time bases always show kHz;
   // a negative span keeps its sign in both numbers.
   EXPECT_EQ(CursorReadoutText(5, 200, 199), "d=-10.00us  f=-100.0000kHz");
@@ -21,18 +22,18 @@ TEST(CursorReadoutText, MicrosecondTimeBases) {
 TEST(CursorReadoutText, MillisecondTimeBases) {
   // The single-precision factor makes 50 columns slightly more than 1 ms, so
   // f stays below 1 kHz and is shown in Hz.
-  EXPECT_EQ(CursorReadoutText(k1ms, 100, 150), "d=1.00ms  f=1000.0000Hz");
-  EXPECT_EQ(CursorReadoutText(k1ms, 100, 125), "d=0.50ms  f=2.0000kHz");
-  EXPECT_EQ(CursorReadoutText(k1ms, 100, 200), "d=2.00ms  f=500.0000Hz");
-  EXPECT_EQ(CursorReadoutText(k1ms, 125, 100), "d=-0.50ms  f=-2.0000kHz");
-  EXPECT_EQ(CursorReadoutText(k1ms, 7, 7), "d=0.00ms  f=0.0000Hz");
+  EXPECT_EQ(CursorReadoutText(k1msPerDiv, 100, 150), "d=1.00ms  f=1000.0000Hz");
+  EXPECT_EQ(CursorReadoutText(k1msPerDiv, 100, 125), "d=0.50ms  f=2.0000kHz");
+  EXPECT_EQ(CursorReadoutText(k1msPerDiv, 100, 200), "d=2.00ms  f=500.0000Hz");
+  EXPECT_EQ(CursorReadoutText(k1msPerDiv, 125, 100), "d=-0.50ms  f=-2.0000kHz");
+  EXPECT_EQ(CursorReadoutText(k1msPerDiv, 7, 7), "d=0.00ms  f=0.0000Hz");
   EXPECT_EQ(CursorReadoutText(5000, 0, 1), "d=10.00ms  f=100.0000Hz");
 }
 
 TEST(CursorReadoutText, SecondTimeBase) {
-  EXPECT_EQ(CursorReadoutText(k1s, 300, 250), "d=-1.00s  f=-1.0000Hz");
-  EXPECT_EQ(CursorReadoutText(k1s, 0, 250), "d=5.00s  f=0.2000Hz");
-  EXPECT_EQ(CursorReadoutText(k1s, 40, 40), "d=0.00s  f=0.0000Hz");
+  EXPECT_EQ(CursorReadoutText(k1sPerDiv, 300, 250), "d=-1.00s  f=-1.0000Hz");
+  EXPECT_EQ(CursorReadoutText(k1sPerDiv, 0, 250), "d=5.00s  f=0.2000Hz");
+  EXPECT_EQ(CursorReadoutText(k1sPerDiv, 40, 40), "d=0.00s  f=0.0000Hz");
 }
 
 TEST(CursorReadoutText, EmptyForTimeBasesOutsideTheTable) {

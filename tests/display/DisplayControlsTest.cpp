@@ -9,9 +9,9 @@
 namespace kestrova {
 namespace {
 
-constexpr int k100ms = 9;
-constexpr int k500ms = 11;
-constexpr int k1s = 12;
+using test::k100ms;
+using test::k1s;
+using test::k500ms;
 
 struct ScrollFixture : ::testing::Test {
   void At(int timeIndex) {

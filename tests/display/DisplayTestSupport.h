@@ -13,6 +13,13 @@
 
 namespace kestrova::test {
 
+// Indices into the time-base list of the time bases the tests use by name.
+inline constexpr int k2ms = 4;  // 40 us between samples: 500 samples are 20 ms
+inline constexpr int k20ms = 7;
+inline constexpr int k100ms = 9;
+inline constexpr int k500ms = 11;
+inline constexpr int k1s = 12;  // 200 us between samples, 100 frames per screen
+
 // A scroll bar that limits its position to its range, as the real one does.
 class FakeScrollBar : public ScrollBarControl {
  public:

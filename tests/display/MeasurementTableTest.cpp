@@ -10,8 +10,8 @@
 namespace kestrova {
 namespace {
 
-constexpr int k2ms = 4;  // 40 us between samples: 500 samples are 20 ms
-constexpr int k1s = 12;  // 200 us between samples, 100 frames per screen
+using test::k1s;
+using test::k2ms;
 
 // What the window lists for the display's known test waveforms, in one
 // frame at 2 ms/div: the whole table, as the copy gives it.

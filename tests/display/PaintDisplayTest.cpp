@@ -22,10 +22,10 @@ constexpr ColorRef kCh3 = DefaultGraphColors[2];
 constexpr ColorRef kCh4 = DefaultGraphColors[3];
 constexpr ColorRef kTriggerInk = DefaultGraphColors[kTriggerLineColor];
 constexpr ColorRef kCursorInk = DefaultGraphColors[kCursorColor];
-constexpr int k2ms = 4;
-constexpr int k20ms = 7;
-constexpr int k100ms = 9;
-constexpr int k1s = 12;
+using test::k100ms;
+using test::k1s;
+using test::k20ms;
+using test::k2ms;
 
 // Settings, history and display state of one paint.
 struct Scene {

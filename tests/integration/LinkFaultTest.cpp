@@ -17,7 +17,7 @@ using linktest::NoThreadBeyond;
 using linktest::ThreadBaseline;
 using std::chrono::milliseconds;
 
-constexpr int kTenMsPerDivision = 6;
+using linktest::kTenMsPerDivision;
 
 // Each decoded frame is one the unit sent, and each stored one holds its
 // samples.

@@ -21,7 +21,7 @@ std::vector<std::uint8_t> Bytes(const std::string& text) {
   return {text.begin(), text.end()};
 }
 
-constexpr int kTenMsPerDivision = 6;  // the first history time base
+using linktest::kTenMsPerDivision;
 
 // Real clock and wire thread: Start, a few frames, Stop. What the decoder
 // stored is what the unit generated, slot by slot, and the session leaves

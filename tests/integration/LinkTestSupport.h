@@ -43,6 +43,9 @@
 
 namespace kestrova::linktest {
 
+// The index of 10 ms/div, the first time base that shows the history.
+inline constexpr int kTenMsPerDivision = 6;
+
 inline constexpr std::string_view kSerial = "SIM00001";
 
 using test::WaitFor;
