@@ -1,5 +1,5 @@
-// The libftdi1 receive path over a model of the bridge chip (the device
-// tests' fake: a 256-byte FIFO filled at the link's rate, drained only while
+// The libftdi1 receive path over a model of the bridge chip
+// (fakes/FakeLibFtdi.h: a 256-byte FIFO filled at the link's rate, drained only while
 // an IN transfer is queued): the unit streams at the full rate while the
 // thread that handles the transfers' completions is held off for 50 ms at
 // random moments, as a busy laptop does to it.
@@ -23,6 +23,7 @@
 #include <benchmark/benchmark.h>
 
 #include "FakeLibFtdi.h"
+#include "WireText.h"
 #include "acquisition/FrameHandoff.h"
 #include "device/DeviceSession.h"
 #include "device/LibFtdiDriver.h"

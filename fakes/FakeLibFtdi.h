@@ -41,7 +41,7 @@
 #include <utility>
 #include <vector>
 
-#include "RecordingDriver.h"
+#include "WireText.h"
 #include "device/LibFtdiDriver.h"
 
 namespace kestrova::fakes {
