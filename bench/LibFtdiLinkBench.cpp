@@ -23,6 +23,7 @@
 #include <benchmark/benchmark.h>
 
 #include "FakeLibFtdi.h"
+#include "PostedFrames.h"
 #include "WireText.h"
 #include "acquisition/FrameHandoff.h"
 #include "device/DeviceSession.h"
@@ -33,48 +34,8 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-class PostedFrames final : public SessionEvents {
- public:
-  void PostFrameReady() override {
-    {
-      const std::lock_guard lock(mutex_);
-      ++posted_;
-    }
-    changed_.notify_one();
-  }
-  void PostLinkLost() override {
-    const std::lock_guard lock(mutex_);
-    ++linkLost_;
-  }
-  void PostTerminalFrame(std::vector<std::uint8_t> /*payload*/) override {}
-
-  // Waits up to a second for a frame beyond `seen`; false when none came.
-  bool WaitBeyond(long seen) {
-    std::unique_lock lock(mutex_);
-    return changed_.wait_for(lock, std::chrono::seconds(1), [&] { return posted_ > seen; });
-  }
-  long Posted() {
-    const std::lock_guard lock(mutex_);
-    return posted_;
-  }
-  int LinkLost() {
-    const std::lock_guard lock(mutex_);
-    return linkLost_;
-  }
-
- private:
-  std::mutex mutex_;
-  std::condition_variable changed_;
-  long posted_ = 0;
-  int linkLost_ = 0;
-};
-
-class NullField final : public ColorTextField {
- public:
-  void SetTextColor(ColorRef /*color*/) override {}
-  void SetBackgroundColor(ColorRef /*color*/) override {}
-  void SetText(std::string_view /*text*/) override {}
-};
+using bench::NullField;
+using bench::PostedFrames;
 
 std::string Payload(int frame) {
   std::string payload = "T";
@@ -127,15 +88,7 @@ void BM_LibFtdiStreamUnderStalls(benchmark::State& state) {
     int decoded = 0;
     for (;;) {
       FramePayload payload;
-      if (!frames.TakeNext(payload)) {
-        const long seen = events.Posted();
-        if (frames.TakeNext(payload)) {
-        } else if (events.WaitBeyond(seen)) {
-          continue;
-        } else {
-          break;  // a second without a frame: the stream has ended
-        }
-      }
+      if (!events.TakeNext(frames, payload, std::chrono::seconds(1))) break;  // the stream has ended
       const Clock::time_point now = Clock::now();
       const std::string text(payload.View().begin(), payload.View().end());
       const auto index = std::ranges::find(sent, text) - sent.begin();
