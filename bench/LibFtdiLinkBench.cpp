@@ -79,6 +79,7 @@ void BM_LibFtdiStreamUnderStalls(benchmark::State& state) {
     std::mt19937 random(stalls);
     std::uniform_int_distribution<long> moment(0, streamTime.count());
     std::vector<std::chrono::microseconds> moments;
+    moments.reserve(static_cast<std::size_t>(stalls));
     for (int i = 0; i < stalls; ++i) moments.emplace_back(moment(random));
     fake.StallCompletionsAt(moments, std::chrono::milliseconds(50));
 
