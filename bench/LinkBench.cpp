@@ -27,6 +27,7 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include "PostedFrames.h"
 #include "acquisition/FrameDecoder.h"
 #include "acquisition/FrameHandoff.h"
 #include "acquisition/SampleBuffer.h"
@@ -36,7 +37,6 @@
 #include "device/DeviceSession.h"
 #include "simulator/SimulatedBench.h"
 #include "simulator/SimulatedDriver.h"
-#include "PostedFrames.h"
 
 namespace kestrova {
 namespace {

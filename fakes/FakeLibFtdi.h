@@ -608,7 +608,7 @@ class FakeLibFtdi {
   mutable std::mutex mutex_;
   std::condition_variable changed_;
   std::vector<UsbDevice> devices_;
-  std::map<ftdi_context*, int> contexts_;  // live contexts, with their number once open
+  std::map<ftdi_context*, int> contexts_;          // live contexts, with their number once open
   std::map<std::size_t, ftdi_context*> listedBy_;  // the context that last listed each device
   int opened_ = 0;
   std::vector<std::string> log_;
@@ -624,8 +624,8 @@ class FakeLibFtdi {
   // The chip.
   std::deque<std::uint8_t> wire_;
   Clock::time_point nextByteAt_;
-  std::uint64_t wireBytesDone_ = 0;        // bytes that have left the wire
-  std::deque<std::uint64_t> sendEnds_;     // wireBytesDone_ once each pending Send has arrived
+  std::uint64_t wireBytesDone_ = 0;          // bytes that have left the wire
+  std::deque<std::uint64_t> sendEnds_;       // wireBytesDone_ once each pending Send has arrived
   std::vector<Clock::time_point> arrivals_;  // per Send, when its last byte reached the chip
   std::deque<std::uint8_t> fifo_;
   std::chrono::milliseconds latency_{16};  // after power-up

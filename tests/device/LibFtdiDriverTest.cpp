@@ -537,7 +537,6 @@ TEST(LibFtdiDriverTest, AnUnplugIsReportedOnceAfterTheBytesBeforeIt) {
   ASSERT_TRUE(rig.events.WaitUntil([&] { return rig.events.LinkLostCount() == 1; }));
 }
 
-
 // What the stream meter times its latency from: each Send's last byte
 // reaches the chip at the link's rate after the bytes before it, whether
 // the FIFO has room for it or drops it.

@@ -26,10 +26,10 @@
 #include <utility>
 #include <vector>
 
+#include "WireText.h"
 #include "device/D2xx.h"
 #include "device/DriverApi.h"
 #include "device/Event.h"
-#include "WireText.h"
 
 namespace kestrova::fakes {
 

@@ -99,7 +99,8 @@ int MeterLibFtdi(const MeterOptions& options) {
     const Clock::time_point now = Clock::now();
     if (measuring) {
       neverPainted += storedSincePaint - 1;
-      if (const auto atChip = unit.LastByteAtChip(*newest)) latenciesMs.push_back(Milliseconds(now - *atChip));
+      if (const auto atChip = unit.LastByteAtChip(*newest))
+        latenciesMs.push_back(Milliseconds(now - *atChip));
     }
     storedSincePaint = 0;
   });
@@ -167,8 +168,8 @@ int MeterLibFtdi(const MeterOptions& options) {
       percent(ui), percent(receive), percent(reader), percent(ui + receive + reader), percent(unitCpu),
       percent(other));
   std::printf(
-      "frames: sent %u (%u reached the chip while measuring: link %.1f %% busy); stored %llu; lost %llu; repeated %llu; "
-      "out of order %llu; never sent %llu; hand-off drops %llu; log lines %llu\n",
+      "frames: sent %u (%u reached the chip while measuring: link %.1f %% busy); stored %llu; "
+      "lost %llu; repeated %llu; out of order %llu; never sent %llu; hand-off drops %llu; log lines %llu\n",
       sent, arrivedMeasuring, linkBusy, static_cast<unsigned long long>(summary.stored),
       static_cast<unsigned long long>(summary.missing), static_cast<unsigned long long>(summary.duplicated),
       static_cast<unsigned long long>(summary.reordered), static_cast<unsigned long long>(summary.foreign),
@@ -178,8 +179,8 @@ int MeterLibFtdi(const MeterOptions& options) {
       "paints %llu; latency last byte into the chip -> end of paint over %zu frames (%llu replaced "
       "unpainted): p50 %.2f ms, p99 %.2f ms, max %.2f ms\n",
       static_cast<unsigned long long>(paints - paintsBefore), latenciesMs.size(),
-      static_cast<unsigned long long>(neverPainted), Percentile(latenciesMs, 0.5), Percentile(latenciesMs, 0.99),
-      Percentile(latenciesMs, 1.0));
+      static_cast<unsigned long long>(neverPainted), Percentile(latenciesMs, 0.5),
+      Percentile(latenciesMs, 0.99), Percentile(latenciesMs, 1.0));
 
   bool ok = true;
   const auto fail = [&ok](const char* why) {

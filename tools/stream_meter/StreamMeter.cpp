@@ -146,9 +146,10 @@ int MeterSimulated(const Options& options) {
   for (const auto& [name, ns] : cpu) other += ns;
   other -= ui + receive + wire;
   const long cores = sysconf(_SC_NPROCESSORS_ONLN);
-  std::printf("time base %s, %.1f s measured%s, %ld cores, %d busy processes, load average %s before, %s after\n",
-              options.timeBase.c_str(), wall, options.fillHistory ? " with 100 frames in the history" : "",
-              cores, options.busy, loadBefore.c_str(), kt::LoadAverage().c_str());
+  std::printf(
+      "time base %s, %.1f s measured%s, %ld cores, %d busy processes, load average %s before, %s after\n",
+      options.timeBase.c_str(), wall, options.fillHistory ? " with 100 frames in the history" : "", cores,
+      options.busy, loadBefore.c_str(), kt::LoadAverage().c_str());
   std::printf(
       "CPU (%% of one core): window thread %.2f, receive thread %.2f, together %.2f; "
       "simulated wire %.2f, other threads %.2f\n",

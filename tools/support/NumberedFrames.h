@@ -27,7 +27,9 @@ class FrameSequence {
     std::uint64_t reordered = 0;   // stored for the first time after a later one
     std::uint64_t missing = 0;     // sent and never stored
     std::uint64_t foreign = 0;     // numbers the unit never sent
-    [[nodiscard]] bool Faultless() const { return duplicated == 0 && reordered == 0 && missing == 0 && foreign == 0; }
+    [[nodiscard]] bool Faultless() const {
+      return duplicated == 0 && reordered == 0 && missing == 0 && foreign == 0;
+    }
   };
 
   void Stored(std::uint32_t number);

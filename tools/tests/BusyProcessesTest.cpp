@@ -7,7 +7,6 @@
 #include <vector>
 
 #include <gtest/gtest.h>
-
 #include <sys/types.h>
 #include <unistd.h>
 

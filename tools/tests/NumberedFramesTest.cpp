@@ -63,9 +63,8 @@ TEST(NumberedFramesTest, SequenceCheckTellsLostRepeatedReorderedAndForeignFrames
     EXPECT_EQ(s.reordered, c.expected.reordered);
     EXPECT_EQ(s.missing, c.expected.missing);
     EXPECT_EQ(s.foreign, c.expected.foreign);
-    EXPECT_EQ(s.Faultless(), c.expected.duplicated + c.expected.reordered + c.expected.missing +
-                                     c.expected.foreign ==
-                                 0);
+    EXPECT_EQ(s.Faultless(),
+              c.expected.duplicated + c.expected.reordered + c.expected.missing + c.expected.foreign == 0);
   }
 }
 
