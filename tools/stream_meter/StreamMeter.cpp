@@ -13,7 +13,7 @@
 // (LibFtdiMeter.cpp), the unit streaming numbered frames at the full link
 // rate; latency counts from a frame's last byte entering the chip.
 // --fill-history waits until the history holds 100 frames before measuring
-// (for the history time bases). --busy=N runs N CPU spinners beside the
+// (for the history time bases; simulated unit only). --busy=N runs N CPU spinners beside the
 // meter while it runs. Exit status 0 when no frame was lost.
 #include <QApplication>
 #include <algorithm>
