@@ -173,6 +173,10 @@ int MeterSimulated(const Options& options) {
 int main(int argc, char** argv) {
   Options options;
   if (!ParseArguments(argc, argv, options)) return 2;
+  if (options.fillHistory && options.driver != Options::Driver::Simulated) {
+    std::fprintf(stderr, "--fill-history is for the simulated unit\n");
+    return 2;
+  }
   // Before QApplication: the spinners are forked while this is the only thread.
   const kt::BusyProcesses busy(options.busy);
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
