@@ -46,6 +46,17 @@ std::uint64_t CountLines(const std::string& path) {
   return lines;
 }
 
+// Receive flushes the window asked of the chip after the first `skip` calls
+// of its log: a purge of a backlog past the receive-queue limit.
+std::size_t ReceivePurges(const fakes::FakeLibFtdi& chip, std::size_t skip) {
+  const std::vector<std::string> log = chip.Log();
+  return static_cast<std::size_t>(
+      std::count_if(log.begin() + static_cast<std::ptrdiff_t>(std::min(skip, log.size())), log.end(),
+                    [](const std::string& call) {
+                      return call.starts_with("ftdi_tciflush") || call.starts_with("ftdi_tcioflush");
+                    }));
+}
+
 double Milliseconds(Clock::duration d) {
   return std::chrono::duration<double, std::milli>(d).count();
 }
@@ -110,6 +121,7 @@ int MeterLibFtdi(const MeterOptions& options) {
     std::fprintf(stderr, "the window did not start streaming\n");
     return 1;
   }
+  const std::size_t callsBeforeStreaming = chip.Log().size();
   unit.Start();
   WindowRig::Pump(2s);  // the first paints build fonts and caches
 
@@ -144,6 +156,7 @@ int MeterLibFtdi(const MeterOptions& options) {
   dlg.OnStop();  // closes the log
   const std::uint64_t logLines = CountLines(logPath);
   const std::size_t bytesDropped = chip.DroppedBytes();
+  const std::size_t purges = ReceivePurges(chip, callsBeforeStreaming);
 
   const auto percent = [&](std::uint64_t ns) { return PercentOfCore(ns, wall); };
   const std::uint64_t ui = cpu[kWindowThread];
@@ -174,7 +187,8 @@ int MeterLibFtdi(const MeterOptions& options) {
       static_cast<unsigned long long>(summary.missing), static_cast<unsigned long long>(summary.duplicated),
       static_cast<unsigned long long>(summary.reordered), static_cast<unsigned long long>(summary.foreign),
       static_cast<unsigned long long>(handoffDrops), static_cast<unsigned long long>(logLines));
-  std::printf("bytes the chip dropped: %zu\n", bytesDropped);
+  std::printf("bytes the chip dropped: %zu; receive purges while streaming (backlog past the limit): %zu\n",
+              bytesDropped, purges);
   std::printf(
       "paints %llu; latency last byte into the chip -> end of paint over %zu frames (%llu replaced "
       "unpainted): p50 %.2f ms, p99 %.2f ms, max %.2f ms\n",
