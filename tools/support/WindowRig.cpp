@@ -32,6 +32,12 @@ WindowRig::WindowRig(RigOptions options) {
   dialog_->show();
 }
 
+WindowRig::WindowRig(std::unique_ptr<DriverLoader> loader) {
+  dialog_ = std::make_unique<CScopeDlg>(std::move(loader), profile_, prompts_);
+  dialog_->installEventFilter(this);
+  dialog_->show();
+}
+
 WindowRig::~WindowRig() {
   dialog_->removeEventFilter(this);
   dialog_.reset();
@@ -75,6 +81,7 @@ bool WindowRig::eventFilter(QObject* watched, QEvent* event) {
 }
 
 UnitStatus WindowRig::Unit() const {
+  if (bench_ == nullptr) return {};
   const auto status = bench_->StatusOf(kUnitSerial);
   return status && status->unit ? *status->unit : UnitStatus{};
 }
