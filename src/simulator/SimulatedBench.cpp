@@ -80,12 +80,14 @@ bool SimulatedBench::AttachUnit(std::string_view serialNumber) {
     existing->wireFree = clock_->Now();
     existing->bytesDelivered = 0;
     existing->bytesLost = 0;
+    existing->inTransfers = 0;
     existing->link = LinkSettings{};
     if (existing->unit) existing->unit->PowerUp();
     return true;
   }
   Device device;
   device.serialNumber = std::string(serialNumber);
+  device.bridge = BridgeReceivePath(options_.bridge);
   device.description = std::string(kSimulatedUnitDescription);
   device.id = DeviceId(d2xx::kUnitProductId);
   device.locationId = 0x21 + static_cast<d2xx::DWORD>(devices_.size());
@@ -121,6 +123,7 @@ void SimulatedBench::VanishNow(Device& device) {
   device.receiveQueue.clear();
   device.onWire.clear();
   device.sent = 0;
+  device.bridge.Discard();
   device.vanishAfter.reset();
   device.rxEvent = nullptr;
   device.rxEventStatus = false;
@@ -220,6 +223,8 @@ std::optional<DeviceStatus> SimulatedBench::StatusOf(std::string_view serialNumb
   status.open = device->openHandle != 0;
   status.link = device->link;
   status.receiveQueued = device->receiveQueue.size();
+  status.heldInBridge = device->bridge.Held();
+  status.inTransfers = device->inTransfers;
   status.bytesDelivered = device->bytesDelivered;
   status.bytesLost = device->bytesLost;
   if (device->unit) status.unit = device->unit->Status();
@@ -267,9 +272,16 @@ void SimulatedBench::Pump(Device& device, SimTime now) {
         device.unit->EmitPlanned(device.onWire);
         device.sent = 0;
       }
-      arrived += Deliver(device, device.onWire.size() - device.sent);
+      arrived += DeliverDirect(device, device.onWire.size() - device.sent);
     }
   } else {
+    // Bytes leave the wire into the bridge; what reaches the receive queue
+    // comes in whole IN transfers.
+    int transfers = 0;
+    const auto handOn = [&] {
+      arrived += ToReceiveQueue(device, completed_);
+      completed_.clear();
+    };
     while (device.attached) {
       if (device.sent == device.onWire.size()) {
         const auto next = device.unit->PlanNext(device.wireFree);
@@ -282,17 +294,28 @@ void SimulatedBench::Pump(Device& device, SimTime now) {
         device.sent = 0;
         device.wireFree = std::max(device.wireFree, next->start);
         if (next->instant) {
-          arrived += Deliver(device, device.onWire.size());
+          // A burst is in the receive queue at once, behind what the bridge
+          // held.
+          transfers += device.bridge.Flush(completed_);
+          handOn();
+          if (device.attached) arrived += DeliverDirect(device, device.onWire.size());
           continue;
         }
       }
       const std::int64_t due = (now - device.wireFree) / kWireByteTime;
       if (due <= 0) break;
       const std::size_t count = std::min(device.onWire.size() - device.sent, static_cast<std::size_t>(due));
-      const std::size_t moved = Deliver(device, count);
-      arrived += moved;
-      device.wireFree += kWireByteTime * static_cast<std::int64_t>(moved);
+      const auto bytes = std::span(device.onWire).subspan(device.sent, count);
+      transfers += device.bridge.Accept(bytes, device.wireFree + kWireByteTime, kWireByteTime, completed_);
+      device.sent += count;
+      device.wireFree += kWireByteTime * static_cast<std::int64_t>(count);
+      handOn();
     }
+    if (device.attached) {
+      transfers += device.bridge.AdvanceTo(now, completed_);
+      handOn();
+    }
+    device.inTransfers += static_cast<std::uint64_t>(transfers);
   }
   if (arrived > 0 && device.attached) {
     device.rxEventStatus = true;
@@ -300,15 +323,21 @@ void SimulatedBench::Pump(Device& device, SimTime now) {
   }
 }
 
-std::size_t SimulatedBench::Deliver(Device& device, std::size_t count) {
+std::size_t SimulatedBench::DeliverDirect(Device& device, std::size_t count) {
   count = std::min(count, device.onWire.size() - device.sent);
+  const auto bytes = std::span(device.onWire).subspan(device.sent, count);
+  device.sent += count;  // first: a vanish on the way clears the wire
+  return ToReceiveQueue(device, bytes);
+}
+
+std::size_t SimulatedBench::ToReceiveQueue(Device& device, std::span<const std::uint8_t> bytes) {
+  std::size_t count = bytes.size();
   if (device.vanishAfter) count = std::min(count, *device.vanishAfter);
-  const auto first = device.onWire.begin() + static_cast<std::ptrdiff_t>(device.sent);
   const std::size_t room =
       kReceiveQueueCapacity - std::min(kReceiveQueueCapacity, device.receiveQueue.size());
   const std::size_t kept = std::min(count, room);
-  device.receiveQueue.insert(device.receiveQueue.end(), first, first + static_cast<std::ptrdiff_t>(kept));
-  device.sent += count;
+  device.receiveQueue.insert(device.receiveQueue.end(), bytes.begin(),
+                             bytes.begin() + static_cast<std::ptrdiff_t>(kept));
   device.bytesDelivered += kept;
   device.bytesLost += count - kept;
   if (device.vanishAfter) {
