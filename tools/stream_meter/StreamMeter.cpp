@@ -1,7 +1,7 @@
 // Streams from the simulated unit into the real main window (offscreen) and
 // reports what it costs and whether anything is lost: CPU seconds per second
 // of the window thread and of the receive thread (the simulated unit's wire
-// thread left out), frames sent against frames decoded, and the latency from
+// thread left out) and how often each woke, frames sent against frames decoded, and the latency from
 // a frame's last byte read by the receive thread to the end of the paint
 // that shows it.
 //
@@ -64,12 +64,14 @@ bool ParseArguments(int argc, char** argv, Options& options) {
 }
 
 // CPU nanoseconds per thread kind: the window thread, receive threads, the
-// wire thread and everything else.
+// wire thread and everything else; and how often the first two slept.
 struct CpuSplit {
   std::uint64_t ui = 0;
   std::uint64_t receive = 0;
   std::uint64_t wire = 0;
   std::uint64_t other = 0;
+  std::uint64_t uiSleeps = 0;
+  std::uint64_t receiveSleeps = 0;
 };
 
 // CPU time each thread used between two readings; a thread that started in
@@ -79,12 +81,18 @@ CpuSplit SplitCpu(int uiTid, const std::vector<kt::ThreadTimes>& before,
   CpuSplit split;
   for (const kt::ThreadTimes& t : after) {
     std::uint64_t used = t.cpuNs;
+    std::uint64_t slept = t.sleeps;
     const auto earlier = std::ranges::find(before, t.tid, &kt::ThreadTimes::tid);
-    if (earlier != before.end()) used = t.cpuNs >= earlier->cpuNs ? t.cpuNs - earlier->cpuNs : 0;
+    if (earlier != before.end()) {
+      used = t.cpuNs >= earlier->cpuNs ? t.cpuNs - earlier->cpuNs : 0;
+      slept = t.sleeps >= earlier->sleeps ? t.sleeps - earlier->sleeps : 0;
+    }
     if (t.tid == uiTid) {
       split.ui += used;
+      split.uiSleeps += slept;
     } else if (t.name == kestrova::kReceiveThreadName) {
       split.receive += used;
+      split.receiveSleeps += slept;
     } else if (t.name == kestrova::kWireThreadName) {
       split.wire += used;
     } else {
@@ -184,6 +192,8 @@ int main(int argc, char** argv) {
       "simulated wire %.2f, other threads %.2f\n",
       percent(cpu.ui), percent(cpu.receive), percent(cpu.ui + cpu.receive), percent(cpu.wire),
       percent(cpu.other));
+  std::printf("wake-ups per second: window thread %.0f, receive thread %.0f\n",
+              static_cast<double>(cpu.uiSleeps) / wall, static_cast<double>(cpu.receiveSleeps) / wall);
   std::printf(
       "frames: sent while measuring %lld; taken %lld and decoded %lld by then or within 5 s; lost %lld; "
       "queue-limit drops %llu; "
