@@ -70,6 +70,11 @@ int BridgeReceivePath::Flush(std::vector<std::uint8_t>& completed) {
   return held_.empty() ? 0 : Complete(completed);
 }
 
+SimTime BridgeReceivePath::EarliestCompletion(SimTime now, SimTime byteTime) const {
+  const std::size_t missing = transferData_ - std::min(held_.size(), transferData_);
+  return std::min(lastSend_ + latency_, now + byteTime * static_cast<std::int64_t>(missing));
+}
+
 int BridgeReceivePath::Expire(SimTime limit, bool inclusive, std::vector<std::uint8_t>& completed) {
   const SimTime elapsed = limit - lastSend_;
   if (elapsed < latency_ || (!inclusive && elapsed == latency_)) return 0;

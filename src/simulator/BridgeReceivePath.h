@@ -65,6 +65,11 @@ class BridgeReceivePath {
   // came: for bytes that must reach the receive queue at once, behind these.
   int Flush(std::vector<std::uint8_t>& completed);
 
+  // The earliest a transfer can complete, as seen at `now` after AdvanceTo:
+  // the timer's next expiry, or sooner, once bytes arriving back to back
+  // from now could fill the transfer.
+  [[nodiscard]] SimTime EarliestCompletion(SimTime now, SimTime byteTime) const;
+
   // Bytes off the wire that have not reached the receive queue yet.
   [[nodiscard]] std::size_t Held() const { return held_.size(); }
   // Data bytes a full transfer carries.

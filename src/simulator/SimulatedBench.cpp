@@ -12,7 +12,8 @@ namespace {
 
 constexpr std::size_t kMaxSerialLength = 15;
 constexpr d2xx::WORD kOtherProductId = 0x6001;
-constexpr auto kWireTick = std::chrono::milliseconds(1);
+// The longest the wire thread sleeps while a device is open.
+constexpr SimTime kWireSleep = std::chrono::milliseconds(50);
 
 d2xx::ULONG DeviceId(d2xx::WORD product) {
   return (static_cast<d2xx::ULONG>(d2xx::kUnitVendorId) << 16U) | product;
@@ -62,9 +63,35 @@ void SimulatedBench::WireLoop(const std::stop_token& stop) {
       wireWake_.wait(lock, stop, [this] { return AnyOpen(); });
       continue;
     }
-    PumpAll(clock_->Now());
-    wireWake_.wait_for(lock, stop, kWireTick, [] { return false; });
+    const SimTime now = clock_->Now();
+    PumpAll(now);
+    // Nothing the reader can see changes before the next transfer may
+    // complete: sleep until then instead of moving bytes every millisecond.
+    const SimTime sleep = NextWireWork(now) - now;
+    const std::uint64_t seen = wireChanges_;
+    wireWake_.wait_for(lock, stop, clock_->WaitFor(std::max(sleep, SimTime(1))),
+                       [&] { return wireChanges_ != seen; });
   }
+}
+
+SimTime SimulatedBench::NextWireWork(SimTime now) {
+  SimTime next = now + kWireSleep;
+  for (Device& device : devices_) {
+    if (!device.attached || !device.unit || device.openHandle == 0) continue;
+    next = std::min(next, device.bridge.EarliestCompletion(now, kWireByteTime));
+    // A burst skips the bridge: it is due as soon as the wire is free.
+    const SimTime wireDone =
+        device.wireFree + kWireByteTime * static_cast<std::int64_t>(device.onWire.size() - device.sent);
+    if (const auto planned = device.unit->PlanNext(wireDone); planned && planned->instant) {
+      next = std::min(next, std::max(planned->start, wireDone));
+    }
+  }
+  return next;
+}
+
+void SimulatedBench::WireChanged() {
+  ++wireChanges_;
+  wireWake_.notify_all();
 }
 
 bool SimulatedBench::AnyOpen() const {
@@ -180,6 +207,7 @@ bool SimulatedBench::InjectBurst(std::string_view serialNumber, int frames) {
   if (device == nullptr || !device->unit) return false;
   device->unit->InjectBurst(frames);
   Pump(*device, clock_->Now());
+  WireChanged();  // due at the next frame boundary, which the wire thread did not expect
   return true;
 }
 

@@ -92,9 +92,10 @@ class SimulatedDriver;
 //
 // Every method may be called from any thread; one lock guards the whole
 // bench. With a clock that passes by itself and a paced wire, a wire thread
-// moves due bytes through the bridge (BridgeReceivePath) every millisecond
-// while a device is open, and sets the registered event for each IN
-// transfer that brings bytes into the receive queue; with a manual clock
+// moves due bytes through the bridge (BridgeReceivePath) while a device is
+// open, waking whenever an IN transfer may complete (and at least every
+// 50 ms), and sets the registered event for each transfer that brings bytes
+// into the receive queue; with a manual clock
 // that happens inside ManualSimClock::Advance. An un-paced wire puts its
 // bytes straight into the receive queue inside the driver calls.
 class SimulatedBench {
@@ -201,12 +202,19 @@ class SimulatedBench {
   std::size_t ToReceiveQueue(Device& device, std::span<const std::uint8_t> bytes);
   void VanishNow(Device& device);
   [[nodiscard]] bool AnyOpen() const;
+  // When the wire thread must pump again: the earliest an open device's
+  // bridge can complete a transfer, or a burst is due; at most kWireSleep on.
+  [[nodiscard]] SimTime NextWireWork(SimTime now);
+  // Wakes the wire thread to look again: a device opened, or something may
+  // complete sooner than it planned for.
+  void WireChanged();
   void WireLoop(const std::stop_token& stop);
 
   SimulatedBenchOptions options_;
   std::shared_ptr<SimClock> clock_;
   mutable std::mutex mutex_;
   std::condition_variable_any wireWake_;
+  std::uint64_t wireChanges_ = 0;
   std::vector<Device> devices_;
   std::map<std::uint64_t, Handle> handles_;
   std::uint64_t nextHandle_ = 1;

@@ -157,7 +157,7 @@ FT_STATUS SimulatedDriver::OpenEx(const char* serialNumber, DWORD flags, FT_HAND
   found->wireFree = std::max(found->wireFree, bench_->clock_->Now());
   found->bridge.Reset(bench_->clock_->Now());
   handle = ToHandle(id);
-  bench_->wireWake_.notify_all();
+  bench_->WireChanged();
   return FT_OK;
 }
 
@@ -180,6 +180,7 @@ FT_STATUS SimulatedDriver::SetLatencyTimer(FT_HANDLE handle, d2xx::UCHAR millise
   if (!found.device->attached) return kFtIoError;
   found.device->link.latencyTimer = milliseconds;
   found.device->bridge.SetLatencyTimer(std::chrono::milliseconds(milliseconds));
+  bench_->WireChanged();  // a shorter timer expires sooner
   return FT_OK;
 }
 

@@ -8,6 +8,7 @@
 
 #include "SimTestSupport.h"
 #include "acquisition/FrameDecoder.h"
+#include "simulator/BridgeReceivePath.h"
 
 namespace kestrova {
 namespace {
@@ -161,6 +162,40 @@ TEST(SimulatedBridgeTimingTest, ReplyArrivesOnceWithinTheLatencyTimer) {
     EXPECT_GT(watch.events[0].time, lastByte);
     EXPECT_LE(watch.events[0].time, lastByte + c.limit + kStep);
   }
+}
+
+TEST(BridgeReceivePathTest, NoTransferCompletesBeforeItsEarliestTime) {
+  // Runs of bytes at the wire rate with pauses around the latency timer;
+  // the wire thread sleeps until EarliestCompletion, so no transfer may
+  // complete before it.
+  BridgeReceivePath path;
+  path.Reset(SimTime::zero());
+  const std::vector<std::pair<std::size_t, SimTime>> runs = {
+      {500, milliseconds(5)}, {30, milliseconds(40)}, {9000, microseconds(300)},
+      {62, milliseconds(16)}, {3968, milliseconds(15)}, {100, milliseconds(100)}};
+  std::vector<std::uint8_t> completed;
+  std::vector<std::uint8_t> sent;
+  SimTime now{};
+  int transfers = 0;
+  const auto step = [&](std::size_t bytes) {
+    const SimTime earliest = path.EarliestCompletion(now, kWireByteTime);
+    const std::vector<std::uint8_t> run(bytes, static_cast<std::uint8_t>(sent.size()));
+    int done = path.Accept(run, now + kWireByteTime, kWireByteTime, completed);
+    now += kWireByteTime;
+    done += path.AdvanceTo(now, completed);
+    sent.insert(sent.end(), run.begin(), run.end());
+    if (done > 0) {
+      EXPECT_GE(now, earliest) << "completed before " << earliest.count() << " ns";
+    }
+    transfers += done;
+  };
+  for (const auto& [bytes, pause] : runs) {
+    for (std::size_t k = 0; k < bytes; ++k) step(1);
+    for (SimTime quiet{}; quiet < pause; quiet += kWireByteTime) step(0);
+  }
+  EXPECT_EQ(path.Held(), 0U);
+  EXPECT_EQ(completed, sent);
+  EXPECT_GT(transfers, 5);
 }
 
 }  // namespace
