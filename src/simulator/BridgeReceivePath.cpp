@@ -14,8 +14,9 @@ constexpr std::size_t kSmallestPacket = kStatusBytes + 1;
 
 BridgeReceivePath::BridgeReceivePath(BridgeTiming timing)
     : packetData_(std::max(timing.packetSize, kSmallestPacket) - kStatusBytes),
-      transferData_(std::max<std::size_t>(1, timing.inTransferSize / std::max(timing.packetSize, kSmallestPacket)) *
-                    packetData_),
+      transferData_(
+          std::max<std::size_t>(1, timing.inTransferSize / std::max(timing.packetSize, kSmallestPacket)) *
+          packetData_),
       defaultLatency_(std::max(timing.defaultLatency, std::chrono::milliseconds(1))),
       latency_(defaultLatency_) {
   held_.reserve(transferData_);

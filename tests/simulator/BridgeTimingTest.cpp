@@ -140,8 +140,8 @@ TEST(SimulatedBridgeTimingTest, ReplyArrivesOnceWithinTheLatencyTimer) {
     std::optional<unsigned char> latencyTimer;  // none: the driver's default
     SimTime limit;
   };
-  for (const Case& c : {Case{std::nullopt, milliseconds(16)}, Case{1, milliseconds(1)}, Case{4, milliseconds(4)},
-                        Case{0, milliseconds(1)}}) {
+  for (const Case& c : {Case{std::nullopt, milliseconds(16)}, Case{1, milliseconds(1)},
+                        Case{4, milliseconds(4)}, Case{0, milliseconds(1)}}) {
     SCOPED_TRACE(c.latencyTimer.value_or(16));
     Rig rig;
     rig.Open();
@@ -171,7 +171,7 @@ TEST(BridgeReceivePathTest, NoTransferCompletesBeforeItsEarliestTime) {
   BridgeReceivePath path;
   path.Reset(SimTime::zero());
   const std::vector<std::pair<std::size_t, SimTime>> runs = {
-      {500, milliseconds(5)}, {30, milliseconds(40)}, {9000, microseconds(300)},
+      {500, milliseconds(5)}, {30, milliseconds(40)},   {9000, microseconds(300)},
       {62, milliseconds(16)}, {3968, milliseconds(15)}, {100, milliseconds(100)}};
   std::vector<std::uint8_t> completed;
   std::vector<std::uint8_t> sent;

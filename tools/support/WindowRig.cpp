@@ -22,7 +22,9 @@ SimTime ScaledSteadyClock::Now() const {
 }
 
 std::chrono::nanoseconds ScaledSteadyClock::WaitFor(SimTime span) const {
-  return std::chrono::nanoseconds(static_cast<std::chrono::nanoseconds::rep>(static_cast<double>(span.count()) / factor_));
+  if (!(factor_ > 0)) return span;
+  return std::chrono::nanoseconds(
+      static_cast<std::chrono::nanoseconds::rep>(static_cast<double>(span.count()) / factor_));
 }
 
 WindowRig::WindowRig(RigOptions options) {
