@@ -136,7 +136,9 @@ int MeterLibFtdi(const MeterOptions& options) {
 
   WindowRig::Pump(std::chrono::seconds(options.seconds));
 
-  auto cpu = CpuByThread(uiTid, threadsBefore, ReadThreadTimes());
+  const std::vector<ThreadTimes> threadsAfter = ReadThreadTimes();
+  auto cpu = CpuByThread(uiTid, threadsBefore, threadsAfter);
+  auto sleeps = ByThread(uiTid, threadsBefore, threadsAfter, &ThreadTimes::sleeps);
   const Clock::time_point end = Clock::now();
   const double wall = std::chrono::duration<double>(end - start).count();
   measuring = false;
@@ -180,6 +182,10 @@ int MeterLibFtdi(const MeterOptions& options) {
       "together %.2f; unit model %.2f, other threads %.2f\n",
       percent(ui), percent(receive), percent(reader), percent(ui + receive + reader), percent(unitCpu),
       percent(other));
+  std::printf("wake-ups per second: window thread %.0f, receive thread %.0f, USB reader thread %.0f\n",
+              static_cast<double>(sleeps[kWindowThread]) / wall,
+              static_cast<double>(sleeps[std::string(kReceiveThreadName)]) / wall,
+              static_cast<double>(sleeps[std::string(kUsbReaderThreadName)]) / wall);
   std::printf(
       "frames: sent %u (%u reached the chip while measuring: link %.1f %% busy); stored %llu; "
       "lost %llu; repeated %llu; out of order %llu; never sent %llu; hand-off drops %llu; log lines %llu\n",

@@ -5,13 +5,14 @@
 
 namespace kestrova::tools {
 
-std::map<std::string, std::uint64_t> CpuByThread(int uiTid, const std::vector<ThreadTimes>& before,
-                                                 const std::vector<ThreadTimes>& after) {
+std::map<std::string, std::uint64_t> ByThread(int uiTid, const std::vector<ThreadTimes>& before,
+                                              const std::vector<ThreadTimes>& after,
+                                              std::uint64_t ThreadTimes::*counter) {
   std::map<std::string, std::uint64_t> split;
   for (const ThreadTimes& t : after) {
-    std::uint64_t used = t.cpuNs;
+    std::uint64_t used = t.*counter;
     const auto earlier = std::ranges::find(before, t.tid, &ThreadTimes::tid);
-    if (earlier != before.end()) used = t.cpuNs >= earlier->cpuNs ? t.cpuNs - earlier->cpuNs : 0;
+    if (earlier != before.end()) used = t.*counter >= (*earlier).*counter ? t.*counter - (*earlier).*counter : 0;
     split[t.tid == uiTid ? std::string(kWindowThread) : t.name] += used;
   }
   return split;

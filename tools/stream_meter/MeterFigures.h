@@ -23,12 +23,18 @@ struct MeterOptions {
 // The name the window thread is listed under in CpuByThread.
 inline constexpr const char* kWindowThread = "window";
 
-// CPU nanoseconds each kind of thread used between two readings, keyed by
-// thread name (the window thread, uiTid, as kWindowThread). A thread that
-// started in between counts from zero, one that ended in between is
-// missing.
-std::map<std::string, std::uint64_t> CpuByThread(int uiTid, const std::vector<ThreadTimes>& before,
-                                                 const std::vector<ThreadTimes>& after);
+// How much of a counter of ThreadTimes (CPU nanoseconds, sleeps) each kind
+// of thread added between two readings, keyed by thread name (the window
+// thread, uiTid, as kWindowThread). A thread that started in between counts
+// from zero, one that ended in between is missing.
+std::map<std::string, std::uint64_t> ByThread(int uiTid, const std::vector<ThreadTimes>& before,
+                                              const std::vector<ThreadTimes>& after,
+                                              std::uint64_t ThreadTimes::*counter);
+
+inline std::map<std::string, std::uint64_t> CpuByThread(int uiTid, const std::vector<ThreadTimes>& before,
+                                                        const std::vector<ThreadTimes>& after) {
+  return ByThread(uiTid, before, after, &ThreadTimes::cpuNs);
+}
 
 // The p-quantile (0..1) of the values, nearest rank; 0 for none.
 double Percentile(std::vector<double> values, double p);

@@ -8,7 +8,8 @@
 //
 // --driver=simulated (the default): the simulated unit; latency counts from
 // the frame's last byte read by the receive thread (the simulated wire
-// thread's CPU is shown apart).
+// thread's CPU is shown apart). Both modes say how often the window and
+// receive threads woke.
 // --driver=libftdi: the libftdi1 backend over the model of the bridge chip
 // (LibFtdiMeter.cpp), the unit streaming numbered frames at the full link
 // rate; latency counts from a frame's last byte entering the chip.
@@ -122,7 +123,9 @@ int MeterSimulated(const Options& options) {
 
   kt::WindowRig::Pump(std::chrono::seconds(options.seconds));
 
-  auto cpu = kt::CpuByThread(uiTid, threadsBefore, kt::ReadThreadTimes());
+  const std::vector<kt::ThreadTimes> threadsAfter = kt::ReadThreadTimes();
+  auto cpu = kt::CpuByThread(uiTid, threadsBefore, threadsAfter);
+  auto sleeps = kt::ByThread(uiTid, threadsBefore, threadsAfter, &kt::ThreadTimes::sleeps);
   const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   const std::int64_t sentEnd = rig.FramesSent();
   measuring = false;
@@ -154,6 +157,9 @@ int MeterSimulated(const Options& options) {
       "CPU (%% of one core): window thread %.2f, receive thread %.2f, together %.2f; "
       "simulated wire %.2f, other threads %.2f\n",
       percent(ui), percent(receive), percent(ui + receive), percent(wire), percent(other));
+  std::printf("wake-ups per second: window thread %.0f, receive thread %.0f\n",
+              static_cast<double>(sleeps[kt::kWindowThread]) / wall,
+              static_cast<double>(sleeps[std::string(kestrova::kReceiveThreadName)]) / wall);
   std::printf(
       "frames: sent while measuring %lld; taken %lld and decoded %lld by then or within 5 s; lost %lld; "
       "queue-limit drops %llu; "

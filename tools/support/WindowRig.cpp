@@ -21,6 +21,12 @@ SimTime ScaledSteadyClock::Now() const {
   return SimTime(static_cast<SimTime::rep>(static_cast<double>(SimTime(elapsed).count()) * factor_));
 }
 
+std::chrono::nanoseconds ScaledSteadyClock::WaitFor(SimTime span) const {
+  if (!(factor_ > 0)) return span;
+  return std::chrono::nanoseconds(
+      static_cast<std::chrono::nanoseconds::rep>(static_cast<double>(span.count()) / factor_));
+}
+
 WindowRig::WindowRig(RigOptions options) {
   SimulatedBenchOptions bench;
   bench.unitSerialNumbers = {kUnitSerial};

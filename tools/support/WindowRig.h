@@ -26,6 +26,7 @@ class ScaledSteadyClock final : public SimClock {
   explicit ScaledSteadyClock(double factor) : factor_(factor) {}
   [[nodiscard]] SimTime Now() const override;
   [[nodiscard]] bool PassesByItself() const override { return true; }
+  [[nodiscard]] std::chrono::nanoseconds WaitFor(SimTime span) const override;
   int AddAdvanceListener(std::function<void()> /*listener*/) override { return 0; }
   void RemoveAdvanceListener(int /*token*/) override {}
 
