@@ -1,5 +1,5 @@
-// The libftdi1 receive path over a model of the bridge chip (the device
-// tests' fake: a 256-byte FIFO filled at the link's rate, drained only while
+// The libftdi1 receive path over a model of the bridge chip
+// (fakes/FakeLibFtdi.h: a 256-byte FIFO filled at the link's rate, drained only while
 // an IN transfer is queued): the unit streams at the full rate while the
 // thread that handles the transfers' completions is held off for 50 ms at
 // random moments, as a busy laptop does to it.
@@ -23,6 +23,8 @@
 #include <benchmark/benchmark.h>
 
 #include "FakeLibFtdi.h"
+#include "PostedFrames.h"
+#include "WireText.h"
 #include "acquisition/FrameHandoff.h"
 #include "device/DeviceSession.h"
 #include "device/LibFtdiDriver.h"
@@ -32,48 +34,8 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-class PostedFrames final : public SessionEvents {
- public:
-  void PostFrameReady() override {
-    {
-      const std::lock_guard lock(mutex_);
-      ++posted_;
-    }
-    changed_.notify_one();
-  }
-  void PostLinkLost() override {
-    const std::lock_guard lock(mutex_);
-    ++linkLost_;
-  }
-  void PostTerminalFrame(std::vector<std::uint8_t> /*payload*/) override {}
-
-  // Waits up to a second for a frame beyond `seen`; false when none came.
-  bool WaitBeyond(long seen) {
-    std::unique_lock lock(mutex_);
-    return changed_.wait_for(lock, std::chrono::seconds(1), [&] { return posted_ > seen; });
-  }
-  long Posted() {
-    const std::lock_guard lock(mutex_);
-    return posted_;
-  }
-  int LinkLost() {
-    const std::lock_guard lock(mutex_);
-    return linkLost_;
-  }
-
- private:
-  std::mutex mutex_;
-  std::condition_variable changed_;
-  long posted_ = 0;
-  int linkLost_ = 0;
-};
-
-class NullField final : public ColorTextField {
- public:
-  void SetTextColor(ColorRef /*color*/) override {}
-  void SetBackgroundColor(ColorRef /*color*/) override {}
-  void SetText(std::string_view /*text*/) override {}
-};
+using bench::NullField;
+using bench::PostedFrames;
 
 std::string Payload(int frame) {
   std::string payload = "T";
@@ -117,6 +79,7 @@ void BM_LibFtdiStreamUnderStalls(benchmark::State& state) {
     std::mt19937 random(stalls);
     std::uniform_int_distribution<long> moment(0, streamTime.count());
     std::vector<std::chrono::microseconds> moments;
+    moments.reserve(static_cast<std::size_t>(stalls));
     for (int i = 0; i < stalls; ++i) moments.emplace_back(moment(random));
     fake.StallCompletionsAt(moments, std::chrono::milliseconds(50));
 
@@ -126,15 +89,7 @@ void BM_LibFtdiStreamUnderStalls(benchmark::State& state) {
     int decoded = 0;
     for (;;) {
       FramePayload payload;
-      if (!frames.TakeNext(payload)) {
-        const long seen = events.Posted();
-        if (frames.TakeNext(payload)) {
-        } else if (events.WaitBeyond(seen)) {
-          continue;
-        } else {
-          break;  // a second without a frame: the stream has ended
-        }
-      }
+      if (!events.TakeNext(frames, payload, std::chrono::seconds(1))) break;  // the stream has ended
       const Clock::time_point now = Clock::now();
       const std::string text(payload.View().begin(), payload.View().end());
       const auto index = std::ranges::find(sent, text) - sent.begin();

@@ -27,6 +27,7 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include "PostedFrames.h"
 #include "acquisition/FrameDecoder.h"
 #include "acquisition/FrameHandoff.h"
 #include "acquisition/SampleBuffer.h"
@@ -40,49 +41,8 @@
 namespace kestrova {
 namespace {
 
-class WakingEvents final : public SessionEvents {
- public:
-  void PostFrameReady() override {
-    {
-      const std::lock_guard lock(mutex_);
-      ++posted_;
-    }
-    changed_.notify_one();
-  }
-  void PostLinkLost() override {
-    const std::lock_guard lock(mutex_);
-    ++linkLost_;
-  }
-  void PostTerminalFrame(std::vector<std::uint8_t> /*payload*/) override {}
-
-  // Waits until a frame was posted after `seen` frames; returns the count.
-  long WaitBeyond(long seen) {
-    std::unique_lock lock(mutex_);
-    changed_.wait_for(lock, std::chrono::seconds(5), [&] { return posted_ > seen; });
-    return posted_;
-  }
-  long Posted() {
-    const std::lock_guard lock(mutex_);
-    return posted_;
-  }
-  int LinkLost() {
-    const std::lock_guard lock(mutex_);
-    return linkLost_;
-  }
-
- private:
-  std::mutex mutex_;
-  std::condition_variable changed_;
-  long posted_ = 0;
-  int linkLost_ = 0;
-};
-
-class NullField final : public ColorTextField {
- public:
-  void SetTextColor(ColorRef /*color*/) override {}
-  void SetBackgroundColor(ColorRef /*color*/) override {}
-  void SetText(std::string_view /*text*/) override {}
-};
+using bench::NullField;
+using bench::PostedFrames;
 
 class NullScroll final : public ScrollBarControl {
  public:
@@ -134,11 +94,7 @@ class StreamingLink {
   // none came.
   bool DecodeNext() {
     FramePayload payload;
-    while (!frames_.TakeNext(payload)) {
-      const long seen = events_.Posted();
-      if (frames_.TakeNext(payload)) break;
-      if (events_.WaitBeyond(seen) == seen) return false;
-    }
+    if (!events_.TakeNext(frames_, payload, std::chrono::seconds(5))) return false;
     if (decoder_.OnFrameReady(payload.View()) == FrameOutcome::Stored) ++stored_;
     return true;
   }
@@ -152,7 +108,7 @@ class StreamingLink {
   std::unique_ptr<DriverLoader> loader_;
   FrameHandoff frames_;
   AcquisitionRunning running_;
-  WakingEvents events_;
+  PostedFrames events_;
   NullField status_;
   std::unique_ptr<DeviceSession> session_;
   ScopeSettings settings_;

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <utility>
 
+#include "device/ThreadName.h"
+
 namespace kestrova {
 
 namespace {
@@ -191,6 +193,7 @@ void LibFtdiPort::TransferDone(Slot& slot) {
 }
 
 void LibFtdiPort::ReaderLoop() {
+  SetCurrentThreadName(kUsbReaderThreadName);
   for (;;) {
     {
       const std::lock_guard lock(mutex_);

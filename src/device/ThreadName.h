@@ -12,5 +12,6 @@ void SetCurrentThreadName(std::string_view name);
 // The names Kestrova gives its own threads.
 inline constexpr std::string_view kReceiveThreadName = "kes-receive";
 inline constexpr std::string_view kWireThreadName = "kes-sim-wire";
+inline constexpr std::string_view kUsbReaderThreadName = "kes-usb-reader";
 
 }  // namespace kestrova

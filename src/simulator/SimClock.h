@@ -24,6 +24,10 @@ class SimClock {
   // True when time passes without anybody advancing the clock.
   [[nodiscard]] virtual bool PassesByItself() const = 0;
 
+  // How long a thread waits on the steady clock for this much of this
+  // clock's time to pass (for a clock that passes by itself). Any thread.
+  [[nodiscard]] virtual std::chrono::nanoseconds WaitFor(SimTime span) const { return span; }
+
   // Registers the function run after every step of a clock that is moved by
   // hand, on the thread that moves it; clocks that pass by themselves never
   // run it. Returns a token for RemoveAdvanceListener. Any thread.

@@ -12,7 +12,8 @@ namespace {
 
 constexpr std::size_t kMaxSerialLength = 15;
 constexpr d2xx::WORD kOtherProductId = 0x6001;
-constexpr auto kWireTick = std::chrono::milliseconds(1);
+// The longest the wire thread sleeps while a device is open.
+constexpr SimTime kWireSleep = std::chrono::milliseconds(50);
 
 d2xx::ULONG DeviceId(d2xx::WORD product) {
   return (static_cast<d2xx::ULONG>(d2xx::kUnitVendorId) << 16U) | product;
@@ -62,9 +63,35 @@ void SimulatedBench::WireLoop(const std::stop_token& stop) {
       wireWake_.wait(lock, stop, [this] { return AnyOpen(); });
       continue;
     }
-    PumpAll(clock_->Now());
-    wireWake_.wait_for(lock, stop, kWireTick, [] { return false; });
+    const SimTime now = clock_->Now();
+    PumpAll(now);
+    // Nothing the reader can see changes before the next transfer may
+    // complete: sleep until then instead of moving bytes every millisecond.
+    const SimTime sleep = NextWireWork(now) - now;
+    const std::uint64_t seen = wireChanges_;
+    wireWake_.wait_for(lock, stop, clock_->WaitFor(std::max(sleep, SimTime(1))),
+                       [&] { return wireChanges_ != seen; });
   }
+}
+
+SimTime SimulatedBench::NextWireWork(SimTime now) {
+  SimTime next = now + kWireSleep;
+  for (Device& device : devices_) {
+    if (!device.attached || !device.unit || device.openHandle == 0) continue;
+    next = std::min(next, device.bridge.EarliestCompletion(now, kWireByteTime));
+    // A burst skips the bridge: it is due as soon as the wire is free.
+    const SimTime wireDone =
+        device.wireFree + kWireByteTime * static_cast<std::int64_t>(device.onWire.size() - device.sent);
+    if (const auto planned = device.unit->PlanNext(wireDone); planned && planned->instant) {
+      next = std::min(next, std::max(planned->start, wireDone));
+    }
+  }
+  return next;
+}
+
+void SimulatedBench::WireChanged() {
+  ++wireChanges_;
+  wireWake_.notify_all();
 }
 
 bool SimulatedBench::AnyOpen() const {
@@ -80,12 +107,14 @@ bool SimulatedBench::AttachUnit(std::string_view serialNumber) {
     existing->wireFree = clock_->Now();
     existing->bytesDelivered = 0;
     existing->bytesLost = 0;
+    existing->inTransfers = 0;
     existing->link = LinkSettings{};
     if (existing->unit) existing->unit->PowerUp();
     return true;
   }
   Device device;
   device.serialNumber = std::string(serialNumber);
+  device.bridge = BridgeReceivePath(options_.bridge);
   device.description = std::string(kSimulatedUnitDescription);
   device.id = DeviceId(d2xx::kUnitProductId);
   device.locationId = 0x21 + static_cast<d2xx::DWORD>(devices_.size());
@@ -121,6 +150,7 @@ void SimulatedBench::VanishNow(Device& device) {
   device.receiveQueue.clear();
   device.onWire.clear();
   device.sent = 0;
+  device.bridge.Discard();
   device.vanishAfter.reset();
   device.rxEvent = nullptr;
   device.rxEventStatus = false;
@@ -177,6 +207,7 @@ bool SimulatedBench::InjectBurst(std::string_view serialNumber, int frames) {
   if (device == nullptr || !device->unit) return false;
   device->unit->InjectBurst(frames);
   Pump(*device, clock_->Now());
+  WireChanged();  // due at the next frame boundary, which the wire thread did not expect
   return true;
 }
 
@@ -220,6 +251,8 @@ std::optional<DeviceStatus> SimulatedBench::StatusOf(std::string_view serialNumb
   status.open = device->openHandle != 0;
   status.link = device->link;
   status.receiveQueued = device->receiveQueue.size();
+  status.heldInBridge = device->bridge.Held();
+  status.inTransfers = device->inTransfers;
   status.bytesDelivered = device->bytesDelivered;
   status.bytesLost = device->bytesLost;
   if (device->unit) status.unit = device->unit->Status();
@@ -267,9 +300,16 @@ void SimulatedBench::Pump(Device& device, SimTime now) {
         device.unit->EmitPlanned(device.onWire);
         device.sent = 0;
       }
-      arrived += Deliver(device, device.onWire.size() - device.sent);
+      arrived += DeliverDirect(device, device.onWire.size() - device.sent);
     }
   } else {
+    // Bytes leave the wire into the bridge; what reaches the receive queue
+    // comes in whole IN transfers.
+    int transfers = 0;
+    const auto handOn = [&] {
+      arrived += ToReceiveQueue(device, completed_);
+      completed_.clear();
+    };
     while (device.attached) {
       if (device.sent == device.onWire.size()) {
         const auto next = device.unit->PlanNext(device.wireFree);
@@ -282,17 +322,28 @@ void SimulatedBench::Pump(Device& device, SimTime now) {
         device.sent = 0;
         device.wireFree = std::max(device.wireFree, next->start);
         if (next->instant) {
-          arrived += Deliver(device, device.onWire.size());
+          // A burst is in the receive queue at once, behind what the bridge
+          // held.
+          transfers += device.bridge.Flush(completed_);
+          handOn();
+          if (device.attached) arrived += DeliverDirect(device, device.onWire.size());
           continue;
         }
       }
       const std::int64_t due = (now - device.wireFree) / kWireByteTime;
       if (due <= 0) break;
       const std::size_t count = std::min(device.onWire.size() - device.sent, static_cast<std::size_t>(due));
-      const std::size_t moved = Deliver(device, count);
-      arrived += moved;
-      device.wireFree += kWireByteTime * static_cast<std::int64_t>(moved);
+      const auto bytes = std::span(device.onWire).subspan(device.sent, count);
+      transfers += device.bridge.Accept(bytes, device.wireFree + kWireByteTime, kWireByteTime, completed_);
+      device.sent += count;
+      device.wireFree += kWireByteTime * static_cast<std::int64_t>(count);
+      handOn();
     }
+    if (device.attached) {
+      transfers += device.bridge.AdvanceTo(now, completed_);
+      handOn();
+    }
+    device.inTransfers += static_cast<std::uint64_t>(transfers);
   }
   if (arrived > 0 && device.attached) {
     device.rxEventStatus = true;
@@ -300,15 +351,21 @@ void SimulatedBench::Pump(Device& device, SimTime now) {
   }
 }
 
-std::size_t SimulatedBench::Deliver(Device& device, std::size_t count) {
+std::size_t SimulatedBench::DeliverDirect(Device& device, std::size_t count) {
   count = std::min(count, device.onWire.size() - device.sent);
+  const auto bytes = std::span(device.onWire).subspan(device.sent, count);
+  device.sent += count;  // first: a vanish on the way clears the wire
+  return ToReceiveQueue(device, bytes);
+}
+
+std::size_t SimulatedBench::ToReceiveQueue(Device& device, std::span<const std::uint8_t> bytes) {
+  std::size_t count = bytes.size();
   if (device.vanishAfter) count = std::min(count, *device.vanishAfter);
-  const auto first = device.onWire.begin() + static_cast<std::ptrdiff_t>(device.sent);
   const std::size_t room =
       kReceiveQueueCapacity - std::min(kReceiveQueueCapacity, device.receiveQueue.size());
   const std::size_t kept = std::min(count, room);
-  device.receiveQueue.insert(device.receiveQueue.end(), first, first + static_cast<std::ptrdiff_t>(kept));
-  device.sent += count;
+  device.receiveQueue.insert(device.receiveQueue.end(), bytes.begin(),
+                             bytes.begin() + static_cast<std::ptrdiff_t>(kept));
   device.bytesDelivered += kept;
   device.bytesLost += count - kept;
   if (device.vanishAfter) {

@@ -17,6 +17,7 @@
 
 #include "device/D2xx.h"
 #include "device/Event.h"
+#include "simulator/BridgeReceivePath.h"
 #include "simulator/DriverCall.h"
 #include "simulator/SimClock.h"
 #include "simulator/SimulatedUnit.h"
@@ -51,6 +52,9 @@ struct SimulatedBenchOptions {
   std::uint32_t seed = 1;
   // The clock of the wire; null gives a SteadySimClock.
   std::shared_ptr<SimClock> clock;
+  // How the bridge and the host driver hand a paced wire's bytes on (an
+  // un-paced wire skips them).
+  BridgeTiming bridge;
 };
 
 enum class FaultRepeat { Once, UntilCleared };
@@ -72,6 +76,8 @@ struct DeviceStatus {
   bool open = false;
   LinkSettings link;
   std::size_t receiveQueued = 0;     // bytes waiting in the receive queue
+  std::size_t heldInBridge = 0;      // bytes off the wire, not yet in the receive queue
+  std::uint64_t inTransfers = 0;     // IN transfers that brought bytes, since attach
   std::uint64_t bytesDelivered = 0;  // bytes that reached the receive queue since attach
   std::uint64_t bytesLost = 0;       // bytes that found the receive queue full
   std::optional<UnitStatus> unit;    // absent for the device that is not a unit
@@ -86,9 +92,12 @@ class SimulatedDriver;
 //
 // Every method may be called from any thread; one lock guards the whole
 // bench. With a clock that passes by itself and a paced wire, a wire thread
-// moves due bytes into the receive queues every millisecond while a device
-// is open and sets the registered event; with a manual clock that happens
-// inside ManualSimClock::Advance; un-paced, inside the driver calls.
+// moves due bytes through the bridge (BridgeReceivePath) while a device is
+// open, waking whenever an IN transfer may complete (and at least every
+// 50 ms), and sets the registered event for each transfer that brings bytes
+// into the receive queue; with a manual clock
+// that happens inside ManualSimClock::Advance. An un-paced wire puts its
+// bytes straight into the receive queue inside the driver calls.
 class SimulatedBench {
  public:
   explicit SimulatedBench(SimulatedBenchOptions options = {});
@@ -105,7 +114,7 @@ class SimulatedBench {
   bool AttachUnit(std::string_view serialNumber);
 
   // The device disappears now: it leaves the listing, its receive queue and
-  // whatever was on its wire are gone, and every call on a handle opened to
+  // whatever was on its wire or in the bridge are gone, and every call on a handle opened to
   // it fails (FT_IO_ERROR) except FT_Close. False for an unknown or vanished
   // device.
   bool Vanish(std::string_view serialNumber);
@@ -156,6 +165,10 @@ class SimulatedBench {
     std::vector<std::uint8_t> onWire;
     std::size_t sent = 0;
     SimTime wireFree{};
+    // Between the wire and the receive queue: the bridge chip and the host's
+    // IN transfers.
+    BridgeReceivePath bridge;
+    std::uint64_t inTransfers = 0;
     std::deque<std::uint8_t> receiveQueue;
     Event* rxEvent = nullptr;
     bool rxEventStatus = false;  // characters arrived since the last FT_GetStatus
@@ -181,15 +194,27 @@ class SimulatedBench {
   std::optional<d2xx::FT_STATUS> TakeFault(DriverCall call);
   void PumpAll(SimTime now);
   void Pump(Device& device, SimTime now);
-  std::size_t Deliver(Device& device, std::size_t count);
+  // The next `count` bytes on the wire straight into the receive queue; the
+  // number taken off the wire.
+  std::size_t DeliverDirect(Device& device, std::size_t count);
+  // Bytes into the receive queue as far as it has room (the rest are lost),
+  // until the device vanishes; how many were taken.
+  std::size_t ToReceiveQueue(Device& device, std::span<const std::uint8_t> bytes);
   void VanishNow(Device& device);
   [[nodiscard]] bool AnyOpen() const;
+  // When the wire thread must pump again: the earliest an open device's
+  // bridge can complete a transfer, or a burst is due; at most kWireSleep on.
+  [[nodiscard]] SimTime NextWireWork(SimTime now);
+  // Wakes the wire thread to look again: a device opened, or something may
+  // complete sooner than it planned for.
+  void WireChanged();
   void WireLoop(const std::stop_token& stop);
 
   SimulatedBenchOptions options_;
   std::shared_ptr<SimClock> clock_;
   mutable std::mutex mutex_;
   std::condition_variable_any wireWake_;
+  std::uint64_t wireChanges_ = 0;
   std::vector<Device> devices_;
   std::map<std::uint64_t, Handle> handles_;
   std::uint64_t nextHandle_ = 1;
@@ -198,6 +223,7 @@ class SimulatedBench {
   std::uint64_t noiseState_ = 0;
   std::map<DriverCall, CallFault> callFaults_;
   std::array<int, kDriverCallCount> callCounts_{};
+  std::vector<std::uint8_t> completed_;  // Pump's scratch: bytes of completed transfers
   int listenerToken_ = 0;
   std::jthread wireThread_;  // last: stops before the members it uses go
 };

@@ -1,6 +1,7 @@
 #include "simulator/SimulatedDriver.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <cstring>
 #include <iterator>
@@ -154,8 +155,9 @@ FT_STATUS SimulatedDriver::OpenEx(const char* serialNumber, DWORD flags, FT_HAND
   found->onWire.clear();
   found->sent = 0;
   found->wireFree = std::max(found->wireFree, bench_->clock_->Now());
+  found->bridge.Reset(bench_->clock_->Now());
   handle = ToHandle(id);
-  bench_->wireWake_.notify_all();
+  bench_->WireChanged();
   return FT_OK;
 }
 
@@ -173,7 +175,12 @@ FT_STATUS SimulatedDriver::SetLatencyTimer(FT_HANDLE handle, d2xx::UCHAR millise
   if (const auto fault = bench_->TakeFault(DriverCall::SetLatencyTimer)) return *fault;
   const Lookup found = Find(handle);
   if (found.device == nullptr) return found.status;
+  // Bytes that came before the change were timed by the old value.
+  bench_->Pump(*found.device, bench_->clock_->Now());
+  if (!found.device->attached) return kFtIoError;
   found.device->link.latencyTimer = milliseconds;
+  found.device->bridge.SetLatencyTimer(std::chrono::milliseconds(milliseconds));
+  bench_->WireChanged();  // a shorter timer expires sooner
   return FT_OK;
 }
 
@@ -216,6 +223,7 @@ FT_STATUS SimulatedDriver::Purge(FT_HANDLE handle, d2xx::ULONG mask) {
   bench_->Pump(device, bench_->clock_->Now());
   if ((mask & d2xx::FT_PURGE_RX) != 0) {
     device.receiveQueue.clear();
+    device.bridge.Discard();
     ++device.link.receivePurges;
   }
   if ((mask & d2xx::FT_PURGE_TX) != 0) ++device.link.transmitPurges;
@@ -296,6 +304,7 @@ FT_STATUS SimulatedDriver::Close(FT_HANDLE handle) {
     device.openHandle = 0;
     device.rxEvent = nullptr;
     device.receiveQueue.clear();
+    device.bridge.Discard();
   }
   bench_->handles_.erase(it);
   return FT_OK;

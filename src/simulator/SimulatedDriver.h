@@ -17,11 +17,15 @@ namespace kestrova {
 //  - FT_OpenEx by serial number (or by description) fails with
 //    FT_DEVICE_NOT_FOUND for an unknown or vanished device and with
 //    FT_DEVICE_NOT_OPENED for one that is open already. Opening empties the
-//    receive queue.
+//    receive queue and gives the bridge the driver's default latency timer.
 //  - Reset, latency timer, divisor, data characteristics and flow control
-//    are accepted and recorded (SimulatedBench::StatusOf).
-//  - FT_Purge of receive empties the receive queue; bytes still on the wire
-//    keep coming. Written bytes reach the unit at once, so the transmit
+//    are accepted and recorded (SimulatedBench::StatusOf); the latency timer
+//    also times the bridge's short packets from then on.
+//  - Received bytes reach the receive queue in whole IN transfers, and the
+//    registered event is set for each (BridgeReceivePath): about 23 times a
+//    second while the unit streams, not for every byte.
+//  - FT_Purge of receive empties the receive queue and what the bridge
+//    holds; bytes still on the wire keep coming. Written bytes reach the unit at once, so the transmit
 //    queue is always empty.
 //  - FT_Read is non-blocking: it returns what is queued, up to the request.
 //  - A handle whose device vanished fails every call with FT_IO_ERROR except

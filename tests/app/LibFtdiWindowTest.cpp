@@ -1,5 +1,5 @@
-// The main window on the libftdi1 backend, over the device tests' model of
-// the bridge chip, driven with the keys a user presses: Start streams,
+// The main window on the libftdi1 backend, over the model of the bridge
+// chip, driven with the keys a user presses: Start streams,
 // an unplug and a bridge that stops answering both end the run with the
 // lost-link text, and Start works again once the unit is back.
 #include <QTest>

@@ -537,5 +537,39 @@ TEST(LibFtdiDriverTest, AnUnplugIsReportedOnceAfterTheBytesBeforeIt) {
   ASSERT_TRUE(rig.events.WaitUntil([&] { return rig.events.LinkLostCount() == 1; }));
 }
 
+// What the stream meter times its latency from: each Send's last byte
+// reaches the chip at the link's rate after the bytes before it, whether
+// the FIFO has room for it or drops it.
+TEST(LibFtdiDriverTest, TheChipModelKeepsWhenEachSendsLastByteArrived) {
+  fakes::FakeLibFtdi fake;
+  fake.UseVirtualClock();
+  const auto start = fake.Calls().steady_now();
+  constexpr auto kByte = fakes::FakeLibFtdi::kByteTime;
+  fake.Send(std::string(200, 'a'));  // bytes 0..199
+  fake.Send(std::string(100, 'b'));  // bytes 200..299: the FIFO is full from byte 256 on
+  fake.Send("");                     // nothing to wait for: it has arrived with the one before
+
+  fake.AdvanceClock(kByte * 199 - std::chrono::microseconds(1));
+  EXPECT_FALSE(fake.ArrivalOfSend(0).has_value());
+  EXPECT_EQ(fake.BytesOnWire(), 101U);
+  fake.AdvanceClock(std::chrono::microseconds(1));
+  EXPECT_EQ(fake.ArrivalOfSend(0), start + kByte * 199);
+  EXPECT_FALSE(fake.ArrivalOfSend(1).has_value());
+
+  fake.AdvanceClock(kByte * 100);
+  EXPECT_EQ(fake.ArrivalOfSend(1), start + kByte * 299);
+  EXPECT_EQ(fake.ArrivalOfSend(2), start + kByte * 299);
+  EXPECT_FALSE(fake.ArrivalOfSend(3).has_value());
+  EXPECT_EQ(fake.BytesOnWire(), 0U);
+  EXPECT_EQ(fake.DroppedBytes(), 44U);
+
+  // After a pause the next Send starts on the wire at once.
+  fake.AdvanceClock(std::chrono::milliseconds(5));
+  const auto later = fake.Calls().steady_now();
+  fake.Send("xy");
+  fake.AdvanceClock(kByte * 2);
+  EXPECT_EQ(fake.ArrivalOfSend(3), later + kByte);
+}
+
 }  // namespace
 }  // namespace kestrova

@@ -187,7 +187,8 @@ TEST(SimulatedDriverOpenTest, ReadTakesAtMostWhatIsAskedAndPurgeEmptiesTheQueue)
   Rig rig;
   rig.Open();
   rig.Write({0x02, '?', 0x03});
-  rig.clock->Advance(std::chrono::milliseconds(5));
+  // The reply's short packet: within the default latency timer of 16 ms.
+  rig.clock->Advance(std::chrono::milliseconds(20));
   const std::size_t queued = rig.Queued();
   ASSERT_GT(queued, 10U);
 
@@ -206,7 +207,7 @@ TEST(SimulatedDriverOpenTest, ReadTakesAtMostWhatIsAskedAndPurgeEmptiesTheQueue)
 }
 
 TEST(SimulatedDriverOpenTest, SetsTheRegisteredEventWhenBytesArrive) {
-  Rig rig;
+  Rig rig(simtest::WireLevel());
   rig.Open();
   std::array<Event*, 1> events{&rig.rxEvent};
   EXPECT_EQ(WaitAny(events, std::chrono::milliseconds(0)), kWaitTimeout);

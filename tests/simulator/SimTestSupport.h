@@ -98,6 +98,14 @@ inline std::string Text(const std::vector<std::uint8_t>& bytes) {
   return {bytes.begin(), bytes.end()};
 }
 
+// A bridge that hands on every byte the moment it leaves the wire (each
+// byte a packet and a transfer of its own), so that the receive queue shows
+// the wire itself: for tests of the unit's pacing rather than the bridge's.
+inline SimulatedBenchOptions WireLevel(SimulatedBenchOptions options = {}) {
+  options.bridge = BridgeTiming{.packetSize = 3, .inTransferSize = 3};
+  return options;
+}
+
 // A bench on a manual clock with one driver loaded and, once Open ran, the
 // first unit open with an event registered.
 class Rig {

@@ -149,7 +149,7 @@ TEST(SimulatedUnitStreamTest, ParkCommandStopsTheStreamAfterTheCurrentFrame) {
 }
 
 TEST(SimulatedUnitStreamTest, PacesBytesAtTheWireRate) {
-  Rig rig;
+  Rig rig(simtest::WireLevel());
   rig.Open();
   // 10 ms/div in Auto: the first frame holds samples 0..499 at 200 us and
   // leaves once they are taken, 100 ms after the command.
@@ -172,7 +172,7 @@ TEST(SimulatedUnitStreamTest, PacesBytesAtTheWireRate) {
 }
 
 TEST(SimulatedUnitStreamTest, SendsBackToBackFramesWhenTheWireIsTheBottleneck) {
-  Rig rig;
+  Rig rig(simtest::WireLevel());
   rig.Open();
   // 2 ms/div with a level the signal never reaches: every frame is a
   // monitor frame of the newest samples, ready as soon as the wire is free.
@@ -310,7 +310,7 @@ TEST(SimulatedUnitTriggerTest, SingleSendsOneTriggeredFrameUntilReArmed) {
 }
 
 TEST(SimulatedUnitTriggerTest, AutoAtAHistoryTimeBaseSendsAnUnbrokenStream) {
-  Rig rig;
+  Rig rig(simtest::WireLevel());
   rig.Open();
   rig.Configure(Control{.timeIndex = 8});  // 50 ms/div: five frames a screen
   // Frame k leaves when its samples are taken, (k + 1) x 100 ms after the

@@ -1,15 +1,21 @@
-// Streams from the simulated unit into the real main window (offscreen) and
-// reports what it costs and whether anything is lost: CPU seconds per second
-// of the window thread and of the receive thread (the simulated unit's wire
-// thread left out), frames sent against frames decoded, and the latency from
-// a frame's last byte read by the receive thread to the end of the paint
-// that shows it.
+// Streams from a unit into the real main window (offscreen) and reports
+// what it costs and whether anything is lost: CPU seconds per second of the
+// window thread and of the receive thread, frames sent against frames
+// decoded, and the latency to the end of the paint that shows a frame.
 //
-//   kestrova_stream_meter [--time-base="2 ms"] [--seconds=20] [--fill-history]
-//                         [--seed=1]
+//   kestrova_stream_meter [--driver=simulated|libftdi] [--time-base="2 ms"]
+//                         [--seconds=20] [--fill-history] [--seed=1] [--busy=N]
 //
+// --driver=simulated (the default): the simulated unit; latency counts from
+// the frame's last byte read by the receive thread (the simulated wire
+// thread's CPU is shown apart). Both modes say how often the window and
+// receive threads woke.
+// --driver=libftdi: the libftdi1 backend over the model of the bridge chip
+// (LibFtdiMeter.cpp), the unit streaming numbered frames at the full link
+// rate; latency counts from a frame's last byte entering the chip.
 // --fill-history waits until the history holds 100 frames before measuring
-// (for the history time bases). Exit status 0 when no frame was lost.
+// (for the history time bases; simulated unit only). --busy=N runs N CPU spinners beside the
+// meter while it runs. Exit status 0 when no frame was lost.
 #include <QApplication>
 #include <algorithm>
 #include <chrono>
@@ -24,6 +30,9 @@
 
 #include "acquisition/ControlIds.h"
 #include "device/ThreadName.h"
+#include "stream_meter/LibFtdiMeter.h"
+#include "stream_meter/MeterFigures.h"
+#include "support/BusyProcesses.h"
 #include "support/ProcessProbe.h"
 #include "support/WindowRig.h"
 
@@ -32,12 +41,7 @@ using namespace std::chrono_literals;
 
 namespace {
 
-struct Options {
-  std::string timeBase = "2 ms";
-  int seconds = 20;
-  bool fillHistory = false;
-  std::uint32_t seed = 1;
-};
+using Options = kt::MeterOptions;
 
 bool ParseArguments(int argc, char** argv, Options& options) {
   for (int i = 1; i < argc; ++i) {
@@ -53,6 +57,12 @@ bool ParseArguments(int argc, char** argv, Options& options) {
       options.seconds = std::max(1, std::atoi(v->c_str()));
     } else if (auto v = value("--seed=")) {
       options.seed = static_cast<std::uint32_t>(std::strtoul(v->c_str(), nullptr, 10));
+    } else if (auto v = value("--busy=")) {
+      options.busy = std::clamp(std::atoi(v->c_str()), 0, 64);
+    } else if (arg == "--driver=simulated" || arg == "--simulate") {
+      options.driver = Options::Driver::Simulated;
+    } else if (arg == "--driver=libftdi") {
+      options.driver = Options::Driver::LibFtdi;
     } else if (arg == "--fill-history") {
       options.fillHistory = true;
     } else {
@@ -63,52 +73,7 @@ bool ParseArguments(int argc, char** argv, Options& options) {
   return true;
 }
 
-// CPU nanoseconds per thread kind: the window thread, receive threads, the
-// wire thread and everything else.
-struct CpuSplit {
-  std::uint64_t ui = 0;
-  std::uint64_t receive = 0;
-  std::uint64_t wire = 0;
-  std::uint64_t other = 0;
-};
-
-// CPU time each thread used between two readings; a thread that started in
-// between counts from zero, one that ended in between is missing.
-CpuSplit SplitCpu(int uiTid, const std::vector<kt::ThreadTimes>& before,
-                  const std::vector<kt::ThreadTimes>& after) {
-  CpuSplit split;
-  for (const kt::ThreadTimes& t : after) {
-    std::uint64_t used = t.cpuNs;
-    const auto earlier = std::ranges::find(before, t.tid, &kt::ThreadTimes::tid);
-    if (earlier != before.end()) used = t.cpuNs >= earlier->cpuNs ? t.cpuNs - earlier->cpuNs : 0;
-    if (t.tid == uiTid) {
-      split.ui += used;
-    } else if (t.name == kestrova::kReceiveThreadName) {
-      split.receive += used;
-    } else if (t.name == kestrova::kWireThreadName) {
-      split.wire += used;
-    } else {
-      split.other += used;
-    }
-  }
-  return split;
-}
-
-double Percentile(std::vector<double> values, double p) {
-  if (values.empty()) return 0;
-  std::ranges::sort(values);
-  const auto index = static_cast<std::size_t>(std::lround(p * static_cast<double>(values.size() - 1)));
-  return values[std::min(index, values.size() - 1)];
-}
-
-}  // namespace
-
-int main(int argc, char** argv) {
-  Options options;
-  if (!ParseArguments(argc, argv, options)) return 2;
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication application(argc, argv);
-
+int MeterSimulated(const Options& options) {
   kt::WindowRig rig(kt::RigOptions{options.seed, 1.0});
   kestrova::CScopeDlg& dlg = rig.Dialog();
   if (!rig.ChooseTimeBase(options.timeBase)) {
@@ -158,7 +123,9 @@ int main(int argc, char** argv) {
 
   kt::WindowRig::Pump(std::chrono::seconds(options.seconds));
 
-  const CpuSplit cpu = SplitCpu(uiTid, threadsBefore, kt::ReadThreadTimes());
+  const std::vector<kt::ThreadTimes> threadsAfter = kt::ReadThreadTimes();
+  auto cpu = kt::CpuByThread(uiTid, threadsBefore, threadsAfter);
+  auto sleeps = kt::ByThread(uiTid, threadsBefore, threadsAfter, &kt::ThreadTimes::sleeps);
   const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   const std::int64_t sentEnd = rig.FramesSent();
   measuring = false;
@@ -174,16 +141,25 @@ int main(int argc, char** argv) {
   const auto bytesLost = rig.Bench().StatusOf(kt::WindowRig::kUnitSerial)->bytesLost;
   dlg.OnStop();
 
-  const auto percent = [&](std::uint64_t ns) { return 100.0 * static_cast<double>(ns) / 1e9 / wall; };
+  const auto percent = [&](std::uint64_t ns) { return kt::PercentOfCore(ns, wall); };
+  const std::uint64_t ui = cpu[kt::kWindowThread];
+  const std::uint64_t receive = cpu[std::string(kestrova::kReceiveThreadName)];
+  const std::uint64_t wire = cpu[std::string(kestrova::kWireThreadName)];
+  std::uint64_t other = 0;
+  for (const auto& [name, ns] : cpu) other += ns;
+  other -= ui + receive + wire;
   const long cores = sysconf(_SC_NPROCESSORS_ONLN);
-  std::printf("time base %s, %.1f s measured%s, %ld cores, load average %s before, %s after\n",
-              options.timeBase.c_str(), wall, options.fillHistory ? " with 100 frames in the history" : "",
-              cores, loadBefore.c_str(), kt::LoadAverage().c_str());
+  std::printf(
+      "time base %s, %.1f s measured%s, %ld cores, %d busy processes, load average %s before, %s after\n",
+      options.timeBase.c_str(), wall, options.fillHistory ? " with 100 frames in the history" : "", cores,
+      options.busy, loadBefore.c_str(), kt::LoadAverage().c_str());
   std::printf(
       "CPU (%% of one core): window thread %.2f, receive thread %.2f, together %.2f; "
       "simulated wire %.2f, other threads %.2f\n",
-      percent(cpu.ui), percent(cpu.receive), percent(cpu.ui + cpu.receive), percent(cpu.wire),
-      percent(cpu.other));
+      percent(ui), percent(receive), percent(ui + receive), percent(wire), percent(other));
+  std::printf("wake-ups per second: window thread %.0f, receive thread %.0f\n",
+              static_cast<double>(sleeps[kt::kWindowThread]) / wall,
+              static_cast<double>(sleeps[std::string(kestrova::kReceiveThreadName)]) / wall);
   std::printf(
       "frames: sent while measuring %lld; taken %lld and decoded %lld by then or within 5 s; lost %lld; "
       "queue-limit drops %llu; "
@@ -195,6 +171,29 @@ int main(int argc, char** argv) {
       "paints %llu; latency last byte read -> end of paint over %zu frames: p50 %.2f ms, p99 %.2f ms, "
       "max %.2f ms\n",
       static_cast<unsigned long long>(paints - paintsBefore), latenciesMs.size(),
-      Percentile(latenciesMs, 0.5), Percentile(latenciesMs, 0.99), Percentile(latenciesMs, 1.0));
+      kt::Percentile(latenciesMs, 0.5), kt::Percentile(latenciesMs, 0.99), kt::Percentile(latenciesMs, 1.0));
   return lost == 0 && queueDrops == 0 ? 0 : 1;
+}
+}  // namespace
+
+int main(int argc, char** argv) {
+  Options options;
+  if (!ParseArguments(argc, argv, options)) return 2;
+  if (options.fillHistory && options.driver != Options::Driver::Simulated) {
+    std::fprintf(stderr, "--fill-history is for the simulated unit\n");
+    return 2;
+  }
+  // Before QApplication: the spinners are forked while this is the only thread.
+  const kt::BusyProcesses busy(options.busy);
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication application(argc, argv);
+  if (options.driver == Options::Driver::LibFtdi) {
+#ifdef KESTROVA_HAVE_LIBFTDI
+    return kt::MeterLibFtdi(options);
+#else
+    std::fprintf(stderr, "built without libftdi1: no --driver=libftdi\n");
+    return 2;
+#endif
+  }
+  return MeterSimulated(options);
 }

@@ -46,6 +46,21 @@ std::uint64_t StatCpuNs(const std::string& stat) {
   return (utime + stime) * (1'000'000'000ULL / std::max<std::uint64_t>(ticks, 1));
 }
 
+// The voluntary_ctxt_switches field of a /proc status file, or 0.
+std::uint64_t VoluntarySwitches(const fs::path& status) {
+  std::ifstream in(status);
+  const std::string key = "voluntary_ctxt_switches:";
+  for (std::string line; std::getline(in, line);) {
+    if (line.rfind(key, 0) != 0) continue;
+    try {
+      return std::stoull(line.substr(key.size()));
+    } catch (const std::exception&) {
+      return 0;
+    }
+  }
+  return 0;
+}
+
 }  // namespace
 
 std::vector<ThreadTimes> ReadThreadTimes() {
@@ -65,6 +80,7 @@ std::vector<ThreadTimes> ReadThreadTimes() {
     } else {
       t.cpuNs = StatCpuNs(FirstLine(task.path() / "stat"));
     }
+    t.sleeps = VoluntarySwitches(task.path() / "status");
     threads.push_back(std::move(t));
   }
   return threads;

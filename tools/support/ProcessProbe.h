@@ -11,11 +11,15 @@ struct ThreadTimes {
   int tid = 0;
   std::string name;
   std::uint64_t cpuNs = 0;  // user + system time so far
+  // Times the thread went to sleep of its own accord so far (each one ends
+  // in a wake-up); 0 where the kernel does not count them.
+  std::uint64_t sleeps = 0;
 };
 
 // Every thread of this process with its CPU time: from
 // /proc/self/task/*/schedstat (nanoseconds) where the kernel keeps it, else
-// from the utime and stime fields of /proc/self/task/*/stat (clock ticks).
+// from the utime and stime fields of /proc/self/task/*/stat (clock ticks);
+// and its voluntary context switches from /proc/self/task/*/status.
 // Empty where /proc is missing. Any thread.
 std::vector<ThreadTimes> ReadThreadTimes();
 

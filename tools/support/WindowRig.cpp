@@ -21,6 +21,12 @@ SimTime ScaledSteadyClock::Now() const {
   return SimTime(static_cast<SimTime::rep>(static_cast<double>(SimTime(elapsed).count()) * factor_));
 }
 
+std::chrono::nanoseconds ScaledSteadyClock::WaitFor(SimTime span) const {
+  if (!(factor_ > 0)) return span;
+  return std::chrono::nanoseconds(
+      static_cast<std::chrono::nanoseconds::rep>(static_cast<double>(span.count()) / factor_));
+}
+
 WindowRig::WindowRig(RigOptions options) {
   SimulatedBenchOptions bench;
   bench.unitSerialNumbers = {kUnitSerial};
@@ -28,6 +34,12 @@ WindowRig::WindowRig(RigOptions options) {
   if (options.clockFactor != 1.0) bench.clock = std::make_shared<ScaledSteadyClock>(options.clockFactor);
   bench_ = std::make_shared<SimulatedBench>(std::move(bench));
   dialog_ = std::make_unique<CScopeDlg>(MakeSimulatedDriverLoader(bench_), profile_, prompts_);
+  dialog_->installEventFilter(this);
+  dialog_->show();
+}
+
+WindowRig::WindowRig(std::unique_ptr<DriverLoader> loader) {
+  dialog_ = std::make_unique<CScopeDlg>(std::move(loader), profile_, prompts_);
   dialog_->installEventFilter(this);
   dialog_->show();
 }
@@ -75,6 +87,7 @@ bool WindowRig::eventFilter(QObject* watched, QEvent* event) {
 }
 
 UnitStatus WindowRig::Unit() const {
+  if (bench_ == nullptr) return {};
   const auto status = bench_->StatusOf(kUnitSerial);
   return status && status->unit ? *status->unit : UnitStatus{};
 }

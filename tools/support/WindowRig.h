@@ -26,6 +26,7 @@ class ScaledSteadyClock final : public SimClock {
   explicit ScaledSteadyClock(double factor) : factor_(factor) {}
   [[nodiscard]] SimTime Now() const override;
   [[nodiscard]] bool PassesByItself() const override { return true; }
+  [[nodiscard]] std::chrono::nanoseconds WaitFor(SimTime span) const override;
   int AddAdvanceListener(std::function<void()> /*listener*/) override { return 0; }
   void RemoveAdvanceListener(int /*token*/) override {}
 
@@ -64,7 +65,9 @@ struct RigOptions {
 };
 
 // The real main window on the offscreen platform with the simulated unit
-// (serial number kUnitSerial) behind its driver. The window's frame and
+// (serial number kUnitSerial) behind its driver, or with another driver
+// backend (Bench, Unit and FramesSent are then the simulated unit's only:
+// no bench, an empty status, 0). The window's frame and
 // link-lost notifications pass through the rig, which runs the window's own
 // handlers for them and counts the outcomes. User-interface thread only;
 // a QApplication must exist.
@@ -73,10 +76,11 @@ class WindowRig final : public QObject {
   static constexpr const char* kUnitSerial = "SIM00001";
 
   explicit WindowRig(RigOptions options);
+  explicit WindowRig(std::unique_ptr<DriverLoader> loader);
   ~WindowRig() override;
 
   [[nodiscard]] CScopeDlg& Dialog() { return *dialog_; }
-  [[nodiscard]] SimulatedBench& Bench() { return *bench_; }
+  [[nodiscard]] SimulatedBench& Bench() { return *bench_; }  // simulated unit only
   [[nodiscard]] const FrameTally& Tally() const { return tally_; }
   [[nodiscard]] RecordingPrompts& Messages() { return prompts_; }
   [[nodiscard]] UnitStatus Unit() const;

@@ -14,7 +14,9 @@
 //    the FIFO is empty) when the latency timer runs out. A short packet or
 //    a full buffer completes the transfer;
 //  - completed transfers reach their callbacks only inside
-//    libusb_handle_events_timeout_completed, as in libusb.
+//    libusb_handle_events_timeout_completed, as in libusb;
+//  - the moment the last byte of each Send reached the chip is kept, so a
+//    caller can time what it sent against what the program did with it.
 // The model runs on a clock (real time, or a virtual one the test advances)
 // and is brought up to date lazily on every call: between two calls nothing
 // the backend does can change which transfers are queued.
@@ -33,6 +35,7 @@
 #include <limits>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <span>
 #include <string>
@@ -41,7 +44,7 @@
 #include <utility>
 #include <vector>
 
-#include "RecordingDriver.h"
+#include "WireText.h"
 #include "device/LibFtdiDriver.h"
 
 namespace kestrova::fakes {
@@ -85,6 +88,8 @@ class FakeLibFtdi {
       Advance();
       if (wire_.empty()) nextByteAt_ = std::max(nextByteAt_, Now());
       wire_.insert(wire_.end(), bytes.begin(), bytes.end());
+      sendEnds_.push_back(wireBytesDone_ + wire_.size());
+      NoteArrivals(simNow_);  // an empty Send has arrived already
     }
     changed_.notify_all();
   }
@@ -208,6 +213,21 @@ class FakeLibFtdi {
   [[nodiscard]] std::size_t BytesInChip() const {
     const std::lock_guard lock(mutex_);
     return fifo_.size();
+  }
+  // Bytes sent that have not reached the chip yet.
+  [[nodiscard]] std::size_t BytesOnWire() {
+    const std::lock_guard lock(mutex_);
+    Advance();
+    return wire_.size();
+  }
+  // When the last byte of the Send with that index (0 for the first) reached
+  // the chip, whether the FIFO took it or dropped it; nothing while it is
+  // still on the wire.
+  [[nodiscard]] std::optional<Clock::time_point> ArrivalOfSend(std::size_t index) {
+    const std::lock_guard lock(mutex_);
+    Advance();
+    if (index >= arrivals_.size()) return std::nullopt;
+    return arrivals_[index];
   }
   [[nodiscard]] int StallsDone() const {
     const std::lock_guard lock(mutex_);
@@ -386,6 +406,8 @@ class FakeLibFtdi {
           ++dropped_;
         }
         wire_.pop_front();
+        ++wireBytesDone_;
+        NoteArrivals(at);
         nextByteAt_ += kByteTime;
       } else {
         SendPacket(fifo_.size());
@@ -395,6 +417,14 @@ class FakeLibFtdi {
     if (unplugAfterDrain_ && !unplugged_ && wire_.empty() && fifo_.empty()) {
       unplugged_ = true;
       while (!queued_.empty()) Complete(LIBUSB_TRANSFER_NO_DEVICE);
+    }
+  }
+
+  // Under mutex_: the Sends whose last byte has now left the wire.
+  void NoteArrivals(Clock::time_point at) {
+    while (!sendEnds_.empty() && sendEnds_.front() <= wireBytesDone_) {
+      sendEnds_.pop_front();
+      arrivals_.push_back(at);
     }
   }
 
@@ -578,7 +608,7 @@ class FakeLibFtdi {
   mutable std::mutex mutex_;
   std::condition_variable changed_;
   std::vector<UsbDevice> devices_;
-  std::map<ftdi_context*, int> contexts_;  // live contexts, with their number once open
+  std::map<ftdi_context*, int> contexts_;          // live contexts, with their number once open
   std::map<std::size_t, ftdi_context*> listedBy_;  // the context that last listed each device
   int opened_ = 0;
   std::vector<std::string> log_;
@@ -594,6 +624,9 @@ class FakeLibFtdi {
   // The chip.
   std::deque<std::uint8_t> wire_;
   Clock::time_point nextByteAt_;
+  std::uint64_t wireBytesDone_ = 0;          // bytes that have left the wire
+  std::deque<std::uint64_t> sendEnds_;       // wireBytesDone_ once each pending Send has arrived
+  std::vector<Clock::time_point> arrivals_;  // per Send, when its last byte reached the chip
   std::deque<std::uint8_t> fifo_;
   std::chrono::milliseconds latency_{16};  // after power-up
   Clock::time_point lastPacketAt_;
