@@ -15,7 +15,9 @@ namespace {
 constexpr std::uint8_t kStx = 0x02;
 constexpr std::uint8_t kEtx = 0x03;
 constexpr std::size_t kMaxCommandLength = 64;
-constexpr std::size_t kRecentFrames = 64;
+// About 45 s of frames at the link's rate, 5 s at the fastest speed tests run the wire at:
+// enough for a test to find the first frame of a run in it after the run.
+constexpr std::size_t kRecentFrames = 512;
 constexpr std::int64_t kFrameSamples = kSamplesPerFrame;
 constexpr std::array<char, 16> kHexDigits = {'0', '1', '2', '3', '4', '5', '6', '7',
                                              '8', '9', 'A', 'B', 'C', 'D', 'E', 'F'};

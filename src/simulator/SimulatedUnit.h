@@ -45,7 +45,7 @@ struct UnitStatus {
   int unknownCommands = 0;
   std::int64_t dataFramesSent = 0;
   std::int64_t triggeredFramesSent = 0;
-  std::deque<SentFrame> recentFrames;  // the last frames sent, oldest first (at most 64)
+  std::deque<SentFrame> recentFrames;  // the last frames sent, oldest first (at most 512)
 };
 
 // When and how the next transmission of the unit goes on the wire.
