@@ -16,15 +16,24 @@ _stage_snapshot() {
   echo "$EPOCHREALTIME" >> "$1"
 }
 
-# Appends one row to the table from two snapshots.
-_stage_row() {
-  local name=$1 from=$2 to=$3 note=${4:-}
-  awk -v name="$name" -v note="$note" '
+# Prints "wall cpu" between two snapshots, in seconds.
+_stage_span() {
+  awk '
     function seconds(t, parts) { split(t, parts, "m"); sub("s", "", parts[2]); return parts[1] * 60 + parts[2] }
     FNR <= 2 { cpu[FILENAME == ARGV[1]] += seconds($1) + seconds($2) }
     FNR == 3 { clock[FILENAME == ARGV[1]] = $1 }
-    END { printf "%-48s %8.1f %8.1f  %s\n", name, clock[0] - clock[1], cpu[0] - cpu[1], note }
-  ' "$from" "$to" >> "$_stage_dir/rows"
+    END { printf "%.1f %.1f\n", clock[0] - clock[1], cpu[0] - cpu[1] }
+  ' "$1" "$2"
+}
+
+# Appends one row to the table from two snapshots; CPU seconds already
+# counted in another row (a background stage collected by this one) are
+# taken off.
+_stage_row() {
+  local name=$1 from=$2 to=$3 note=${4:-} counted=${5:-0} wall cpu
+  read -r wall cpu < <(_stage_span "$from" "$to")
+  cpu=$(awk -v cpu="$cpu" -v counted="$counted" 'BEGIN { d = cpu - counted; printf "%.1f", d < 0 ? 0 : d }')
+  printf "%-48s %8.1f %8.1f  %s\n" "$name" "$wall" "$cpu" "$note" >> "$_stage_dir/rows"
 }
 
 # stage_begin NAME: starts timing the stage NAME (ending the previous one).
@@ -34,11 +43,15 @@ stage_begin() {
   _stage_snapshot "$_stage_dir/begin"
 }
 
+# CPU seconds of a background stage that the current stage collected.
+_stage_collected=0
+
 stage_end() {
   if [ -n "$_stage_name" ]; then
     _stage_snapshot "$_stage_dir/end"
-    _stage_row "$_stage_name" "$_stage_dir/begin" "$_stage_dir/end"
+    _stage_row "$_stage_name" "$_stage_dir/begin" "$_stage_dir/end" "" "$_stage_collected"
     _stage_name=""
+    _stage_collected=0
   fi
 }
 
@@ -84,6 +97,11 @@ stage_wait() {
   if [ -e "$_stage_dir/$_stage_background_name.end" ]; then
     _stage_row "$_stage_background_name" "$_stage_dir/$_stage_background_name.begin" \
       "$_stage_dir/$_stage_background_name.end" "(in the background)"
+    # Its programs' CPU reaches this shell only now, in the waiting stage.
+    local wall cpu
+    read -r wall cpu < <(_stage_span "$_stage_dir/$_stage_background_name.begin" \
+      "$_stage_dir/$_stage_background_name.end")
+    _stage_collected=$(awk -v a="$_stage_collected" -v b="$cpu" 'BEGIN { print a + b }')
   fi
   if [ "$status" -ne 0 ]; then
     echo "$_stage_background_name failed (exit $status)" >&2

@@ -8,8 +8,9 @@
 # suite sets more), and --timeout backs that up for anything without one.
 #
 # Tests leave the processors partly idle, so each later build runs in the
-# background, at low priority, while the tests before it run. At the end a
-# table gives the wall and CPU time of each stage.
+# background, at low priority, while the tests before it run; the Windows
+# tests, which mostly wait for Wine, run beside the ThreadSanitizer tests.
+# At the end a table gives the wall and CPU time of each stage.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -65,11 +66,11 @@ ASAN_OPTIONS=detect_leaks=1:strict_string_checks=1 UBSAN_OPTIONS=print_stacktrac
 stage_begin "ThreadSanitizer, Windows: waiting for the build"
 stage_wait
 
+stage_background "Windows: tests under Wine" build/logs/windows-tests.log bash scripts/windows-tests.sh test
 echo "== ThreadSanitizer (threaded tests) =="
 stage_begin "ThreadSanitizer: tests"
 TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
   ctest --test-dir build/tsan --output-on-failure -j "$jobs" -L threads --timeout 120
-
-stage_begin "Windows: tests under Wine"
-bash scripts/windows-tests.sh test
+stage_begin "Windows: waiting for the tests under Wine"
+stage_wait
 stage_end
