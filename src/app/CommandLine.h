@@ -4,15 +4,9 @@
 #include <string_view>
 #include <vector>
 
-namespace kestrova {
+#include "device/DriverChoice.h"
 
-// Which driver backend talks to the unit.
-enum class DriverBackend {
-  Automatic,  // on Linux the vendor library when it loads, else libftdi1
-  Vendor,
-  LibFtdi,
-  Simulated,
-};
+namespace kestrova {
 
 // What the command line asks for.
 struct CommandLineOptions {

@@ -6,11 +6,12 @@
 #include <iostream>
 #include <memory>
 
-#include "app/DriverChoice.h"
 #include "app/QtProfile.h"
 #include "app/QtPrompts.h"
 #include "app/ScopeDlg.h"
 #include "app/ShutdownSignals.h"
+#include "device/DriverChoice.h"
+#include "simulator/SimulatedDriver.h"
 
 namespace kestrova {
 
@@ -27,7 +28,7 @@ QString LockFilePath() {
 }  // namespace
 
 int CScopeApp::InitInstance(DriverBackend driver) {
-  DriverChoice choice = ChooseDriver(driver);
+  DriverChoice choice = ChooseDriver(driver, [] { return MakeSimulatedDriverLoader(); });
   if (!choice.loader) {
     std::cerr << "kestrova: --driver=" << DriverBackendName(driver) << ": " << choice.description << '\n';
     return 2;

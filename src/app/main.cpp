@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "app/CommandLine.h"
-#include "app/DriverChoice.h"
 #include "app/ScopeApp.h"
+#include "device/DriverChoice.h"
 
 namespace {
 

@@ -6,14 +6,13 @@
 #include <vector>
 
 #include "acquisition/OperationMode.h"
+#include "device/DriverChoice.h"
 
 // The command line of kestrova-cli, read into one record. Nothing here
 // touches the unit or a file. Main thread.
 namespace kestrova::cli {
 
 enum class Command { None, List, Check, Capture, Log, Measure, Send };
-
-enum class DriverBackend { Automatic, Vendor, LibFtdi, Simulated };
 
 enum class OutputFormat { Csv, Jsonl };
 

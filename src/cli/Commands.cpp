@@ -11,12 +11,13 @@
 #include "cli/CaptureRun.h"
 #include "cli/CaptureSettings.h"
 #include "cli/CliOptions.h"
-#include "cli/DriverSelection.h"
 #include "cli/MeasureWriter.h"
 #include "cli/StopSignals.h"
 #include "cli/UnitLink.h"
 #include "device/CommandProtocol.h"
+#include "device/DriverChoice.h"
 #include "device/TerminalCommand.h"
+#include "simulator/SimulatedDriver.h"
 
 namespace kestrova::cli {
 
@@ -127,7 +128,11 @@ int RunCommandLine(const std::vector<std::string>& arguments, std::ostream& out,
     return 0;
   }
 
-  DriverSelection driver = SelectDriver(options.driver, options.simulatedUnits);
+  DriverChoice driver = ChooseDriver(options.driver, [&options] {
+    SimulatedBenchOptions bench;
+    if (options.simulatedUnits) bench.unitSerialNumbers = *options.simulatedUnits;
+    return MakeSimulatedDriverLoader(bench);
+  });
   if (driver.loader == nullptr) return Report(err, {ExitCode::UnitFailure, driver.description});
   Options chosen = options;
   chosen.driver = driver.backend;

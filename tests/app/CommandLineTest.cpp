@@ -7,7 +7,8 @@
 #include <gtest/gtest.h>
 
 #include "app/CommandLine.h"
-#include "app/DriverChoice.h"
+#include "device/DriverChoice.h"
+#include "simulator/SimulatedDriver.h"
 
 namespace kestrova {
 namespace {
@@ -126,8 +127,9 @@ TEST(CommandLineTest, HelpListsEveryOptionAndSaysWhetherLibFtdiIsBuilt) {
 }
 
 TEST(CommandLineTest, WithoutTheVendorLibraryLibFtdiIsChosen) {
-  const DriverChoice automatic = ChooseDriver(DriverBackend::Automatic, "libkestrova-absent-driver.so");
-  const DriverChoice forced = ChooseDriver(DriverBackend::LibFtdi);
+  const auto simulated = [] { return MakeSimulatedDriverLoader(); };
+  const DriverChoice automatic = ChooseDriver(DriverBackend::Automatic, simulated, "libkestrova-absent-driver.so");
+  const DriverChoice forced = ChooseDriver(DriverBackend::LibFtdi, simulated);
   if (LibFtdiBackendBuilt()) {
     ASSERT_NE(automatic.loader, nullptr);
     EXPECT_EQ(automatic.description.rfind("libftdi1 ", 0), 0U) << automatic.description;
@@ -138,10 +140,13 @@ TEST(CommandLineTest, WithoutTheVendorLibraryLibFtdiIsChosen) {
     EXPECT_NE(automatic.description.find("no libftdi1 backend"), std::string::npos);
     EXPECT_EQ(forced.loader, nullptr);
   }
-  const DriverChoice vendor = ChooseDriver(DriverBackend::Vendor, "libkestrova-absent-driver.so");
+  const DriverChoice vendor = ChooseDriver(DriverBackend::Vendor, simulated, "libkestrova-absent-driver.so");
   ASSERT_NE(vendor.loader, nullptr);
   EXPECT_EQ(vendor.loader->Load(), nullptr);
-  EXPECT_EQ(ChooseDriver(DriverBackend::Simulated).description, "the simulated unit");
+  const DriverChoice simulatedChoice = ChooseDriver(DriverBackend::Simulated, simulated);
+  EXPECT_EQ(simulatedChoice.description, "the simulated unit");
+  EXPECT_EQ(simulatedChoice.backend, DriverBackend::Simulated);
+  EXPECT_EQ(automatic.backend, LibFtdiBackendBuilt() ? DriverBackend::LibFtdi : DriverBackend::Vendor);
 }
 
 }  // namespace
