@@ -41,10 +41,6 @@ endif()
 function(kestrova_target_defaults target)
   target_compile_features(${target} PUBLIC cxx_std_20)
   target_compile_options(${target} PRIVATE ${KESTROVA_WARNING_FLAGS})
-  if(KESTROVA_BUILD_FUZZ)
-    # Library code gets coverage instrumentation so the fuzzers can steer into it.
-    target_compile_options(${target} PRIVATE -fsanitize=fuzzer-no-link)
-  endif()
   kestrova_precompile_headers(${target})
 endfunction()
 
