@@ -1,6 +1,8 @@
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QStringList>
+#include <QTemporaryDir>
+#include <QTest>
 #include <string>
 #include <vector>
 
@@ -112,6 +114,33 @@ TEST(CommandLineTest, TheProgramAnswersAnUnknownOptionWithoutADisplay) {
               "kestrova: unknown option '--bogus'\nTry 'kestrova --help' for the options.\n");
     EXPECT_TRUE(program.readAllStandardOutput().isEmpty());
   }
+}
+
+// The program as a user starts it: --simulate binds the simulated unit,
+// says so, and goes on running.
+TEST(CommandLineTest, TheProgramStartsOnTheSimulatedUnit) {
+  const QTemporaryDir home;
+  ASSERT_TRUE(home.isValid());
+  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+  environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+  for (const char* name : {"HOME", "XDG_CONFIG_HOME", "XDG_RUNTIME_DIR"})
+    environment.insert(QString::fromLatin1(name), home.path());
+  QProcess program;
+  program.setProcessEnvironment(environment);
+  program.start(QStringLiteral(KESTROVA_PROGRAM), {QStringLiteral("--simulate")});
+  ASSERT_TRUE(program.waitForStarted(30000));
+  QByteArray errors;
+  const QByteArray bound = "kestrova: USB driver: the simulated unit\n";
+  EXPECT_TRUE(QTest::qWaitFor(
+      [&] {
+        errors += program.readAllStandardError();
+        return errors.contains(bound) || program.state() == QProcess::NotRunning;
+      },
+      30000));
+  EXPECT_TRUE(errors.contains(bound)) << errors.toStdString();
+  EXPECT_EQ(program.state(), QProcess::Running) << "the program ended: " << errors.toStdString();
+  program.kill();
+  program.waitForFinished(30000);
 }
 
 TEST(CommandLineTest, HelpListsEveryOptionAndSaysWhetherLibFtdiIsBuilt) {
