@@ -10,7 +10,11 @@ packages=(
   qt6-base-dev libgl-dev
   fonts-nanum
   libftdi1-dev desktop-file-utils appstream dpkg-dev file unzip
-  g++-mingw-w64-x86-64-posix wine64
+  g++-mingw-w64-x86-64-posix wine64 libz-mingw-w64-dev nsis
+  libzip-dev sigrok-cli libcli11-dev
+  python3-pyvisa python3-pyvisa-py
+  qt6-l10n-tools qt6-tools-dev qt6-translations-l10n
+  xvfb xauth
 )
 
 missing=()
