@@ -51,6 +51,9 @@ void InstrumentServer::AcceptWaiting() {
       note_("refused a connection from " + FormatAddress(peer) + ": not in --allow");
       continue;
     }
+    // The client may have gone since the last turn (or since it was
+    // accepted a moment ago): look before turning the newcomer away.
+    if (client_.IsOpen()) ReadClient();
     if (client_.IsOpen()) {
       const std::string busy = ErrorQueue::Format(error::kExecution, "in use by " + clientAddress_) + "\n";
       std::size_t sent = 0;

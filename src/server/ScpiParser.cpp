@@ -2,7 +2,6 @@
 
 #include <cctype>
 #include <charconv>
-#include <cmath>
 
 #include "server/ErrorQueue.h"
 
@@ -107,7 +106,10 @@ class MessageParser {
       ++pos_;
     }
     if (AtEnd() || Peek() == ';') return 0;
-    if (!IsWhite(Peek())) return Peek() == ':' || IsAlpha(Peek()) ? error::kSyntax : error::kInvalidCharacter;
+    if (!IsWhite(Peek())) {
+      const auto u = static_cast<unsigned char>(Peek());
+      return u > 0x20 && u < 0x7F ? error::kSyntax : error::kInvalidCharacter;
+    }
     SkipWhite();
     if (AtEnd() || Peek() == ';') return 0;
     while (true) {
@@ -221,8 +223,10 @@ class MessageParser {
     const auto [end, ec] = std::from_chars(number.data(), number.data() + number.size(), param.number);
     if (end != number.data() + number.size()) return error::kInvalidCharacterInNumber;
     if (ec == std::errc::result_out_of_range) {
-      // Underflow reads as zero; overflow is an exponent beyond any setting.
-      if (std::fabs(param.number) > 1.0) return error::kExponentTooLarge;
+      // Underflow (a negative exponent) reads as zero; overflow is an
+      // exponent beyond any setting.
+      const std::size_t e = number.find_first_of("eE");
+      if (e == std::string::npos || number[e + 1] != '-') return error::kExponentTooLarge;
       param.number = 0.0;
     } else if (ec != std::errc()) {
       return error::kNumericData;
