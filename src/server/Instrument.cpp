@@ -307,6 +307,7 @@ void Instrument::OnFrame(std::span<const std::uint8_t> payload) {
   FrameDecoder decoder(settings_, buffer_, unit_.Running(), triggerStatus, scroll, hooks);
   if (decoder.OnFrameReady(payload) != FrameOutcome::Stored) return;
   latestSlot_ = (buffer_.captureEnd + kHistoryFrames - 1) % kHistoryFrames;
+  ++framesStored_;
   // Single shot: the triggered frame ends the run, as in the window.
   if (singlePending_ && buffer_.lastFrameType == kTriggeredFrame) StopRun();
 }

@@ -76,6 +76,8 @@ class Instrument {
   void ClientGone();
 
   [[nodiscard]] bool Running() const { return running_; }
+  // Frames stored since the instrument was made.
+  [[nodiscard]] long long FramesStored() const { return framesStored_; }
   [[nodiscard]] const ScopeSettings& Settings() const { return settings_; }
   [[nodiscard]] ErrorQueue& Errors() { return errors_; }
 
@@ -111,7 +113,8 @@ class Instrument {
 
   bool running_ = false;
   bool singlePending_ = false;  // SINGle armed, its triggered frame not in yet
-  int latestSlot_ = -1;         // slot of the newest frame stored since the last start
+  long long framesStored_ = 0;
+  int latestSlot_ = -1;  // slot of the newest frame stored since the last start
   int waveformChannel_ = 0;
   bool realFormat_ = false;
   int eventStatus_ = 0;  // *ESR

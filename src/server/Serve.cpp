@@ -21,44 +21,74 @@ namespace {
 // link and the stop request again (a frame comes every ~88 ms).
 constexpr std::chrono::milliseconds kTurn{10};
 
-// The instrument's unit: the command line's link to it.
-class LinkPort final : public UnitPort {
- public:
-  explicit LinkPort(cli::UnitLink& link) : link_(link) {}
-
-  void Configure(const ScopeSettings& settings, bool running) override {
-    link_.Running().Set(running);
-    SendConfiguration(link_.Session(), settings, settings.timeIndex);
-  }
-  const AcquisitionRunning& Running() const override { return link_.Running(); }
-  void DiscardQueuedFrames() override { link_.Frames().DiscardQueued(); }
-  void SendTerminal(std::span<const std::uint8_t> frame) override {
-    (void)link_.Events().TakeTerminalFrames();
-    link_.Session().SetTerminalOpen(true);
-    link_.Session().QueueCommand(frame);
-  }
-  std::vector<std::string> FinishTerminal() override {
-    link_.Session().SetTerminalOpen(false);
-    std::vector<std::string> replies;
-    for (const std::vector<std::uint8_t>& payload : link_.Events().TakeTerminalFrames()) {
-      // The stream's own frames are no reply.
-      const bool dataFrame = payload.size() > kSampleFieldCount &&
-                             (payload[0] == kTriggeredFrame || payload[0] == kMonitorFrame);
-      if (!dataFrame) replies.emplace_back(PayloadText(payload));
-    }
-    return replies;
-  }
-
- private:
-  cli::UnitLink& link_;
-};
-
 int Fail(std::ostream& err, const cli::Failure& failure) {
   err << "kestrova-cli: " << failure.message << '\n';
   return static_cast<int>(failure.code);
 }
 
 }  // namespace
+
+void LinkPort::Configure(const ScopeSettings& settings, bool running) {
+  link_.Running().Set(running);
+  SendConfiguration(link_.Session(), settings, settings.timeIndex);
+}
+
+const AcquisitionRunning& LinkPort::Running() const {
+  return link_.Running();
+}
+
+void LinkPort::DiscardQueuedFrames() {
+  link_.Frames().DiscardQueued();
+}
+
+void LinkPort::SendTerminal(std::span<const std::uint8_t> frame) {
+  (void)link_.Events().TakeTerminalFrames();
+  link_.Session().SetTerminalOpen(true);
+  link_.Session().QueueCommand(frame);
+}
+
+std::vector<std::string> LinkPort::FinishTerminal() {
+  link_.Session().SetTerminalOpen(false);
+  std::vector<std::string> replies;
+  for (const std::vector<std::uint8_t>& payload : link_.Events().TakeTerminalFrames()) {
+    // The stream's own frames are no reply.
+    const bool dataFrame =
+        payload.size() > kSampleFieldCount && (payload[0] == kTriggeredFrame || payload[0] == kMonitorFrame);
+    if (!dataFrame) replies.emplace_back(PayloadText(payload));
+  }
+  return replies;
+}
+
+cli::Failure ServeUntilStopped(cli::UnitLink& link, Instrument& instrument, InstrumentServer& server,
+                               const std::function<bool()>& stopRequested,
+                               const std::function<void(const std::string&)>& note) {
+  cli::WaitableSessionEvents& events = link.Events();
+  cli::Failure failure;
+  FramePayload payload;
+  while (!stopRequested()) {
+    server.Turn(kTurn);
+    bool framed = false;
+    while (link.Frames().TakeNext(payload)) {
+      instrument.OnFrame(payload.View());
+      framed = true;
+    }
+    if (framed) server.Process();
+    if (!events.linkLost.IsSet()) continue;
+    events.linkLost.Reset();
+    DeviceSession& session = link.Session();
+    if (!session.IsOpen()) continue;  // late news of a session already closed
+    instrument.OnLinkLost();
+    note("the link to unit " + std::string(session.SerialNumber()) + " was lost; reconnecting");
+    if (!link.Reopen()) {
+      failure = {cli::ExitCode::UnitFailure, "the link to unit " + std::string(session.SerialNumber()) +
+                                                 " was lost and reconnecting failed"};
+      break;
+    }
+    instrument.Reapply();
+    note("reconnected to unit " + std::string(session.SerialNumber()));
+  }
+  return failure;
+}
 
 int RunServe(const cli::Options& options, cli::UnitLink& link, std::ostream& err) {
   ServerOptions serverOptions;
@@ -98,31 +128,8 @@ int RunServe(const cli::Options& options, cli::UnitLink& link, std::ostream& err
   instrument.Start();
   note("serving unit " + std::string(link.Session().SerialNumber()) + " on " + where);
 
-  cli::WaitableSessionEvents& events = link.Events();
-  cli::Failure failure;
-  FramePayload payload;
-  while (!cli::StopSignals::Requested()) {
-    server.Turn(kTurn);
-    bool framed = false;
-    while (link.Frames().TakeNext(payload)) {
-      instrument.OnFrame(payload.View());
-      framed = true;
-    }
-    if (framed) server.Process();
-    if (!events.linkLost.IsSet()) continue;
-    events.linkLost.Reset();
-    DeviceSession& session = link.Session();
-    if (!session.IsOpen()) continue;  // late news of a session already closed
-    instrument.OnLinkLost();
-    note("the link to unit " + std::string(session.SerialNumber()) + " was lost; reconnecting");
-    if (!link.Reopen()) {
-      failure = {cli::ExitCode::UnitFailure, "the link to unit " + std::string(session.SerialNumber()) +
-                                                 " was lost and reconnecting failed"};
-      break;
-    }
-    instrument.Reapply();
-    note("reconnected to unit " + std::string(session.SerialNumber()));
-  }
+  const cli::Failure failure = ServeUntilStopped(
+      link, instrument, server, [] { return cli::StopSignals::Requested(); }, note);
   link.StopAndPark(instrument.Settings());
   if (failure.failed()) return Fail(err, failure);
   return 0;
