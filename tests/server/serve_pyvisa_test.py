@@ -83,6 +83,13 @@ def close(a, b, share):
     return abs(a - b) <= share * abs(b)
 
 
+if not QUICK:
+    # Addresses that are none are usage errors, before the unit is touched.
+    for extra, said in ((["--listen", "localhost:5025"], "--listen: 'localhost:5025' is not ADDRESS:PORT"),
+                        (["--allow", "10.0.0.0/33"], "--allow: '10.0.0.0/33' is not an address")):
+        done = subprocess.run([*CLI, "--simulate", "serve", *extra], capture_output=True, text=True, timeout=30)
+        check(done.returncode == 2 and said in done.stderr, "%s: exit %d, %r" % (extra, done.returncode, done.stderr))
+
 server = Server()
 rm = pyvisa.ResourceManager("@py")
 inst = rm.open_resource("TCPIP::127.0.0.1::%d::SOCKET" % server.port,
