@@ -73,6 +73,7 @@ class ServedUnit {
   }
   [[nodiscard]] std::uint16_t Port() const { return server_->Port(); }
   // After Stop.
+  [[nodiscard]] long long FramesReceived() const { return instrument_->FramesReceived(); }
   [[nodiscard]] long long FramesStored() const { return instrument_->FramesStored(); }
   [[nodiscard]] long long FramesDropped() const {
     return static_cast<long long>(link_->Frames().DroppedCount());
@@ -180,6 +181,7 @@ void BM_ServeQueryFlood(benchmark::State& state) {
     state.counters["queries_per_s"] = static_cast<double>(micros.size()) / elapsed;
     state.counters["p50_us"] = Percentile(micros, 0.50);
     state.counters["p99_us"] = Percentile(micros, 0.99);
+    state.counters["frames_received"] = static_cast<double>(unit.FramesReceived());
     state.counters["frames_stored"] = static_cast<double>(unit.FramesStored());
     // Since the unit started: 8005 bytes a frame reached the receive queue.
     state.counters["frames_delivered"] = static_cast<double>(unit.BytesDelivered()) / 8005.0;

@@ -299,6 +299,7 @@ bool Instrument::ApplyOptions(const cli::SettingsOptions& options) {
 }
 
 void Instrument::OnFrame(std::span<const std::uint8_t> payload) {
+  ++framesReceived_;
   // Frames still on the way after STOP do not replace the one kept.
   if (!running_) return;
   NoDecoderHooks hooks;

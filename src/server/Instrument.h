@@ -76,7 +76,9 @@ class Instrument {
   void ClientGone();
 
   [[nodiscard]] bool Running() const { return running_; }
-  // Frames stored since the instrument was made.
+  // Frames handed in and frames stored since the instrument was made (a
+  // frame is not stored when stopped, or refused for its checksum).
+  [[nodiscard]] long long FramesReceived() const { return framesReceived_; }
   [[nodiscard]] long long FramesStored() const { return framesStored_; }
   [[nodiscard]] const ScopeSettings& Settings() const { return settings_; }
   [[nodiscard]] ErrorQueue& Errors() { return errors_; }
@@ -113,6 +115,7 @@ class Instrument {
 
   bool running_ = false;
   bool singlePending_ = false;  // SINGle armed, its triggered frame not in yet
+  long long framesReceived_ = 0;
   long long framesStored_ = 0;
   int latestSlot_ = -1;  // slot of the newest frame stored since the last start
   int waveformChannel_ = 0;
