@@ -474,7 +474,8 @@ int ChannelOf(const Parameter& param, int& channel) {
   if (digits < param.text.size()) {
     const char* first = param.text.data() + digits;
     const char* last = param.text.data() + param.text.size();
-    if (std::from_chars(first, last, n).ptr != last) return error::kIllegalParameterValue;
+    const auto [end, ec] = std::from_chars(first, last, n);
+    if (ec != std::errc() || end != last) return error::kIllegalParameterValue;
   }
   if (n < 1 || n > kChannelCount) return error::kIllegalParameterValue;
   channel = n - 1;
