@@ -52,6 +52,16 @@ Failure CaptureRun::Run(const RunLimits& limits) {
   }
   Failure failure = Stream(limits);
   link_.StopAndPark(settings_);
+  // The trailer (a .sr file's directory) whatever ended the run, so that the
+  // frames already written stay readable; not after the output failed.
+  if (failure.code != ExitCode::OutputFailure) {
+    std::string trailer;
+    if (!writer_.End(trailer)) {
+      if (!failure.failed()) failure = {ExitCode::OutputFailure, trailer};
+    } else if (!trailer.empty() && !output_.Write(trailer) && !failure.failed()) {
+      failure = {ExitCode::OutputFailure, output_.Error()};
+    }
+  }
   progress_.Update(counts_, true);
   progress_.Finish();
   if (!output_.Close() && !failure.failed()) failure = {ExitCode::OutputFailure, output_.Error()};
@@ -105,7 +115,8 @@ Failure CaptureRun::TakeFrames(const RunLimits& limits, bool& done) {
     const FrameOutcome outcome = decoder.OnFrameReady(payload.View());
     if (outcome == FrameOutcome::Rejected) ++counts_.checksumDropped;
     if (outcome != FrameOutcome::Stored) continue;
-    const StoredFrame frame{settings_, buffer_, slot, counts_.stored, buffer_.lastFrameType, SecondsSince(start_)};
+    const StoredFrame frame{settings_,           buffer_, slot, counts_.stored, buffer_.lastFrameType,
+                            SecondsSince(start_)};
     if (!output_.Write(writer_.Frame(frame))) return {ExitCode::OutputFailure, output_.Error()};
     ++counts_.stored;
     counts_.queueDropped = link_.Frames().DroppedCount();
