@@ -115,8 +115,7 @@ Failure CaptureRun::TakeFrames(const RunLimits& limits, bool& done) {
     const FrameOutcome outcome = decoder.OnFrameReady(payload.View());
     if (outcome == FrameOutcome::Rejected) ++counts_.checksumDropped;
     if (outcome != FrameOutcome::Stored) continue;
-    const StoredFrame frame{settings_,           buffer_, slot, counts_.stored, buffer_.lastFrameType,
-                            SecondsSince(start_)};
+    const StoredFrame frame{settings_, buffer_, slot, counts_.stored, buffer_.lastFrameType, SecondsSince(start_)};
     if (!output_.Write(writer_.Frame(frame))) return {ExitCode::OutputFailure, output_.Error()};
     ++counts_.stored;
     counts_.queueDropped = link_.Frames().DroppedCount();

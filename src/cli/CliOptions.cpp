@@ -34,20 +34,13 @@ enum Use : unsigned {
 
 unsigned UseOf(Command command) {
   switch (command) {
-    case Command::List:
-      return kList;
-    case Command::Check:
-      return kCheck;
-    case Command::Capture:
-      return kCapture;
-    case Command::Log:
-      return kLog;
-    case Command::Measure:
-      return kMeasure;
-    case Command::Send:
-      return kSend;
-    case Command::None:
-      break;
+    case Command::List: return kList;
+    case Command::Check: return kCheck;
+    case Command::Capture: return kCapture;
+    case Command::Log: return kLog;
+    case Command::Measure: return kMeasure;
+    case Command::Send: return kSend;
+    case Command::None: break;
   }
   return kAll;
 }
@@ -179,10 +172,10 @@ class Parser {
 
   static bool TakesValue(std::string_view name) {
     static constexpr std::array<std::string_view, 25> kWithValue = {
-        "--driver", "--serial",  "--simulate-units",  "--frames", "--seconds", "--timeout",   "-o",
-        "--output", "--format",  "--interval",        "--mode",   "--option",  "--time-base", "--ymin",
-        "--ymax",   "--trigger", "--trigger-channel", "--level",  "--edge",    "--channels",  "--scale",
-        "--offset", "--signed",  "--unsigned",        "--start"};
+        "--driver", "--serial", "--simulate-units", "--frames", "--seconds", "--timeout", "-o",
+        "--output", "--format", "--interval", "--mode", "--option", "--time-base", "--ymin",
+        "--ymax", "--trigger", "--trigger-channel", "--level", "--edge", "--channels", "--scale",
+        "--offset", "--signed", "--unsigned", "--start"};
     return std::ranges::find(kWithValue, name) != kWithValue.end() || name == "--end" || name == "--wait";
   }
 
@@ -193,8 +186,7 @@ class Parser {
 
   bool Allowed(std::string_view name, unsigned use) {
     if ((UseOf(result_.options.command) & use) != 0) return true;
-    Fail(std::string(name) + " does not apply to '" + std::string(CommandName(result_.options.command)) +
-         "'");
+    Fail(std::string(name) + " does not apply to '" + std::string(CommandName(result_.options.command)) + "'");
     return false;
   }
 
@@ -244,14 +236,10 @@ class Parser {
     } else if (name == "--simulate") {
       SetDriver(DriverBackend::Simulated, name);
     } else if (name == "--driver") {
-      if (v == "vendor")
-        SetDriver(DriverBackend::Vendor, name);
-      else if (v == "libftdi")
-        SetDriver(DriverBackend::LibFtdi, name);
-      else if (v == "simulated")
-        SetDriver(DriverBackend::Simulated, name);
-      else
-        Fail("--driver: '" + v + "' is none of vendor, libftdi, simulated");
+      if (v == "vendor") SetDriver(DriverBackend::Vendor, name);
+      else if (v == "libftdi") SetDriver(DriverBackend::LibFtdi, name);
+      else if (v == "simulated") SetDriver(DriverBackend::Simulated, name);
+      else Fail("--driver: '" + v + "' is none of vendor, libftdi, simulated");
     } else if (name == "--simulate-units") {
       SetDriver(DriverBackend::Simulated, name);
       o.simulatedUnits.emplace();
@@ -267,30 +255,22 @@ class Parser {
     } else if (name == "--frames") {
       if (!Allowed(name, kCapture | kMeasure)) return;
       const std::optional<long long> n = ParseCount(v);
-      if (!n || *n < 1)
-        Fail("--frames: '" + v + "' is not a whole number of frames (1 or more)");
-      else
-        o.frames = n;
+      if (!n || *n < 1) Fail("--frames: '" + v + "' is not a whole number of frames (1 or more)");
+      else o.frames = n;
     } else if (name == "--seconds" || name == "--timeout") {
       if (!Allowed(name, name == "--seconds" ? unsigned{kRunning} : unsigned{kCapture | kMeasure})) return;
       const std::optional<double> t = ParseSeconds(v);
-      if (!t || *t <= 0.0)
-        Fail(name + ": '" + v + "' is not a number of seconds above 0");
-      else
-        (name == "--seconds" ? o.seconds : o.timeout) = t;
+      if (!t || *t <= 0.0) Fail(name + ": '" + v + "' is not a number of seconds above 0");
+      else (name == "--seconds" ? o.seconds : o.timeout) = t;
     } else if (name == "-o" || name == "--output") {
       if (Allowed(name, kRunning)) o.output = v;
       if (o.output.empty()) Fail(name + " needs a file name, or - for standard output");
     } else if (name == "--format") {
       if (!Allowed(name, kCapture)) return;
-      if (v == "csv")
-        o.format = OutputFormat::Csv;
-      else if (v == "jsonl")
-        o.format = OutputFormat::Jsonl;
-      else if (v == "sr")
-        o.format = OutputFormat::Sr;
-      else
-        Fail("--format: '" + v + "' is not csv, jsonl or sr");
+      if (v == "csv") o.format = OutputFormat::Csv;
+      else if (v == "jsonl") o.format = OutputFormat::Jsonl;
+      else if (v == "sr") o.format = OutputFormat::Sr;
+      else Fail("--format: '" + v + "' is not csv, jsonl or sr");
     } else if (name == "--no-progress") {
       if (Allowed(name, kRunning)) o.progress = false;
     } else if (name == "--interval") {
@@ -311,10 +291,8 @@ class Parser {
     } else if (name == "--wait") {
       if (!Allowed(name, kSend)) return;
       const std::optional<long long> ms = ParseCount(v);
-      if (!ms || *ms < 0 || *ms > 3'600'000)
-        Fail("--wait: '" + v + "' is not a number of milliseconds (0 to 3600000)");
-      else
-        o.waitMs = static_cast<int>(*ms);
+      if (!ms || *ms < 0 || *ms > 3'600'000) Fail("--wait: '" + v + "' is not a number of milliseconds (0 to 3600000)");
+      else o.waitMs = static_cast<int>(*ms);
     } else {
       Fail("unknown option '" + name + "'");
     }
@@ -323,18 +301,16 @@ class Parser {
   // The acquisition settings; false when the name is none of them.
   bool SettingsOption(const std::string& name, const std::string& v, SettingsOptions& s) {
     static constexpr std::array<std::string_view, 14> kNames = {
-        "--mode",  "--option", "--time-base", "--ymin",  "--ymax",   "--trigger", "--trigger-channel",
-        "--level", "--edge",   "--channels",  "--scale", "--offset", "--signed",  "--unsigned"};
+        "--mode", "--option", "--time-base", "--ymin", "--ymax", "--trigger", "--trigger-channel",
+        "--level", "--edge", "--channels", "--scale", "--offset", "--signed", "--unsigned"};
     if (std::ranges::find(kNames, name) == kNames.end()) return false;
     if (!Allowed(name, kRunning)) return true;
     if (name == "--mode") {
       Set(s.mode, FindLabel(v, kModeNames, kPlain), name, v, "a mode (adc, spi, can, uart)");
     } else if (name == "--option") {
       const std::optional<std::array<bool, kOptionBitCount>> bits = ParseNumberSet<kOptionBitCount>(v);
-      if (!bits)
-        Fail("--option: '" + v + "' is not an option box 1, 2 or 3 (or a list such as 1,3)");
-      else
-        for (std::size_t b = 0; b < kOptionBitCount; ++b) s.optionBits[b] = s.optionBits[b] || (*bits)[b];
+      if (!bits) Fail("--option: '" + v + "' is not an option box 1, 2 or 3 (or a list such as 1,3)");
+      else for (std::size_t b = 0; b < kOptionBitCount; ++b) s.optionBits[b] = s.optionBits[b] || (*bits)[b];
     } else if (name == "--time-base") {
       const auto labelOf = [](const TimeBase& entry) { return entry.label; };
       Set(s.timeIndex, FindLabel(v, TimeBaseTable, labelOf), name, v,
@@ -421,41 +397,28 @@ ParseResult ParseArguments(const std::vector<std::string>& arguments) {
 
 std::string_view CommandName(Command command) {
   switch (command) {
-    case Command::List:
-      return "list";
-    case Command::Check:
-      return "check";
-    case Command::Capture:
-      return "capture";
-    case Command::Log:
-      return "log";
-    case Command::Measure:
-      return "measure";
-    case Command::Send:
-      return "send";
-    case Command::None:
-      break;
+    case Command::List: return "list";
+    case Command::Check: return "check";
+    case Command::Capture: return "capture";
+    case Command::Log: return "log";
+    case Command::Measure: return "measure";
+    case Command::Send: return "send";
+    case Command::None: break;
   }
   return "";
 }
 
 std::string_view BackendName(DriverBackend backend) {
   switch (backend) {
-    case DriverBackend::Vendor:
-      return "vendor";
-    case DriverBackend::LibFtdi:
-      return "libftdi";
-    case DriverBackend::Simulated:
-      return "simulated";
-    case DriverBackend::Automatic:
-      break;
+    case DriverBackend::Vendor: return "vendor";
+    case DriverBackend::LibFtdi: return "libftdi";
+    case DriverBackend::Simulated: return "simulated";
+    case DriverBackend::Automatic: break;
   }
   return "automatic";
 }
 
-std::string VersionText() {
-  return "kestrova-cli " KESTROVA_VERSION;
-}
+std::string VersionText() { return "kestrova-cli " KESTROVA_VERSION; }
 
 std::string HelpText(Command command) {
   std::string text;
@@ -476,9 +439,7 @@ std::string HelpText(Command command) {
       text += kExitHelp;
       return text;
     case Command::List:
-      text =
-          "Usage: kestrova-cli list [options]\nThe attached units, one per line: serial, description, "
-          "driver.\n\n";
+      text = "Usage: kestrova-cli list [options]\nThe attached units, one per line: serial, description, driver.\n\n";
       break;
     case Command::Check:
       text = "Usage: kestrova-cli check [options]\nPrints the unit's identification.\n\n";

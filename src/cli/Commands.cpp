@@ -63,13 +63,11 @@ int RunSend(const Options& options, UnitLink& link, std::ostream& out, std::ostr
   while (!StopSignals::Requested()) {
     const auto now = std::chrono::steady_clock::now();
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now);
-    const int signalled =
-        WaitAny(waited, std::clamp(left, std::chrono::milliseconds(0), std::chrono::milliseconds(50)));
+    const int signalled = WaitAny(waited, std::clamp(left, std::chrono::milliseconds(0), std::chrono::milliseconds(50)));
     for (const std::vector<std::uint8_t>& payload : link.Events().TakeTerminalFrames())
       out << PayloadText(payload) << '\n' << std::flush;
     if (signalled == 0) {
-      failure = {ExitCode::UnitFailure,
-                 "the link to unit " + std::string(session.SerialNumber()) + " was lost"};
+      failure = {ExitCode::UnitFailure, "the link to unit " + std::string(session.SerialNumber()) + " was lost"};
       break;
     }
     if (now >= deadline) break;
@@ -81,12 +79,9 @@ int RunSend(const Options& options, UnitLink& link, std::ostream& out, std::ostr
 
 std::unique_ptr<FrameWriter> WriterFor(const Options& options) {
   switch (options.command) {
-    case Command::Log:
-      return std::make_unique<LogLineWriter>();
-    case Command::Measure:
-      return MakeMeasureWriter();
-    default:
-      break;
+    case Command::Log: return std::make_unique<LogLineWriter>();
+    case Command::Measure: return MakeMeasureWriter();
+    default: break;
   }
   if (options.format == OutputFormat::Jsonl) return std::make_unique<JsonlFrameWriter>();
   if (options.format == OutputFormat::Sr) return std::make_unique<SrFrameWriter>();
@@ -96,8 +91,7 @@ std::unique_ptr<FrameWriter> WriterFor(const Options& options) {
 int RunAcquisition(const Options& options, UnitLink& link, std::ostream& err) {
   CaptureSettings capture = BuildCaptureSettings(options.settings);
   if (!capture.refusal.empty()) return Report(err, {ExitCode::Usage, capture.refusal});
-  for (const std::string& adjustment : capture.adjustments)
-    err << "kestrova-cli: note: " << adjustment << '\n';
+  for (const std::string& adjustment : capture.adjustments) err << "kestrova-cli: note: " << adjustment << '\n';
   if (options.interval) capture.settings.realSaveIndex = *options.interval;
 
   RunLimits limits{options.frames, options.seconds, options.timeout};
@@ -112,8 +106,7 @@ int RunAcquisition(const Options& options, UnitLink& link, std::ostream& err) {
   ProgressLine progress(options.progress);
   CaptureRun run(
       link, capture.settings, *writer, output, progress,
-      [&err](const std::string& line) { err << "kestrova-cli: " << line << '\n'
-                                            << std::flush; },
+      [&err](const std::string& line) { err << "kestrova-cli: " << line << '\n' << std::flush; },
       [] { return StopSignals::Requested(); });
   return Report(err, run.Run(limits));
 }
@@ -147,18 +140,13 @@ int RunCommandLine(const std::vector<std::string>& arguments, std::ostream& out,
   const StopSignals signals;
   UnitLink link(std::move(driver.loader), driver.description);
   switch (options.command) {
-    case Command::List:
-      return RunList(chosen, link, out, err);
-    case Command::Check:
-      return RunCheck(chosen, link, out, err);
-    case Command::Send:
-      return RunSend(chosen, link, out, err);
+    case Command::List: return RunList(chosen, link, out, err);
+    case Command::Check: return RunCheck(chosen, link, out, err);
+    case Command::Send: return RunSend(chosen, link, out, err);
     case Command::Capture:
     case Command::Log:
-    case Command::Measure:
-      return RunAcquisition(chosen, link, err);
-    case Command::None:
-      break;
+    case Command::Measure: return RunAcquisition(chosen, link, err);
+    case Command::None: break;
   }
   return static_cast<int>(ExitCode::Usage);
 }

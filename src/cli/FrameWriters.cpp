@@ -37,9 +37,7 @@ std::string CsvFrameWriter::Frame(const StoredFrame& frame) {
   return text;
 }
 
-std::string JsonlFrameWriter::Begin(const ScopeSettings& /*settings*/) {
-  return {};
-}
+std::string JsonlFrameWriter::Begin(const ScopeSettings& /*settings*/) { return {}; }
 
 std::string JsonlFrameWriter::Frame(const StoredFrame& frame) {
   const ScopeSettings& s = frame.settings;

@@ -18,10 +18,10 @@ namespace kestrova::cli {
 struct StoredFrame {
   const ScopeSettings& settings;
   const SampleBuffer& buffer;
-  int slot;          // history slot the frame was decoded into
-  long long number;  // counting from 0 in this run
-  char type;         // 'T' triggered, 'M' monitor
-  double seconds;    // since the run started, when the frame was taken
+  int slot;             // history slot the frame was decoded into
+  long long number;     // counting from 0 in this run
+  char type;            // 'T' triggered, 'M' monitor
+  double seconds;       // since the run started, when the frame was taken
 };
 
 class FrameWriter {
