@@ -271,12 +271,13 @@ bool ZipReader::Read(const ZipEntry& entry, std::vector<std::uint8_t>& out, std:
       return false;
     }
     std::vector<std::uint8_t> piece(kReadPiece);
-    std::uint64_t read = 0;
-    int result = Z_OK;
+    // One byte of room beyond the declared size shows a stream that is
+    // longer than the directory says.
+    out.resize(out.size() + 1);
     z.next_out = out.data();
     z.avail_out = static_cast<uInt>(out.size());
-    // One byte of room beyond the declared size would hide an over-long
-    // stream: inflate stops at the end of out and the stream must end there.
+    std::uint64_t read = 0;
+    int result = Z_OK;
     while (result == Z_OK && read < entry.compressedSize) {
       const std::size_t n =
           static_cast<std::size_t>(std::min<std::uint64_t>(kReadPiece, entry.compressedSize - read));
@@ -287,18 +288,11 @@ bool ZipReader::Read(const ZipEntry& entry, std::vector<std::uint8_t>& out, std:
       read += n;
       z.next_in = piece.data();
       z.avail_in = static_cast<uInt>(n);
-      while (result == Z_OK && z.avail_in > 0) {
-        result = inflate(&z, Z_NO_FLUSH);
-        if (result == Z_BUF_ERROR || (result == Z_OK && z.avail_out == 0 && z.avail_in > 0)) {
-          // Out of room with input left: more data than the directory says.
-          std::array<std::uint8_t, 1> probe{};
-          z.next_out = probe.data();
-          z.avail_out = 1;
-          result = inflate(&z, Z_NO_FLUSH);
-          result = (result == Z_STREAM_END && z.avail_out == 1) ? Z_STREAM_END : Z_DATA_ERROR;
-        }
-      }
+      while (result == Z_OK && z.avail_in > 0 && z.avail_out > 0) result = inflate(&z, Z_NO_FLUSH);
+      if (result == Z_OK && z.avail_in > 0) result = Z_DATA_ERROR;  // no room left: too long
     }
+    if (result == Z_OK) result = inflate(&z, Z_FINISH);
+    out.resize(out.size() - 1);
     ok = result == Z_STREAM_END && z.total_out == entry.size;
     inflateEnd(&z);
   }
