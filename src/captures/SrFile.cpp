@@ -100,12 +100,13 @@ class SrCapture final : public CaptureSource {
     const long long end = std::min(info_.sampleCount, (first + count) * kCaptureFrameLength);
     for (int c = 0; c < channels; ++c) {
       for (long long s = begin; s < end;) {
-        const Chunk* chunk = Load(c, s, error);
+        const std::vector<std::uint8_t>* loaded = nullptr;
+        const Chunk* chunk = Load(c, s, loaded, error);
         if (chunk == nullptr) {
           out = FrameBlock{};
           return false;
         }
-        const std::vector<std::uint8_t>& bytes = cached_[static_cast<std::size_t>(c)].bytes;
+        const std::vector<std::uint8_t>& bytes = *loaded;
         const long long stop = std::min(end, chunk->firstSample + chunk->samples);
         for (; s < stop; ++s) {
           const std::size_t at = static_cast<std::size_t>(s - chunk->firstSample) * 4;
@@ -124,27 +125,38 @@ class SrCapture final : public CaptureSource {
   }
 
  private:
+  // The two chunks of a channel last inflated: a screen that straddles a
+  // chunk boundary scrolls without inflating both again at every step.
   struct Cached {
-    std::size_t chunk = SIZE_MAX;
-    std::vector<std::uint8_t> bytes;
+    std::array<std::size_t, 2> chunk{SIZE_MAX, SIZE_MAX};
+    std::array<std::vector<std::uint8_t>, 2> bytes;
+    std::size_t older = 0;  // the slot to reuse next
   };
 
-  // The chunk of channel c holding sample s, inflated.
-  const Chunk* Load(int c, long long s, std::string& error) {
+  // The chunk of channel c holding sample s, inflated, and its bytes.
+  const Chunk* Load(int c, long long s, const std::vector<std::uint8_t>*& bytes, std::string& error) {
     const std::vector<Chunk>& list = chunks_[static_cast<std::size_t>(c)];
     const auto it = std::upper_bound(list.begin(), list.end(), s,
                                      [](long long sample, const Chunk& k) { return sample < k.firstSample; });
     const std::size_t index = static_cast<std::size_t>(it - list.begin()) - 1;
     Cached& cached = cached_[static_cast<std::size_t>(c)];
-    if (cached.chunk != index) {
-      cached.chunk = SIZE_MAX;
-      if (!zip_.Read(*list[index].entry, cached.bytes, error)) return nullptr;
-      if (cached.bytes.size() != static_cast<std::size_t>(list[index].samples) * 4) {
-        error = "청크 길이가 맞지 않습니다 (" + list[index].entry->name + ")";
-        return nullptr;
+    for (std::size_t slot = 0; slot < 2; ++slot) {
+      if (cached.chunk[slot] == index) {
+        cached.older = 1 - slot;
+        bytes = &cached.bytes[slot];
+        return &list[index];
       }
-      cached.chunk = index;
     }
+    const std::size_t slot = cached.older;
+    cached.chunk[slot] = SIZE_MAX;
+    if (!zip_.Read(*list[index].entry, cached.bytes[slot], error)) return nullptr;
+    if (cached.bytes[slot].size() != static_cast<std::size_t>(list[index].samples) * 4) {
+      error = "청크 길이가 맞지 않습니다 (" + list[index].entry->name + ")";
+      return nullptr;
+    }
+    cached.chunk[slot] = index;
+    cached.older = 1 - slot;
+    bytes = &cached.bytes[slot];
     return &list[index];
   }
 
