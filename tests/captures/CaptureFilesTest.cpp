@@ -3,6 +3,8 @@
 // that says what and where.
 #include <cmath>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <map>
 #include <string>
 #include <tuple>
@@ -10,6 +12,8 @@
 
 #include <gtest/gtest.h>
 
+#include "acquisition/TimeBaseTable.h"
+#include "captures/CaptureExport.h"
 #include "captures/CsvCapture.h"
 #include "captures/SrFile.h"
 #include "captures/Zip.h"
@@ -314,6 +318,76 @@ TEST(CsvCapture, RefusesWithTheLine) {
     const OpenedCapture opened = OpenCsv(text);
     EXPECT_FALSE(opened.source);
     EXPECT_NE(opened.error.find(message), std::string::npos) << opened.error << " / " << message;
+  }
+}
+
+// F5's layout made from an opened capture: the time from its time base,
+// each channel's value minus its offset.
+std::string CsvOf(CaptureSource& source) {
+  const CaptureInfo& info = source.Info();
+  std::string text(kCsvHeaderLine);
+  FrameBlock block;
+  std::string error;
+  EXPECT_TRUE(source.ReadFrames(0, info.frameCount, block, error)) << error;
+  const long long step = CsvSampleStepMicroseconds(info.timePerDivision);
+  long long microseconds = 0;
+  for (long long f = 0; f < block.Count(); ++f) {
+    for (std::size_t i = 0; i < block.Samples(f, 0).size(); ++i) {
+      std::array<char, 256> line{};
+      std::snprintf(line.data(), line.size(), "%lld.%06lld", microseconds / 1'000'000,
+                    microseconds % 1'000'000);
+      text += line.data();
+      for (int k = 0; k < block.channelCount; ++k) {
+        const double offset =
+            info.offset[static_cast<std::size_t>(info.channels[static_cast<std::size_t>(k)] - 1)];
+        std::snprintf(line.data(), line.size(), ", %.4f", block.Samples(f, k)[i] - offset);
+        text += line.data();
+      }
+      text += "\r\n";
+      microseconds += step;
+    }
+  }
+  return text;
+}
+
+// File Save as a session and back: at 2 ms/div the frame on screen, at
+// 10 ms/div the 100-frame history from the ring's middle; the session read
+// back gives File Save's CSV byte for byte.
+TEST(SrExport, SessionGivesBackFileSavesCsv) {
+  for (const auto& [perDivision, frames, end] :
+       std::vector<std::tuple<int, int, int>>{{20, 1, 37}, {100, 100, 37}}) {
+    SCOPED_TRACE(perDivision);
+    ScopeSettings settings;
+    settings.offset[0] = {0.0, 2.5, -100.0, 0.0};
+    settings.scale[0] = {1.0, 1.0, 1.0, 0.25};
+    SampleBuffer buffer;
+    buffer.Allocate();
+    for (int slot = 0; slot < kHistoryFrames; ++slot)
+      for (int c = 0; c < kChannelCount; ++c) {
+        int i = 0;
+        for (double& v : buffer.Values(slot, c))
+          v = static_cast<double>((slot * 131 + i++ * 7 + c * 1000) % 4096) *
+                  settings.scale[0][static_cast<std::size_t>(c)] +
+              settings.offset[0][static_cast<std::size_t>(c)];
+      }
+    buffer.captureTimePerDivision = perDivision;
+    buffer.captureEnd = end;
+    buffer.captureFrames = frames;
+    const auto folder =
+        std::filesystem::temp_directory_path() / ("kestrova-srexport-" + std::to_string(perDivision));
+    std::filesystem::create_directories(folder);
+    const std::string sr = (folder / "capture.SR").string();
+    const std::string csv = (folder / "capture.csv").string();
+    ASSERT_TRUE(IsSrPath(sr));
+    ASSERT_EQ(WriteSrExport(sr, settings, buffer), CsvExportResult::Saved);
+    ASSERT_EQ(WriteCsvExport(csv, settings, buffer), CsvExportResult::Saved);
+    OpenedCapture opened = OpenCaptureFile(sr);
+    ASSERT_TRUE(opened.source) << opened.error;
+    EXPECT_EQ(opened.source->Info().frameCount, frames);
+    std::ifstream in(csv, std::ios::binary);
+    const std::string expected((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(CsvOf(*opened.source), expected);
+    std::filesystem::remove_all(folder);
   }
 }
 
