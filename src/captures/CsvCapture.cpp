@@ -21,7 +21,12 @@ constexpr int kColumns = 1 + kChannelCount;
 // Lines of a file, read in blocks from an offset.
 class LineScanner {
  public:
-  LineScanner(ByteSource& source, std::uint64_t offset) : source_(source), next_(offset), start_(offset) {}
+  // Reads blocks of blockSize bytes (at least a line's worth).
+  LineScanner(ByteSource& source, std::uint64_t offset, std::size_t blockSize = kBlockSize)
+      : source_(source),
+        next_(offset),
+        start_(offset),
+        blockSize_(std::max(blockSize, kMaxCsvLineLength + 2)) {}
 
   // The next line without its CR LF, and the file offset it starts at.
   // False at the end of the file, or with tooLong for a line longer than
@@ -53,7 +58,7 @@ class LineScanner {
       start_ += head_;
       head_ = 0;
       const std::uint64_t left = source_.Size() > next_ ? source_.Size() - next_ : 0;
-      const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(left, kBlockSize));
+      const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(left, blockSize_));
       const std::size_t kept = buffer_.size();
       buffer_.resize(kept + n);
       if (n == 0 ||
@@ -73,6 +78,7 @@ class LineScanner {
   std::uint64_t next_;   // file offset of the next block
   std::uint64_t start_;  // file offset of buffer_[0]
   std::vector<char> buffer_;
+  std::size_t blockSize_;
   std::size_t head_ = 0;
   bool atEnd_ = false;
 };
@@ -124,38 +130,64 @@ class CsvCapture final : public CaptureSource {
     out.first = first;
     out.channelCount = kChannelCount;
     out.values.assign(static_cast<std::size_t>(count * kChannelCount * kCaptureFrameLength), 0.0);
-    if (count == 0) return true;
-    LineScanner lines(*source_, frameOffsets_[static_cast<std::size_t>(first)]);
-    const long long total =
-        std::min(info_.sampleCount, (first + count) * kCaptureFrameLength) - first * kCaptureFrameLength;
-    for (long long f = 0; f < count; ++f)
-      out.lengths.push_back(
-          static_cast<int>(std::min<long long>(kCaptureFrameLength, total - f * kCaptureFrameLength)));
-    std::array<double, kColumns> values{};
-    for (long long s = 0; s < total; ++s) {
-      std::string_view line;
-      std::uint64_t offset = 0;
-      bool tooLong = false;
-      std::string what;
-      const long long number = first * kCaptureFrameLength + s + 2;
-      if (!lines.Next(line, offset, tooLong) || !ParseLine(line, values, what)) {
-        error =
-            LineLabel(number) + ": 파일이 열린 뒤에 바뀌었습니다" + (what.empty() ? "" : " (" + what + ")");
+    for (long long f = first; f < first + count; ++f) {
+      const Parsed* frame = Frame(f, error);
+      if (frame == nullptr) {
         out = FrameBlock{};
         return false;
       }
-      const long long frame = s / kCaptureFrameLength;
-      const long long i = s % kCaptureFrameLength;
-      for (int c = 0; c < kChannelCount; ++c)
-        out.values[static_cast<std::size_t>((frame * kChannelCount + c) * kCaptureFrameLength + i)] =
-            values[static_cast<std::size_t>(c + 1)];
+      out.lengths.push_back(frame->length);
+      std::copy(frame->values.begin(), frame->values.end(),
+                out.values.begin() +
+                    static_cast<std::ptrdiff_t>((f - first) * kChannelCount * kCaptureFrameLength));
     }
     return true;
   }
 
  private:
+  // A frame parsed: [channel][500], and how many samples it has.
+  struct Parsed {
+    long long frame = -1;
+    int length = 0;
+    std::vector<double> values;
+  };
+
+  // Frame f, parsed now or kept from a read before: a scroll step parses
+  // only the frame that comes into view.
+  const Parsed* Frame(long long f, std::string& error) {
+    Parsed& slot = kept_[static_cast<std::size_t>(f) % kept_.size()];
+    if (slot.frame == f) return &slot;
+    slot.frame = -1;
+    const auto index = static_cast<std::size_t>(f);
+    const std::uint64_t end = index + 1 < frameOffsets_.size() ? frameOffsets_[index + 1] : source_->Size();
+    LineScanner lines(*source_, frameOffsets_[index],
+                      static_cast<std::size_t>(end - frameOffsets_[index]) + 1);
+    slot.length = static_cast<int>(
+        std::min<long long>(kCaptureFrameLength, info_.sampleCount - f * kCaptureFrameLength));
+    slot.values.assign(static_cast<std::size_t>(kChannelCount * kCaptureFrameLength), 0.0);
+    std::array<double, kColumns> values{};
+    for (int i = 0; i < slot.length; ++i) {
+      std::string_view line;
+      std::uint64_t offset = 0;
+      bool tooLong = false;
+      std::string what;
+      if (!lines.Next(line, offset, tooLong) || !ParseLine(line, values, what)) {
+        error = LineLabel(f * kCaptureFrameLength + i + 2) + ": 파일이 열린 뒤에 바뀌었습니다" +
+                (what.empty() ? "" : " (" + what + ")");
+        return nullptr;
+      }
+      for (std::size_t c = 0; c < kChannelCount; ++c)
+        slot.values[c * kCaptureFrameLength + static_cast<std::size_t>(i)] = values[c + 1];
+    }
+    slot.frame = f;
+    return &slot;
+  }
+
   std::unique_ptr<ByteSource> source_;
   std::vector<std::uint64_t> frameOffsets_;
+  // Parsed frames by frame number modulo its size: a screen of 100 frames
+  // and the next one fit (about 4 MB).
+  std::vector<Parsed> kept_ = std::vector<Parsed>(256);
 };
 
 }  // namespace

@@ -295,6 +295,11 @@ TEST(CsvCapture, LayoutsOpenAtTheirTimeBase) {
     EXPECT_EQ(block.Samples(1, 0).size(), 200U);
     EXPECT_EQ(block.Samples(1, 0)[199], 1199.25);
     EXPECT_EQ(block.Samples(1, 3)[199], 3.5);
+    // Again, overlapping what was read before: frames kept and frames parsed
+    // now come out in their places.
+    ASSERT_TRUE(opened.source->ReadFrames(0, 2, block, error)) << error;
+    EXPECT_EQ(block.Samples(0, 0)[499], 499.25);
+    EXPECT_EQ(block.Samples(1, 0)[0], 500.25);
   }
 }
 
