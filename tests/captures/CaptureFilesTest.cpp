@@ -391,7 +391,9 @@ TEST(SrExport, SessionGivesBackFileSavesCsv) {
     EXPECT_EQ(opened.source->Info().frameCount, frames);
     std::ifstream in(csv, std::ios::binary);
     const std::string expected((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    in.close();
     EXPECT_EQ(CsvOf(*opened.source), expected);
+    opened.source.reset();  // Windows removes no file that is open
     std::filesystem::remove_all(folder);
   }
 }
