@@ -5,6 +5,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <iterator>
 #include <map>
 #include <utility>
 
@@ -358,9 +359,17 @@ OpenedCapture OpenSrCapture(std::unique_ptr<ByteSource> source) {
   std::vector<std::vector<Chunk>> chunks(analog.size());
   for (std::size_t c = 0; c < analog.size(); ++c) {
     long long total = 0;
-    for (long long n = 1;; ++n) {
+    // The channel's highest chunk number: every one below it must be there.
+    const auto next = named.lower_bound({analog[c].first + 1, 0});
+    const long long last = next == named.begin() || std::prev(next)->first.first != analog[c].first
+                               ? 0
+                               : std::prev(next)->first.second;
+    for (long long n = 1; n <= last; ++n) {
       const auto it = named.find({analog[c].first, n});
-      if (it == named.end()) break;
+      if (it == named.end()) {
+        return Refuse("데이터 청크가 빠져 있습니다 (analog-1-" + std::to_string(analog[c].first) + "-" +
+                      std::to_string(n) + ")");
+      }
       const ZipEntry& entry = *it->second;
       if (entry.size % 4 != 0 || entry.size > kMaxZipEntrySize)
         return Refuse("청크 길이가 잘못되었습니다 (" + entry.name + ", " + std::to_string(entry.size) +

@@ -195,7 +195,7 @@ std::vector<BadFile> BadSrFiles() {
             {"analog-1-1-1", Floats(4)},
             {"analog-1-1-3", Floats(4)},
             {"analog-1-2-1", Floats(8)}}),
-       "채널마다 샘플 수가 다릅니다 (CH1: 4, CH2: 8)"},
+       "데이터 청크가 빠져 있습니다 (analog-1-1-2)"},
       {"ChunkLengthsDiffer",
        Zip({{"version", "2"},
             {"metadata", kMetadata},
