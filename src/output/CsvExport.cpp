@@ -64,10 +64,8 @@ std::vector<int> SlotsToWrite(const SampleBuffer& buffer) {
 
 }  // namespace
 
-std::string CsvOverwriteQuestion(std::string_view path) {
-  std::string question(path);
-  question += " 파일이 이미 있읍니다\n파일를 덮어 쓰시겠습니까?";
-  return question;
+std::string CsvOverwriteQuestion(std::string_view path, std::string_view wording) {
+  return WithArgument(wording, path);
 }
 
 bool HasCapture(const SampleBuffer& buffer) {
