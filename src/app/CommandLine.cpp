@@ -14,6 +14,18 @@ constexpr std::array<std::pair<std::string_view, DriverBackend>, 3> kBackends = 
     {"simulated", DriverBackend::Simulated},
 }};
 
+constexpr std::array<std::pair<std::string_view, UiLanguage>, 2> kLanguages = {{
+    {"ko", UiLanguage::Korean},
+    {"en", UiLanguage::English},
+}};
+
+std::optional<UiLanguage> LanguageNamed(std::string_view code) {
+  for (const auto& [text, language] : kLanguages) {
+    if (text == code) return language;
+  }
+  return std::nullopt;
+}
+
 std::optional<DriverBackend> BackendNamed(std::string_view name) {
   for (const auto& [text, backend] : kBackends) {
     if (text == name) return backend;
@@ -77,10 +89,10 @@ std::string_view DriverBackendName(DriverBackend backend) {
 
 CommandLineOptions ParseCommandLine(const std::vector<std::string>& arguments) {
   for (const std::string& argument : arguments) {
-    if (argument == "--help" || argument == "-h") return {CommandLineOptions::Action::Help, {}, {}};
+    if (argument == "--help" || argument == "-h") return {CommandLineOptions::Action::Help, {}, {}, {}};
   }
   for (const std::string& argument : arguments) {
-    if (argument == "--version") return {CommandLineOptions::Action::Version, {}, {}};
+    if (argument == "--version") return {CommandLineOptions::Action::Version, {}, {}, {}};
   }
 
   CommandLineOptions options;
@@ -93,6 +105,19 @@ CommandLineOptions ParseCommandLine(const std::vector<std::string>& arguments) {
     const std::string_view argument = arguments[i];
     if (argument == "--simulate") {
       if (!choose(DriverBackend::Simulated)) return Error("--simulate conflicts with the --driver given");
+      continue;
+    }
+    if (argument.starts_with("--lang=") || argument == "--lang") {
+      std::string_view code;
+      if (argument == "--lang") {
+        if (i + 1 == arguments.size()) return Error("--lang needs a language: ko or en");
+        code = arguments[++i];
+      } else {
+        code = argument.substr(std::string_view("--lang=").size());
+      }
+      const std::optional<UiLanguage> language = LanguageNamed(code);
+      if (!language) return Error("unknown language '" + std::string(code) + "' (choose ko or en)");
+      options.language = *language;
       continue;
     }
     std::string_view name;
@@ -126,7 +151,8 @@ CommandLineOptions ParseOptionsBeforeQt(const std::vector<std::string>& argument
     }
     if (!argument.starts_with("--")) continue;
     own.push_back(argument);
-    if (argument == "--driver" && i + 1 < arguments.size()) own.push_back(arguments[++i]);
+    if ((argument == "--driver" || argument == "--lang") && i + 1 < arguments.size())
+      own.push_back(arguments[++i]);
   }
   return ParseCommandLine(own);
 }
@@ -146,6 +172,11 @@ std::string HelpText(bool libftdiBuilt) {
       "                      simulated  a simulated unit; no hardware needed\n"
       "                    Without it: the vendor library when it loads, else libftdi1.\n"
       "  --simulate        the same as --driver=simulated\n"
+      "  --lang=LANGUAGE   the language of the window, for this run:\n"
+      "                      ko         Korean\n"
+      "                      en         English\n"
+      "                    Without it: the desktop's language; English for a language\n"
+      "                    the program does not speak, Korean where none is set.\n"
       "  -h, --help        show this help and exit\n"
       "  --version         show the version and exit\n";
   return text;

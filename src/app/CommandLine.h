@@ -8,19 +8,24 @@
 
 namespace kestrova {
 
+// The language of the window: the desktop's, or one chosen by --lang.
+enum class UiLanguage { Desktop, Korean, English };
+
 // What the command line asks for.
 struct CommandLineOptions {
   enum class Action { Run, Help, Version, Error };
   Action action = Action::Run;
   DriverBackend driver = DriverBackend::Automatic;
+  UiLanguage language = UiLanguage::Desktop;
   std::string error;  // with Action::Error: what is wrong, for the user
 };
 
 // Reads the arguments after the program name (Qt's own options already
 // taken out): --driver=vendor|libftdi|simulated (or "--driver NAME"),
-// --simulate (the short form of --driver=simulated), --help / -h and
-// --version. Help and version win over everything else; anything unknown,
-// a bad backend name or two different backends are errors. Main thread, at
+// --simulate (the short form of --driver=simulated), --lang=ko|en (or
+// "--lang CODE"; the last one given counts), --help / -h and --version.
+// Help and version win over everything else; anything unknown, a bad backend
+// name or language, or two different backends are errors. Main thread, at
 // start; the functions below too.
 CommandLineOptions ParseCommandLine(const std::vector<std::string>& arguments);
 

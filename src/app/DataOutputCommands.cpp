@@ -7,6 +7,7 @@
 #include <optional>
 #include <span>
 
+#include "app/Translation.h"
 #include "output/BitmapFile.h"
 #include "output/CsvExport.h"
 #include "output/RealSaveControls.h"
@@ -61,31 +62,35 @@ bool WriteBmp(const QImage& picture, const std::string& path) {
 
 void SaveCsvFile(Prompts& prompts, const ScopeSettings& settings, const SampleBuffer& buffer) {
   if (!HasCapture(buffer)) {
-    prompts.ShowMessage(kCsvNoDataMessage, PromptIcon::Exclamation);
+    prompts.ShowMessage(TrUtf8(kCsvNoDataMessage), PromptIcon::Exclamation);
     return;
   }
-  const std::optional<std::string> path =
-      ConfirmPath(prompts, prompts.AskSaveFileName(kCsvDialogTitle, kCsvDialogQtFilter, kCsvDefaultExtension),
-                  CsvOverwriteQuestion);
+  const std::optional<std::string> path = ConfirmPath(
+      prompts,
+      prompts.AskSaveFileName(TrUtf8(kCsvDialogTitle), TrUtf8(kCsvDialogQtFilter), kCsvDefaultExtension),
+      [](std::string_view chosen) { return CsvOverwriteQuestion(chosen, TrUtf8(kCsvOverwriteWording)); });
   if (!path) return;
   if (WriteCsvExport(*path, settings, buffer) == CsvExportResult::Saved) {
-    prompts.ShowMessage(kCsvSavedMessage, PromptIcon::Information);
+    prompts.ShowMessage(TrUtf8(kCsvSavedMessage), PromptIcon::Information);
   } else {
-    prompts.ShowMessage(kCsvWriteFailedMessage, PromptIcon::Stop);
+    prompts.ShowMessage(TrUtf8(kCsvWriteFailedMessage), PromptIcon::Stop);
   }
 }
 
 void SaveScreenPicture(Prompts& prompts, const std::function<QImage()>& capture) {
   // The overwrite question has the wording of the log-file browse.
-  const std::optional<std::string> path = ConfirmPath(
-      prompts,
-      prompts.AskSaveFileName(kScreenSaveDialogTitle, kScreenSaveDialogQtFilter, kScreenSaveDefaultExtension),
-      RealSaveOverwriteQuestion);
+  const std::optional<std::string> path =
+      ConfirmPath(prompts,
+                  prompts.AskSaveFileName(TrUtf8(kScreenSaveDialogTitle), TrUtf8(kScreenSaveDialogQtFilter),
+                                          kScreenSaveDefaultExtension),
+                  [](std::string_view chosen) {
+                    return RealSaveOverwriteQuestion(chosen, TrUtf8(kRealSaveOverwriteWording));
+                  });
   if (!path) return;
   if (WriteScreenPicture(capture(), *path)) {
-    prompts.ShowMessage(kScreenSavedMessage, PromptIcon::Information);
+    prompts.ShowMessage(TrUtf8(kScreenSavedMessage), PromptIcon::Information);
   } else {
-    prompts.ShowMessage(kScreenSaveFailedMessage, PromptIcon::Stop);
+    prompts.ShowMessage(TrUtf8(kScreenSaveFailedMessage), PromptIcon::Stop);
   }
 }
 

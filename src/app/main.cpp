@@ -1,5 +1,6 @@
 // Kestrova: the desktop front end of a four-channel USB acquisition unit.
 #include <QApplication>
+#include <QLocale>
 #include <clocale>
 #include <iostream>
 #include <string>
@@ -7,6 +8,7 @@
 
 #include "app/CommandLine.h"
 #include "app/ScopeApp.h"
+#include "app/Translation.h"
 #include "device/DriverChoice.h"
 
 namespace {
@@ -56,5 +58,10 @@ int main(int argc, char** argv) {
     ReportOptionError(options);
     return 2;
   }
+  // The language is chosen for this run only; nothing of it is stored.
+  const kestrova::Translation translation(
+      kestrova::ChooseLanguage(options.language, QLocale::system().uiLanguages()));
+  if (!translation.Complete())
+    std::cerr << "kestrova: this build has no English texts; the window speaks Korean\n";
   return kestrova::CScopeApp().InitInstance(options.driver);
 }
