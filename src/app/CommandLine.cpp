@@ -14,16 +14,18 @@ constexpr std::array<std::pair<std::string_view, DriverBackend>, 3> kBackends = 
     {"simulated", DriverBackend::Simulated},
 }};
 
-constexpr std::array<std::pair<std::string_view, UiLanguage>, 2> kLanguages = {{
-    {"ko", UiLanguage::Korean},
-    {"en", UiLanguage::English},
-}};
-
-std::optional<UiLanguage> LanguageNamed(std::string_view code) {
-  for (const auto& [text, language] : kLanguages) {
-    if (text == code) return language;
+// A language code as the translation files are named: two or three small
+// letters, and maybe "_" and a country's two capitals ("ko", "en", "pt_BR").
+bool IsLanguageCode(std::string_view code) {
+  const auto lower = [](char c) { return c >= 'a' && c <= 'z'; };
+  const auto upper = [](char c) { return c >= 'A' && c <= 'Z'; };
+  const std::size_t letters = code.find('_') == std::string_view::npos ? code.size() : code.find('_');
+  if (letters < 2 || letters > 3) return false;
+  for (std::size_t i = 0; i < letters; ++i) {
+    if (!lower(code[i])) return false;
   }
-  return std::nullopt;
+  if (letters == code.size()) return true;
+  return code.size() == letters + 3 && upper(code[letters + 1]) && upper(code[letters + 2]);
 }
 
 std::optional<DriverBackend> BackendNamed(std::string_view name) {
@@ -110,14 +112,14 @@ CommandLineOptions ParseCommandLine(const std::vector<std::string>& arguments) {
     if (argument.starts_with("--lang=") || argument == "--lang") {
       std::string_view code;
       if (argument == "--lang") {
-        if (i + 1 == arguments.size()) return Error("--lang needs a language: ko or en");
+        if (i + 1 == arguments.size()) return Error("--lang needs a language code, such as ko or en");
         code = arguments[++i];
       } else {
         code = argument.substr(std::string_view("--lang=").size());
       }
-      const std::optional<UiLanguage> language = LanguageNamed(code);
-      if (!language) return Error("unknown language '" + std::string(code) + "' (choose ko or en)");
-      options.language = *language;
+      if (!IsLanguageCode(code))
+        return Error("'" + std::string(code) + "' is no language code (such as ko or en)");
+      options.language = code;
       continue;
     }
     std::string_view name;
@@ -175,6 +177,7 @@ std::string HelpText(bool libftdiBuilt) {
       "  --lang=LANGUAGE   the language of the window, for this run:\n"
       "                      ko         Korean\n"
       "                      en         English\n"
+      "                    (and any other the program has a translation for)\n"
       "                    Without it: the desktop's language; English for a language\n"
       "                    the program does not speak, Korean where none is set.\n"
       "  -h, --help        show this help and exit\n"

@@ -8,25 +8,25 @@
 
 namespace kestrova {
 
-// The language of the window: the desktop's, or one chosen by --lang.
-enum class UiLanguage { Desktop, Korean, English };
-
 // What the command line asks for.
 struct CommandLineOptions {
   enum class Action { Run, Help, Version, Error };
   Action action = Action::Run;
   DriverBackend driver = DriverBackend::Automatic;
-  UiLanguage language = UiLanguage::Desktop;
+  // --lang's language code ("ko", "en", "pt_BR"), empty for the desktop's.
+  // Only its form is checked here; whether the program has the language,
+  // main asks the translations it carries (AvailableLanguages).
+  std::string language;
   std::string error;  // with Action::Error: what is wrong, for the user
 };
 
 // Reads the arguments after the program name (Qt's own options already
 // taken out): --driver=vendor|libftdi|simulated (or "--driver NAME"),
-// --simulate (the short form of --driver=simulated), --lang=ko|en (or
+// --simulate (the short form of --driver=simulated), --lang=CODE (or
 // "--lang CODE"; the last one given counts), --help / -h and --version.
 // Help and version win over everything else; anything unknown, a bad backend
-// name or language, or two different backends are errors. Main thread, at
-// start; the functions below too.
+// name, a language that is no language code, or two different backends are
+// errors. Main thread, at start; the functions below too.
 CommandLineOptions ParseCommandLine(const std::vector<std::string>& arguments);
 
 // The program's own options checked before Qt starts, so that a mistake in

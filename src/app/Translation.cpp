@@ -1,6 +1,7 @@
 #include "app/Translation.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QLibraryInfo>
 
 #include "resources/Translatable.h"
@@ -9,17 +10,11 @@ namespace kestrova {
 
 namespace {
 
+const QString kProgramTranslations = QStringLiteral(":/i18n");
+const QString kProgramPrefix = QStringLiteral("kestrova_");
+
 QString FromUtf8(std::string_view text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-// The language code of an entry of uiLanguages() ("en-US" -> "en").
-QString LanguageCode(const QString& entry) {
-  return entry.section(u'-', 0, 0).section(u'_', 0, 0).toLower();
-}
-
-QString Suffix(UiLanguage language) {
-  return language == UiLanguage::English ? QStringLiteral("en") : QStringLiteral("ko");
 }
 
 }  // namespace
@@ -34,29 +29,41 @@ std::string TrUtf8(std::string_view source) {
   return Tr(source).toStdString();
 }
 
-UiLanguage ChooseLanguage(UiLanguage asked, const QStringList& desktopLanguages) {
-  if (asked != UiLanguage::Desktop) return asked;
-  bool anySet = false;
-  for (const QString& entry : desktopLanguages) {
-    const QString code = LanguageCode(entry);
-    if (code.isEmpty() || code == u"c" || code == u"posix") continue;
-    anySet = true;
-    if (code == u"ko") return UiLanguage::Korean;
-    if (code == u"en") return UiLanguage::English;
-  }
-  return anySet ? UiLanguage::English : UiLanguage::Korean;
+QStringList AvailableLanguages() {
+  QStringList languages{kSourceLanguage};
+  const QStringList files =
+      QDir(kProgramTranslations).entryList({kProgramPrefix + QStringLiteral("*.qm")}, QDir::Files);
+  for (const QString& file : files) languages << file.mid(kProgramPrefix.size()).chopped(3);
+  languages.removeDuplicates();
+  languages.sort();
+  return languages;
 }
 
-Translation::Translation(UiLanguage language) {
-  const QString suffix = Suffix(language);
-  if (language == UiLanguage::English) {
-    programInstalled_ = program_.load(QStringLiteral(":/i18n/kestrova_") + suffix) &&
+QString ChooseLanguage(const QString& asked, const QStringList& desktopLanguages,
+                       const QStringList& available) {
+  if (!asked.isEmpty()) return available.contains(asked) ? asked : QString();
+  bool anySet = false;
+  for (const QString& entry : desktopLanguages) {
+    // "pt-BR" is the translation "pt_BR", else "pt".
+    const QString full = QString(entry).replace(u'-', u'_');
+    const QString language = full.section(u'_', 0, 0).toLower();
+    if (language.isEmpty() || language == u"c" || language == u"posix") continue;
+    anySet = true;
+    if (available.contains(full)) return full;
+    if (available.contains(language)) return language;
+  }
+  return anySet && available.contains(kFallbackLanguage) ? kFallbackLanguage : kSourceLanguage;
+}
+
+Translation::Translation(const QString& language) {
+  if (language != kSourceLanguage) {
+    programInstalled_ = program_.load(kProgramPrefix + language, kProgramTranslations) &&
                         QCoreApplication::installTranslator(&program_);
     complete_ = programInstalled_;
   }
   // Qt's texts of its file and colour dialogs and message box buttons.
   qtInstalled_ =
-      qt_.load(QStringLiteral("qtbase_") + suffix, QLibraryInfo::path(QLibraryInfo::TranslationsPath)) &&
+      qt_.load(QStringLiteral("qtbase_") + language, QLibraryInfo::path(QLibraryInfo::TranslationsPath)) &&
       QCoreApplication::installTranslator(&qt_);
 }
 

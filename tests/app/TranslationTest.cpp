@@ -48,56 +48,65 @@
 
 namespace kestrova {
 
-// Names in the test list instead of bytes.
-void PrintTo(UiLanguage language, std::ostream* out) {
-  *out << (language == UiLanguage::English  ? "English"
-           : language == UiLanguage::Korean ? "Korean"
-                                            : "Desktop");
-}
-
 namespace {
 
 TEST(ChooseLanguage, FollowsTheDesktopUnlessAsked) {
   struct Case {
-    UiLanguage asked;
+    const char* asked;
     QStringList desktop;
-    UiLanguage chosen;
+    QStringList available;
+    const char* chosen;  // "" for none
   };
+  const QStringList both = {"en", "ko"};
   const std::vector<Case> cases = {
-      {UiLanguage::Desktop, {"en-US", "en"}, UiLanguage::English},
-      {UiLanguage::Desktop, {"ko-KR", "ko"}, UiLanguage::Korean},
-      {UiLanguage::Desktop, {"ko_KR"}, UiLanguage::Korean},
-      {UiLanguage::Desktop, {"de-DE", "de"}, UiLanguage::English},        // no German: English
-      {UiLanguage::Desktop, {"de-DE", "ko-KR"}, UiLanguage::Korean},      // the first one spoken
-      {UiLanguage::Desktop, {"fr", "en-GB", "ko"}, UiLanguage::English},  // in the desktop's order
-      {UiLanguage::Desktop, {"C"}, UiLanguage::Korean},                   // no language set
-      {UiLanguage::Desktop, {"POSIX"}, UiLanguage::Korean},
-      {UiLanguage::Desktop, {}, UiLanguage::Korean},
-      {UiLanguage::Korean, {"en-US"}, UiLanguage::Korean},
-      {UiLanguage::English, {"ko-KR"}, UiLanguage::English},
-      {UiLanguage::English, {"C"}, UiLanguage::English},
+      {"", {"en-US", "en"}, both, "en"},
+      {"", {"ko-KR", "ko"}, both, "ko"},
+      {"", {"ko_KR"}, both, "ko"},
+      {"", {"de-DE", "de"}, both, "en"},                      // no German: English
+      {"", {"de-DE", "ko-KR"}, both, "ko"},                   // the first one spoken
+      {"", {"fr", "en-GB", "ko"}, both, "en"},                // in the desktop's order
+      {"", {"de-DE", "ko"}, {"de", "en", "ko"}, "de"},        // a translation added
+      {"", {"pt-BR"}, {"en", "ko", "pt", "pt_BR"}, "pt_BR"},  // the country's first
+      {"", {"en-US"}, {"ko"}, "ko"},                          // built without translations
+      {"", {"C"}, both, "ko"},                                // no language set
+      {"", {"POSIX"}, both, "ko"},
+      {"", {}, both, "ko"},
+      {"ko", {"en-US"}, both, "ko"},
+      {"en", {"ko-KR"}, both, "en"},
+      {"en", {"C"}, both, "en"},
+      {"fr", {"fr-FR"}, both, ""},  // --lang for a language the program lacks
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(ChooseLanguage(c.asked, c.desktop), c.chosen) << c.desktop.join(u',').toStdString();
+    EXPECT_EQ(ChooseLanguage(QString::fromLatin1(c.asked), c.desktop, c.available).toStdString(), c.chosen)
+        << c.asked << " / " << c.desktop.join(u',').toStdString();
   }
 }
+
+#ifdef KESTROVA_HAS_TRANSLATIONS
+TEST(ChooseLanguage, TheProgramCarriesEnglish) {
+  EXPECT_EQ(AvailableLanguages(), (QStringList{"en", "ko"}));
+}
+#endif
 
 TEST(ChooseLanguage, TheCommandLineChoosesForOneRun) {
   struct Case {
     std::vector<std::string> arguments;
     CommandLineOptions::Action action;
-    UiLanguage language;
+    std::string language;
   };
   using Action = CommandLineOptions::Action;
   const std::vector<Case> cases = {
-      {{}, Action::Run, UiLanguage::Desktop},
-      {{"--lang=en"}, Action::Run, UiLanguage::English},
-      {{"--lang", "ko", "--simulate"}, Action::Run, UiLanguage::Korean},
-      {{"--lang=ko", "--lang=en"}, Action::Run, UiLanguage::English},
-      {{"--lang=fr"}, Action::Error, UiLanguage::Desktop},
-      {{"--lang=EN"}, Action::Error, UiLanguage::Desktop},
-      {{"--lang="}, Action::Error, UiLanguage::Desktop},
-      {{"--lang"}, Action::Error, UiLanguage::Desktop},
+      {{}, Action::Run, ""},
+      {{"--lang=en"}, Action::Run, "en"},
+      {{"--lang", "ko", "--simulate"}, Action::Run, "ko"},
+      {{"--lang=ko", "--lang=en"}, Action::Run, "en"},
+      {{"--lang=pt_BR"}, Action::Run, "pt_BR"},  // whether it is there is known with Qt
+      {{"--lang=EN"}, Action::Error, ""},
+      {{"--lang=e"}, Action::Error, ""},
+      {{"--lang=en_us"}, Action::Error, ""},
+      {{"--lang=../x"}, Action::Error, ""},
+      {{"--lang="}, Action::Error, ""},
+      {{"--lang"}, Action::Error, ""},
   };
   for (const Case& c : cases) {
     const CommandLineOptions options = ParseCommandLine(c.arguments);
@@ -156,7 +165,7 @@ ShownTexts Korean() {
 
 struct LanguageCase {
   const char* name;
-  UiLanguage asked;  // as --lang gives it
+  const char* asked;  // as --lang gives it
   QStringList desktop;
   bool english;
 };
@@ -168,7 +177,8 @@ void PrintTo(const LanguageCase& language, std::ostream* out) {
 class WindowLanguageTest : public ::testing::TestWithParam<LanguageCase> {
  protected:
   WindowLanguageTest()
-      : translation_(ChooseLanguage(GetParam().asked, GetParam().desktop)),
+      : translation_(
+            ChooseLanguage(QString::fromLatin1(GetParam().asked), GetParam().desktop, AvailableLanguages())),
         bench_(std::make_shared<SimulatedBench>()) {
     dialog_ = std::make_unique<CScopeDlg>(MakeSimulatedDriverLoader(bench_), profile_, prompts_);
     dialog_->show();
@@ -261,9 +271,9 @@ TEST_P(WindowLanguageTest, TheWindowSpeaksTheChosenLanguage) {
 }
 
 const std::array kLanguages = {
-    LanguageCase{"English", UiLanguage::English, {"ko-KR"}, true},
-    LanguageCase{"Korean", UiLanguage::Korean, {"en-US"}, false},
-    LanguageCase{"NoLanguageSet", UiLanguage::Desktop, {"C"}, false},
+    LanguageCase{"English", "en", {"ko-KR"}, true},
+    LanguageCase{"Korean", "ko", {"en-US"}, false},
+    LanguageCase{"NoLanguageSet", "", {"C"}, false},
 };
 INSTANTIATE_TEST_SUITE_P(Languages, WindowLanguageTest, ::testing::ValuesIn(kLanguages),
                          [](const auto& info) { return std::string(info.param.name); });
@@ -271,7 +281,7 @@ INSTANTIATE_TEST_SUITE_P(Languages, WindowLanguageTest, ::testing::ValuesIn(kLan
 // The real message boxes show every line of the English texts whole, with
 // Qt's own buttons in English too.
 TEST(MessageBoxes, ShowEveryLineOfTheEnglishTexts) {
-  const Translation translation(UiLanguage::English);
+  const Translation translation(QStringLiteral("en"));
   QWidget parent;
   QtPrompts prompts(&parent);
   int shown = 0;
@@ -336,9 +346,9 @@ TEST(MessageBoxes, ShowEveryLineOfTheEnglishTexts) {
          << ControlIdOf(&widget) << " has " << room << " px by " << widget.height();
 }
 
-class FitTest : public ::testing::TestWithParam<UiLanguage> {
+class FitTest : public ::testing::TestWithParam<const char*> {
  protected:
-  Translation translation_{GetParam()};
+  Translation translation_{QString::fromLatin1(GetParam())};
 };
 
 // Every caption of the three dialogs, and the texts the program puts into
@@ -371,10 +381,8 @@ TEST_P(FitTest, EveryTextFitsItsControl) {
   EXPECT_LE(table.verticalHeader()->width() + table.horizontalHeader()->length(), table.viewport()->width());
 }
 
-INSTANTIATE_TEST_SUITE_P(Languages, FitTest, ::testing::Values(UiLanguage::Korean, UiLanguage::English),
-                         [](const auto& info) {
-                           return std::string(info.param == UiLanguage::English ? "English" : "Korean");
-                         });
+INSTANTIATE_TEST_SUITE_P(Languages, FitTest, ::testing::Values("ko", "en"),
+                         [](const auto& info) { return std::string(info.param); });
 
 // Everything the program writes, made from the same data in each language.
 struct Written {
@@ -391,10 +399,9 @@ std::string ReadAll(const QString& path) {
   return file.open(QIODevice::ReadOnly) ? file.readAll().toStdString() : std::string("(missing)");
 }
 
-Written WriteEverything(UiLanguage language, const QTemporaryDir& directory) {
+Written WriteEverything(const QString& language, const QTemporaryDir& directory) {
   const Translation translation(language);
-  const QString prefix =
-      directory.filePath(language == UiLanguage::English ? QStringLiteral("en") : QStringLiteral("ko"));
+  const QString prefix = directory.filePath(language);
   ScopeSettings settings;
   SampleBuffer buffer;
   buffer.Allocate();
@@ -447,8 +454,8 @@ Written WriteEverything(UiLanguage language, const QTemporaryDir& directory) {
 
 TEST(WrittenFiles, AreTheSameInEveryLanguage) {
   QTemporaryDir directory;
-  const Written korean = WriteEverything(UiLanguage::Korean, directory);
-  const Written english = WriteEverything(UiLanguage::English, directory);
+  const Written korean = WriteEverything(QStringLiteral("ko"), directory);
+  const Written english = WriteEverything(QStringLiteral("en"), directory);
   EXPECT_NE(korean.messages, english.messages) << "the English texts were not in effect";
   EXPECT_GT(korean.csv.size(), 1500U);
   EXPECT_EQ(korean.csv, english.csv);
