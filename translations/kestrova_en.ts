@@ -523,5 +523,9 @@ Do you want to replace it?</translation>
         <source>USB통신에 문제가 발생하였습니다.</source>
         <translation>USB communication failed.</translation>
     </message>
+    <message>
+        <source>sigrok session (*.sr)</source>
+        <translation>sigrok session (*.sr)</translation>
+    </message>
 </context>
 </TS>

@@ -8,6 +8,7 @@
 #include <span>
 
 #include "app/Translation.h"
+#include "captures/CaptureExport.h"
 #include "output/BitmapFile.h"
 #include "output/CsvExport.h"
 #include "output/RealSaveControls.h"
@@ -65,12 +66,15 @@ void SaveCsvFile(Prompts& prompts, const ScopeSettings& settings, const SampleBu
     prompts.ShowMessage(TrUtf8(kCsvNoDataMessage), PromptIcon::Exclamation);
     return;
   }
+  // CSV first, the default; a sigrok session beside it for the sigrok tools.
+  const std::string filters = TrUtf8(kCsvDialogQtFilter) + ";;" + TrUtf8(kSrDialogQtFilter);
   const std::optional<std::string> path = ConfirmPath(
-      prompts,
-      prompts.AskSaveFileName(TrUtf8(kCsvDialogTitle), TrUtf8(kCsvDialogQtFilter), kCsvDefaultExtension),
+      prompts, prompts.AskSaveFileName(TrUtf8(kCsvDialogTitle), filters, kCsvDefaultExtension),
       [](std::string_view chosen) { return CsvOverwriteQuestion(chosen, TrUtf8(kCsvOverwriteWording)); });
   if (!path) return;
-  if (WriteCsvExport(*path, settings, buffer) == CsvExportResult::Saved) {
+  const CsvExportResult result =
+      IsSrPath(*path) ? WriteSrExport(*path, settings, buffer) : WriteCsvExport(*path, settings, buffer);
+  if (result == CsvExportResult::Saved) {
     prompts.ShowMessage(TrUtf8(kCsvSavedMessage), PromptIcon::Information);
   } else {
     prompts.ShowMessage(TrUtf8(kCsvWriteFailedMessage), PromptIcon::Stop);
