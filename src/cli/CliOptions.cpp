@@ -4,9 +4,11 @@
 #include <cctype>
 #include <charconv>
 #include <cmath>
-#include <functional>
-#include <span>
+#include <stdexcept>
 #include <string_view>
+#include <utility>
+
+#include <CLI/CLI.hpp>
 
 #include "acquisition/LabelTables.h"
 #include "acquisition/TimeBaseTable.h"
@@ -19,33 +21,6 @@ namespace {
 constexpr std::array<std::string_view, kModeCount> kModeNames = {"adc", "spi", "can", "uart"};
 constexpr std::array<std::string_view, 3> kTriggerNames = {"auto", "normal", "single"};
 constexpr std::array<std::string_view, 2> kEdgeNames = {"falling", "rising"};
-
-// Which commands take an option.
-enum Use : unsigned {
-  kList = 1U << 0,
-  kCheck = 1U << 1,
-  kCapture = 1U << 2,
-  kLog = 1U << 3,
-  kMeasure = 1U << 4,
-  kSend = 1U << 5,
-  kServe = 1U << 6,
-  kAll = 0x7F,
-  kRunning = kCapture | kLog | kMeasure,
-};
-
-unsigned UseOf(Command command) {
-  switch (command) {
-    case Command::List: return kList;
-    case Command::Check: return kCheck;
-    case Command::Capture: return kCapture;
-    case Command::Log: return kLog;
-    case Command::Measure: return kMeasure;
-    case Command::Send: return kSend;
-    case Command::Serve: return kServe;
-    case Command::None: break;
-  }
-  return kAll;
-}
 
 std::string Lower(std::string_view text) {
   std::string out;
@@ -114,270 +89,343 @@ std::optional<std::array<bool, N>> ParseNumberSet(std::string_view text) {
   return set;
 }
 
-class Parser {
- public:
-  explicit Parser(const std::vector<std::string>& arguments) : args_(arguments) {}
+// A value the window's rules refuse, or a command line that makes no
+// sense: the message for the user.
+struct UsageError : std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
 
-  ParseResult Run() {
-    // The command first, wherever it stands, so that every option can be
-    // checked against it.
-    for (std::size_t i = 0; i < args_.size(); ++i) {
-      if (args_[i].starts_with('-')) {
-        if (TakesValue(args_[i]) && args_[i].find('=') == std::string::npos) ++i;
-        continue;
-      }
-      if (const std::optional<Command> command = CommandOf(args_[i])) {
-        result_.options.command = *command;
-        commandIndex_ = i;
-        break;
-      }
-      if (result_.options.command == Command::None) return Fail("unknown command '" + args_[i] + "'");
+[[noreturn]] void Refuse(const std::string& message) {
+  throw UsageError(message);
+}
+
+std::string Quoted(std::string_view name, std::string_view value) {
+  return std::string(name) + ": '" + std::string(value) + "'";
+}
+
+// "a,b,c" into its parts; "" into none.
+std::vector<std::string> CommaList(std::string_view text) {
+  std::vector<std::string> parts;
+  while (!text.empty()) {
+    const std::size_t comma = text.find(',');
+    parts.emplace_back(text.substr(0, comma));
+    if (comma == std::string_view::npos) break;
+    text.remove_prefix(comma + 1);
+  }
+  return parts;
+}
+
+// "C=X" for channel C, or "X" for every channel.
+void PerChannel(std::array<std::optional<std::string>, kChannelCount>& field, std::string_view name,
+                const std::string& value) {
+  const std::size_t eq = value.find('=');
+  if (eq == std::string::npos) {
+    field.fill(value);
+    return;
+  }
+  const std::optional<long long> channel = ParseCount(std::string_view(value).substr(0, eq));
+  if (!channel || *channel < 1 || *channel > kChannelCount)
+    Refuse(Quoted(name, value) + " names no channel 1 to 4 (use C=VALUE or VALUE)");
+  field[static_cast<std::size_t>(*channel - 1)] = value.substr(eq + 1);
+}
+
+template <typename T>
+T Must(std::optional<T> parsed, std::string_view name, std::string_view value, std::string_view expected) {
+  if (!parsed) Refuse(Quoted(name, value) + " is not " + std::string(expected));
+  return *parsed;
+}
+
+// The command line as CLI11 reads it: the commands with their options, the
+// unit and driver options anywhere. Each value goes through its rule as it
+// is read, so the first mistake on the line is the one reported, and
+// repeated options take effect in their order (--scale 2 --scale 4=0.5).
+class Reader {
+ public:
+  Reader() {
+    app_.allow_windows_style_options(false);  // "/path" is a path on every platform
+    app_.require_subcommand(0, 1);
+    app_.fallthrough();  // the unit and driver options after the command too
+    AddUnitOptions();
+    for (const Command command : {Command::List, Command::Check, Command::Capture, Command::Log,
+                                  Command::Measure, Command::Send, Command::Serve}) {
+      CLI::App* app = app_.add_subcommand(std::string(CommandName(command)));
+      commands_.emplace_back(command, app);
+      AddCommandOptions(command, *app);
     }
-    for (std::size_t i = 0; i < args_.size() && result_.ok(); ++i) {
-      if (i == commandIndex_) continue;
-      const std::string& arg = args_[i];
-      if (!arg.starts_with('-') || arg == "-") {
-        Positional(arg);
-        continue;
-      }
-      std::string name = arg;
-      std::optional<std::string> value;
-      if (const std::size_t eq = arg.find('='); eq != std::string::npos && arg.starts_with("--")) {
-        name = arg.substr(0, eq);
-        value = arg.substr(eq + 1);
-      }
-      if (TakesValue(name) && !value) {
-        if (i + 1 >= args_.size()) return Fail(name + " needs a value");
-        value = args_[++i];
-      }
-      Option(name, value);
+    // Collected and named below, in the program's words.
+    app_.allow_extras();
+  }
+
+  ParseResult Run(const std::vector<std::string>& arguments) {
+    ParseResult result;
+    try {
+      Parse(arguments);
+      Check();
+    } catch (const UsageError& error) {
+      result.error = error.what();
+    } catch (const CLI::ArgumentMismatch&) {
+      // An option takes whatever follows it as its value, so only the last
+      // argument can lack one.
+      result.error = arguments.back().substr(0, arguments.back().find('=')) + " needs a value";
+    } catch (const CLI::ParseError& error) {
+      result.error = error.what();
     }
-    if (!result_.ok()) return result_;
-    Options& o = result_.options;
-    if (o.help || o.version) return result_;
-    if (o.command == Command::None) return Fail("no command given");
-    if (o.command == Command::Send && !textSeen_) return Fail("send needs the TEXT to send");
-    if (o.frames && o.seconds) return Fail("give --frames or --seconds, not both");
-    return result_;
+    result.options = std::move(options_);
+    return result;
   }
 
  private:
-  static std::optional<Command> CommandOf(std::string_view word) {
-    if (word == "list") return Command::List;
-    if (word == "check") return Command::Check;
-    if (word == "capture") return Command::Capture;
-    if (word == "log") return Command::Log;
-    if (word == "measure") return Command::Measure;
-    if (word == "send") return Command::Send;
-    if (word == "serve") return Command::Serve;
-    return std::nullopt;
-  }
-
-  static bool TakesValue(std::string_view name) {
-    static constexpr std::array<std::string_view, 25> kWithValue = {
-        "--driver", "--serial", "--simulate-units", "--frames", "--seconds", "--timeout", "-o",
-        "--output", "--format", "--interval", "--mode", "--option", "--time-base", "--ymin",
-        "--ymax", "--trigger", "--trigger-channel", "--level", "--edge", "--channels", "--scale",
-        "--offset", "--signed", "--unsigned", "--start"};
-    return std::ranges::find(kWithValue, name) != kWithValue.end() || name == "--end" || name == "--wait" ||
-           name == "--listen" || name == "--allow";
-  }
-
-  ParseResult Fail(std::string message) {
-    result_.error = std::move(message);
-    return result_;
-  }
-
-  bool Allowed(std::string_view name, unsigned use) {
-    if ((UseOf(result_.options.command) & use) != 0) return true;
-    Fail(std::string(name) + " does not apply to '" + std::string(CommandName(result_.options.command)) + "'");
-    return false;
-  }
-
-  void Positional(const std::string& arg) {
-    if (result_.options.command == Command::Send && !textSeen_) {
-      result_.options.text = arg;
-      textSeen_ = true;
-      return;
-    }
-    Fail("unexpected argument '" + arg + "'");
-  }
-
-  template <typename T>
-  void Set(std::optional<T>& field, std::optional<T> parsed, std::string_view name, std::string_view value,
-           std::string_view expected) {
-    if (!parsed) {
-      Fail(std::string(name) + ": '" + std::string(value) + "' is not " + std::string(expected));
-      return;
-    }
-    field = std::move(parsed);
-  }
-
-  // "C=X" for channel C, or "X" for every channel.
-  void PerChannel(std::array<std::optional<std::string>, kChannelCount>& field, std::string_view name,
-                  const std::string& value) {
-    const std::size_t eq = value.find('=');
-    if (eq == std::string::npos) {
-      field.fill(value);
-      return;
-    }
-    const std::optional<long long> channel = ParseCount(std::string_view(value).substr(0, eq));
-    if (!channel || *channel < 1 || *channel > kChannelCount) {
-      Fail(std::string(name) + ": '" + value + "' names no channel 1 to 4 (use C=VALUE or VALUE)");
-      return;
-    }
-    field[static_cast<std::size_t>(*channel - 1)] = value.substr(eq + 1);
-  }
-
-  void Option(const std::string& name, const std::optional<std::string>& value) {
-    Options& o = result_.options;
-    SettingsOptions& s = o.settings;
-    const std::string v = value.value_or("");
-    if (name == "--help" || name == "-h") {
-      o.help = true;
-    } else if (name == "--version") {
-      o.version = true;
-    } else if (name == "--simulate") {
-      SetDriver(DriverBackend::Simulated, name);
-    } else if (name == "--driver") {
-      if (v == "vendor") SetDriver(DriverBackend::Vendor, name);
-      else if (v == "libftdi") SetDriver(DriverBackend::LibFtdi, name);
-      else if (v == "simulated") SetDriver(DriverBackend::Simulated, name);
-      else Fail("--driver: '" + v + "' is none of vendor, libftdi, simulated");
-    } else if (name == "--simulate-units") {
-      SetDriver(DriverBackend::Simulated, name);
-      o.simulatedUnits.emplace();
-      std::string_view rest = v;
-      while (!rest.empty()) {
-        const std::size_t comma = rest.find(',');
-        o.simulatedUnits->emplace_back(rest.substr(0, comma));
-        if (comma == std::string_view::npos) break;
-        rest.remove_prefix(comma + 1);
+  void Parse(const std::vector<std::string>& arguments) {
+    // CLI11 reads "--name=" as "--name" without a value and would take the
+    // next argument; it is an empty value. CLI11 wants the arguments last
+    // first.
+    std::vector<std::string> reversed;
+    for (auto it = arguments.rbegin(); it != arguments.rend(); ++it) {
+      if (it->starts_with("--") && it->ends_with('=')) {
+        reversed.emplace_back();
+        reversed.push_back(it->substr(0, it->size() - 1));
+      } else {
+        reversed.push_back(*it);
       }
-    } else if (name == "--serial") {
-      if (Allowed(name, kAll & ~kList)) o.serial = v;
-    } else if (name == "--frames") {
-      if (!Allowed(name, kCapture | kMeasure)) return;
-      const std::optional<long long> n = ParseCount(v);
-      if (!n || *n < 1) Fail("--frames: '" + v + "' is not a whole number of frames (1 or more)");
-      else o.frames = n;
-    } else if (name == "--seconds" || name == "--timeout") {
-      if (!Allowed(name, name == "--seconds" ? unsigned{kRunning} : unsigned{kCapture | kMeasure})) return;
-      const std::optional<double> t = ParseSeconds(v);
-      if (!t || *t <= 0.0) Fail(name + ": '" + v + "' is not a number of seconds above 0");
-      else (name == "--seconds" ? o.seconds : o.timeout) = t;
-    } else if (name == "-o" || name == "--output") {
-      if (Allowed(name, kRunning)) o.output = v;
-      if (o.output.empty()) Fail(name + " needs a file name, or - for standard output");
-    } else if (name == "--format") {
-      if (!Allowed(name, kCapture)) return;
-      if (v == "csv") o.format = OutputFormat::Csv;
-      else if (v == "jsonl") o.format = OutputFormat::Jsonl;
-      else if (v == "sr") o.format = OutputFormat::Sr;
-      else Fail("--format: '" + v + "' is not csv, jsonl or sr");
-    } else if (name == "--no-progress") {
-      if (Allowed(name, kRunning)) o.progress = false;
-    } else if (name == "--interval") {
-      if (!Allowed(name, kLog)) return;
-      const auto labelOf = [](const RealSaveInterval& entry) { return entry.label; };
-      Set(o.interval, FindLabel(v, RealSaveIntervalTable, labelOf), name, v,
-          "an interval of the window's list (" + Choices(RealSaveIntervalTable, labelOf) + ")");
-    } else if (SettingsOption(name, v, s)) {
-    } else if (name == "--start" || name == "--end") {
-      if (!Allowed(name, kSend)) return;
+    }
+    try {
+      app_.parse(reversed);
+    } catch (const CLI::CallForHelp&) {
+      options_.help = true;  // what else is wrong is still said
+    }
+    for (const auto& [command, app] : commands_) {
+      if (app->parsed()) options_.command = command;
+    }
+  }
+
+  void Check() {
+    Options& o = options_;
+    if (const std::vector<std::string> extras = app_.remaining(true); !extras.empty()) RefuseExtras(extras);
+    if (serialGiven_ && o.command == Command::List) Refuse("--serial does not apply to 'list'");
+    if (!o.progress && !IsRunning(o.command) && o.command != Command::None)
+      Refuse("--no-progress does not apply to '" + std::string(CommandName(o.command)) + "'");
+    if (o.help || o.version) return;
+    if (o.command == Command::None) Refuse("no command given");
+    if (o.command == Command::Send && !textGiven_) Refuse("send needs the TEXT to send");
+    if (o.frames && o.seconds) Refuse("give --frames or --seconds, not both");
+  }
+
+  // Arguments no command took: the first one says what is wrong.
+  [[noreturn]] void RefuseExtras(const std::vector<std::string>& extras) {
+    const Command command = options_.command;
+    const auto isOption = [](const std::string& arg) { return arg.size() > 1 && arg.starts_with('-'); };
+    for (std::size_t i = 0; i < extras.size(); ++i) {
+      const std::string& arg = extras[i];
+      if (!isOption(arg)) {
+        if (command != Command::None) Refuse("unexpected argument '" + arg + "'");
+        // Without a command, a word after an option is that option's value.
+        if (i == 0 || !isOption(extras[i - 1])) Refuse("unknown command '" + arg + "'");
+        continue;
+      }
+      const std::string name = arg.substr(0, arg.find('='));
+      const auto owner = std::ranges::find_if(commands_, [&name](const auto& entry) {
+        return entry.second->get_option_no_throw(name) != nullptr;
+      });
+      if (owner == commands_.end()) Refuse("unknown option '" + name + "'");
+      if (command == Command::None) continue;
+      const std::string commandName(CommandName(command));
+      if (CommandOf(command)->get_option_no_throw(name) != nullptr)
+        Refuse(name + " belongs after the command: kestrova-cli " + commandName + " " + name + " ...");
+      Refuse(name + " does not apply to '" + commandName + "'");
+    }
+    Refuse("no command given");
+  }
+
+  CLI::App* CommandOf(Command command) const {
+    return std::ranges::find(commands_, command, &std::pair<Command, CLI::App*>::first)->second;
+  }
+
+  static bool IsRunning(Command command) {
+    return command == Command::Capture || command == Command::Log || command == Command::Measure;
+  }
+
+  // An option with a value, handed to `apply` as it is read.
+  template <typename Apply>
+  static void Value(CLI::App& app, const std::string& name, Apply apply) {
+    app.add_option_function<std::string>(name,
+                                         [name, apply](const std::string& value) { apply(name, value); })
+        ->trigger_on_parse();
+  }
+
+  template <typename Apply>
+  static void Flag(CLI::App& app, const std::string& name, Apply apply) {
+    app.add_flag_callback(name, apply)->trigger_on_parse();
+  }
+
+  void AddUnitOptions() {
+    Options& o = options_;
+    Flag(app_, "--version", [&o] { o.version = true; });
+    Flag(app_, "--simulate", [this] { SetDriver(DriverBackend::Simulated, "--simulate"); });
+    Value(app_, "--driver", [this](const std::string& name, const std::string& v) {
+      if (v == "vendor")
+        SetDriver(DriverBackend::Vendor, name);
+      else if (v == "libftdi")
+        SetDriver(DriverBackend::LibFtdi, name);
+      else if (v == "simulated")
+        SetDriver(DriverBackend::Simulated, name);
+      else
+        Refuse(Quoted(name, v) + " is none of vendor, libftdi, simulated");
+    });
+    Value(app_, "--simulate-units", [this, &o](const std::string& name, const std::string& v) {
+      SetDriver(DriverBackend::Simulated, name);
+      o.simulatedUnits = CommaList(v);
+    });
+    // Every command but list; --no-progress only those that run the unit.
+    // Both stand before the command in scripts, so they are checked once it
+    // is known.
+    Value(app_, "--serial", [this, &o](const std::string&, const std::string& v) {
+      o.serial = v;
+      serialGiven_ = true;
+    });
+    Flag(app_, "--no-progress", [&o] { o.progress = false; });
+  }
+
+  void AddCommandOptions(Command command, CLI::App& app) {
+    Options& o = options_;
+    if (command == Command::Capture || command == Command::Measure) {
+      Value(app, "--frames", [&o](const std::string& name, const std::string& v) {
+        const std::optional<long long> n = ParseCount(v);
+        if (!n || *n < 1) Refuse(Quoted(name, v) + " is not a whole number of frames (1 or more)");
+        o.frames = n;
+      });
+      Value(app, "--timeout",
+            [&o](const std::string& name, const std::string& v) { o.timeout = Seconds(name, v); });
+    }
+    if (IsRunning(command)) {
+      Value(app, "--seconds",
+            [&o](const std::string& name, const std::string& v) { o.seconds = Seconds(name, v); });
+      for (const char* name : {"-o", "--output"}) {
+        Value(app, name, [&o](const std::string& option, const std::string& v) {
+          if (v.empty()) Refuse(option + " needs a file name, or - for standard output");
+          o.output = v;
+        });
+      }
+      AddSettingsOptions(app);
+    }
+    if (command == Command::Capture) {
+      Value(app, "--format", [&o](const std::string& name, const std::string& v) {
+        if (v == "csv")
+          o.format = OutputFormat::Csv;
+        else if (v == "jsonl")
+          o.format = OutputFormat::Jsonl;
+        else if (v == "sr")
+          o.format = OutputFormat::Sr;
+        else
+          Refuse(Quoted(name, v) + " is not csv, jsonl or sr");
+      });
+    }
+    if (command == Command::Log) {
+      Value(app, "--interval", [&o](const std::string& name, const std::string& v) {
+        const auto labelOf = [](const RealSaveInterval& entry) { return entry.label; };
+        o.interval =
+            Must(FindLabel(v, RealSaveIntervalTable, labelOf), name, v,
+                 "an interval of the window's list (" + Choices(RealSaveIntervalTable, labelOf) + ")");
+      });
+    }
+    if (command == Command::Send) {
+      app.add_option_function<std::string>("TEXT", [this, &o](const std::string& v) {
+        o.text = v;
+        textGiven_ = true;
+      });
       // The terminal's rule: a start text without a hexadecimal digit sends
       // nothing, which a script would not mean; an end text without one
       // means no end byte.
-      if (name == "--start" && !FramingByte(v)) Fail("--start: '" + v + "' has no hexadecimal digit");
-      (name == "--start" ? o.start : o.end) = v;
-    } else if (name == "--checksum") {
-      if (Allowed(name, kSend)) o.checksum = true;
-    } else if (name == "--wait") {
-      if (!Allowed(name, kSend)) return;
-      const std::optional<long long> ms = ParseCount(v);
-      if (!ms || *ms < 0 || *ms > 3'600'000) Fail("--wait: '" + v + "' is not a number of milliseconds (0 to 3600000)");
-      else o.waitMs = static_cast<int>(*ms);
-    } else if (name == "--listen") {
-      if (Allowed(name, kServe)) o.listen = v;
-    } else if (name == "--allow") {
-      if (!Allowed(name, kServe)) return;
-      // Repeatable, and each a comma-separated list.
-      std::string_view rest = v;
-      while (true) {
-        const std::size_t comma = rest.find(',');
-        o.allow.emplace_back(rest.substr(0, comma));
-        if (comma == std::string_view::npos) break;
-        rest.remove_prefix(comma + 1);
-      }
-    } else {
-      Fail("unknown option '" + name + "'");
+      Value(app, "--start", [&o](const std::string& name, const std::string& v) {
+        if (!FramingByte(v)) Refuse(Quoted(name, v) + " has no hexadecimal digit");
+        o.start = v;
+      });
+      Value(app, "--end", [&o](const std::string&, const std::string& v) { o.end = v; });
+      Flag(app, "--checksum", [&o] { o.checksum = true; });
+      Value(app, "--wait", [&o](const std::string& name, const std::string& v) {
+        const std::optional<long long> ms = ParseCount(v);
+        if (!ms || *ms < 0 || *ms > 3'600'000)
+          Refuse(Quoted(name, v) + " is not a number of milliseconds (0 to 3600000)");
+        o.waitMs = static_cast<int>(*ms);
+      });
+    }
+    if (command == Command::Serve) {
+      // Checked by the server, which knows addresses.
+      Value(app, "--listen", [&o](const std::string&, const std::string& v) { o.listen = v; });
+      Value(app, "--allow", [&o](const std::string&, const std::string& v) {
+        for (std::string& range : CommaList(v)) o.allow.push_back(std::move(range));
+        if (v.empty() || v.ends_with(',')) o.allow.emplace_back();  // refused by the server
+      });
     }
   }
 
-  // The acquisition settings; false when the name is none of them.
-  bool SettingsOption(const std::string& name, const std::string& v, SettingsOptions& s) {
-    static constexpr std::array<std::string_view, 14> kNames = {
-        "--mode", "--option", "--time-base", "--ymin", "--ymax", "--trigger", "--trigger-channel",
-        "--level", "--edge", "--channels", "--scale", "--offset", "--signed", "--unsigned"};
-    if (std::ranges::find(kNames, name) == kNames.end()) return false;
-    if (!Allowed(name, kRunning)) return true;
-    if (name == "--mode") {
-      Set(s.mode, FindLabel(v, kModeNames, kPlain), name, v, "a mode (adc, spi, can, uart)");
-    } else if (name == "--option") {
-      const std::optional<std::array<bool, kOptionBitCount>> bits = ParseNumberSet<kOptionBitCount>(v);
-      if (!bits) Fail("--option: '" + v + "' is not an option box 1, 2 or 3 (or a list such as 1,3)");
-      else for (std::size_t b = 0; b < kOptionBitCount; ++b) s.optionBits[b] = s.optionBits[b] || (*bits)[b];
-    } else if (name == "--time-base") {
+  // The acquisition settings of capture, log and measure.
+  void AddSettingsOptions(CLI::App& app) {
+    SettingsOptions& s = options_.settings;
+    Value(app, "--mode", [&s](const std::string& name, const std::string& v) {
+      s.mode = Must(FindLabel(v, kModeNames, kPlain), name, v, "a mode (adc, spi, can, uart)");
+    });
+    Value(app, "--option", [&s](const std::string& name, const std::string& v) {
+      const auto bits = Must(ParseNumberSet<kOptionBitCount>(v), name, v,
+                             "an option box 1, 2 or 3 (or a list such as 1,3)");
+      for (std::size_t b = 0; b < kOptionBitCount; ++b) s.optionBits[b] = s.optionBits[b] || bits[b];
+    });
+    Value(app, "--time-base", [&s](const std::string& name, const std::string& v) {
       const auto labelOf = [](const TimeBase& entry) { return entry.label; };
-      Set(s.timeIndex, FindLabel(v, TimeBaseTable, labelOf), name, v,
-          "a time base of the window's list (" + Choices(TimeBaseTable, labelOf) + ")");
-    } else if (name == "--ymin") {
-      s.yMin = v;
-    } else if (name == "--ymax") {
-      s.yMax = v;
-    } else if (name == "--level") {
-      s.level = v;
-    } else if (name == "--trigger") {
-      Set(s.trigger, FindLabel(v, kTriggerNames, kPlain), name, v, "a trigger mode (auto, normal, single)");
-    } else if (name == "--trigger-channel") {
+      s.timeIndex = Must(FindLabel(v, TimeBaseTable, labelOf), name, v,
+                         "a time base of the window's list (" + Choices(TimeBaseTable, labelOf) + ")");
+    });
+    // Numbers stay text, for the window's own reading rules.
+    Value(app, "--ymin", [&s](const std::string&, const std::string& v) { s.yMin = v; });
+    Value(app, "--ymax", [&s](const std::string&, const std::string& v) { s.yMax = v; });
+    Value(app, "--level", [&s](const std::string&, const std::string& v) { s.level = v; });
+    Value(app, "--trigger", [&s](const std::string& name, const std::string& v) {
+      s.trigger = Must(FindLabel(v, kTriggerNames, kPlain), name, v, "a trigger mode (auto, normal, single)");
+    });
+    Value(app, "--trigger-channel", [&s](const std::string& name, const std::string& v) {
       const std::optional<long long> n = ParseCount(v);
-      Set(s.triggerChannel, n && *n >= 1 && *n <= kChannelCount ? std::optional<int>(*n - 1) : std::nullopt,
-          name, v, "a channel 1 to 4");
-    } else if (name == "--edge") {
-      Set(s.edge, FindLabel(v, kEdgeNames, kPlain), name, v, "an edge (rising, falling)");
-    } else if (name == "--channels") {
-      Set(s.channels, ParseNumberSet<kChannelCount>(v), name, v, "a list of channels such as 1,3 (or all)");
-    } else if (name == "--scale") {
-      PerChannel(s.scale, name, v);
-    } else if (name == "--offset") {
-      PerChannel(s.offset, name, v);
-    } else {
-      const std::optional<std::array<bool, kChannelCount>> set = ParseNumberSet<kChannelCount>(v);
-      if (!set) {
-        Fail(name + ": '" + v + "' is not a list of channels such as 1,3 (or all)");
-        return true;
-      }
-      for (std::size_t c = 0; c < kChannelCount; ++c) {
-        if ((*set)[c]) s.unsignedSamples[c] = name == "--unsigned";
-      }
+      s.triggerChannel = Must(n && *n >= 1 && *n <= kChannelCount ? std::optional<int>(*n - 1) : std::nullopt,
+                              name, v, "a channel 1 to 4");
+    });
+    Value(app, "--edge", [&s](const std::string& name, const std::string& v) {
+      s.edge = Must(FindLabel(v, kEdgeNames, kPlain), name, v, "an edge (rising, falling)");
+    });
+    Value(app, "--channels", [&s](const std::string& name, const std::string& v) {
+      s.channels = Must(ParseNumberSet<kChannelCount>(v), name, v, "a list of channels such as 1,3 (or all)");
+    });
+    Value(app, "--scale",
+          [&s](const std::string& name, const std::string& v) { PerChannel(s.scale, name, v); });
+    Value(app, "--offset",
+          [&s](const std::string& name, const std::string& v) { PerChannel(s.offset, name, v); });
+    for (const char* option : {"--signed", "--unsigned"}) {
+      Value(app, option, [&s](const std::string& name, const std::string& v) {
+        const auto set =
+            Must(ParseNumberSet<kChannelCount>(v), name, v, "a list of channels such as 1,3 (or all)");
+        for (std::size_t c = 0; c < kChannelCount; ++c) {
+          if (set[c]) s.unsignedSamples[c] = name == "--unsigned";
+        }
+      });
     }
-    return true;
+  }
+
+  static double Seconds(const std::string& name, const std::string& v) {
+    const std::optional<double> t = ParseSeconds(v);
+    if (!t || *t <= 0.0) Refuse(Quoted(name, v) + " is not a number of seconds above 0");
+    return *t;
   }
 
   void SetDriver(DriverBackend backend, std::string_view name) {
-    if (driverSeen_ && result_.options.driver != backend) {
-      Fail(std::string(name) + " asks for another driver than an earlier option");
-      return;
-    }
-    driverSeen_ = true;
-    result_.options.driver = backend;
+    if (driverGiven_ && options_.driver != backend)
+      Refuse(std::string(name) + " asks for another driver than an earlier option");
+    driverGiven_ = true;
+    options_.driver = backend;
   }
 
-  const std::vector<std::string>& args_;
-  ParseResult result_;
-  std::size_t commandIndex_ = static_cast<std::size_t>(-1);
-  bool textSeen_ = false;
-  bool driverSeen_ = false;
+  CLI::App app_{"", "kestrova-cli"};
+  std::vector<std::pair<Command, CLI::App*>> commands_;
+  Options options_;
+  bool serialGiven_ = false;
+  bool textGiven_ = false;
+  bool driverGiven_ = false;
 };
 
 constexpr std::string_view kCommonHelp =
@@ -409,34 +457,48 @@ constexpr std::string_view kExitHelp =
 }  // namespace
 
 ParseResult ParseArguments(const std::vector<std::string>& arguments) {
-  return Parser(arguments).Run();
+  return Reader().Run(arguments);
 }
 
 std::string_view CommandName(Command command) {
   switch (command) {
-    case Command::List: return "list";
-    case Command::Check: return "check";
-    case Command::Capture: return "capture";
-    case Command::Log: return "log";
-    case Command::Measure: return "measure";
-    case Command::Send: return "send";
-    case Command::Serve: return "serve";
-    case Command::None: break;
+    case Command::List:
+      return "list";
+    case Command::Check:
+      return "check";
+    case Command::Capture:
+      return "capture";
+    case Command::Log:
+      return "log";
+    case Command::Measure:
+      return "measure";
+    case Command::Send:
+      return "send";
+    case Command::Serve:
+      return "serve";
+    case Command::None:
+      break;
   }
   return "";
 }
 
 std::string_view BackendName(DriverBackend backend) {
   switch (backend) {
-    case DriverBackend::Vendor: return "vendor";
-    case DriverBackend::LibFtdi: return "libftdi";
-    case DriverBackend::Simulated: return "simulated";
-    case DriverBackend::Automatic: break;
+    case DriverBackend::Vendor:
+      return "vendor";
+    case DriverBackend::LibFtdi:
+      return "libftdi";
+    case DriverBackend::Simulated:
+      return "simulated";
+    case DriverBackend::Automatic:
+      break;
   }
   return "automatic";
 }
 
-std::string VersionText() { return "kestrova-cli " KESTROVA_VERSION; }
+std::string VersionText() {
+  return "kestrova-cli " KESTROVA_VERSION;
+}
 
 std::string HelpText(Command command) {
   std::string text;
@@ -458,7 +520,9 @@ std::string HelpText(Command command) {
       text += kExitHelp;
       return text;
     case Command::List:
-      text = "Usage: kestrova-cli list [options]\nThe attached units, one per line: serial, description, driver.\n\n";
+      text =
+          "Usage: kestrova-cli list [options]\nThe attached units, one per line: serial, description, "
+          "driver.\n\n";
       break;
     case Command::Check:
       text = "Usage: kestrova-cli check [options]\nPrints the unit's identification.\n\n";
