@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <charconv>
+#include <climits>
 #include <cmath>
 #include <stdexcept>
 #include <string_view>
@@ -103,16 +104,15 @@ std::string Quoted(std::string_view name, std::string_view value) {
   return std::string(name) + ": '" + std::string(value) + "'";
 }
 
-// "a,b,c" into its parts; "" into none.
+// "a,b,c" into its parts, empty ones kept.
 std::vector<std::string> CommaList(std::string_view text) {
   std::vector<std::string> parts;
-  while (!text.empty()) {
+  while (true) {
     const std::size_t comma = text.find(',');
     parts.emplace_back(text.substr(0, comma));
-    if (comma == std::string_view::npos) break;
+    if (comma == std::string_view::npos) return parts;
     text.remove_prefix(comma + 1);
   }
-  return parts;
 }
 
 // "C=X" for channel C, or "X" for every channel.
@@ -135,6 +135,8 @@ T Must(std::optional<T> parsed, std::string_view name, std::string_view value, s
   return *parsed;
 }
 
+using Arg = const std::string&;
+
 // The command line as CLI11 reads it: the commands with their options, the
 // unit and driver options anywhere. Each value goes through its rule as it
 // is read, so the first mistake on the line is the one reported, and
@@ -142,6 +144,7 @@ T Must(std::optional<T> parsed, std::string_view name, std::string_view value, s
 class Reader {
  public:
   Reader() {
+    app_.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
     app_.allow_windows_style_options(false);  // "/path" is a path on every platform
     app_.require_subcommand(0, 1);
     app_.fallthrough();  // the unit and driver options after the command too
@@ -181,12 +184,9 @@ class Reader {
     // first.
     std::vector<std::string> reversed;
     for (auto it = arguments.rbegin(); it != arguments.rend(); ++it) {
-      if (it->starts_with("--") && it->ends_with('=')) {
-        reversed.emplace_back();
-        reversed.push_back(it->substr(0, it->size() - 1));
-      } else {
-        reversed.push_back(*it);
-      }
+      const bool emptyValue = it->starts_with("--") && it->find('=') == it->size() - 1;
+      if (emptyValue) reversed.emplace_back();
+      reversed.push_back(emptyValue ? it->substr(0, it->size() - 1) : *it);
     }
     try {
       app_.parse(reversed);
@@ -194,19 +194,22 @@ class Reader {
       options_.help = true;  // what else is wrong is still said
     }
     for (const auto& [command, app] : commands_) {
-      if (app->parsed()) options_.command = command;
+      if (app->parsed()) {
+        options_.command = command;
+        chosen_ = app;
+      }
     }
   }
 
   void Check() {
     Options& o = options_;
     if (const std::vector<std::string> extras = app_.remaining(true); !extras.empty()) RefuseExtras(extras);
-    if (serialGiven_ && o.command == Command::List) Refuse("--serial does not apply to 'list'");
+    if (app_.count("--serial") > 0 && o.command == Command::List) Refuse("--serial does not apply to 'list'");
     if (!o.progress && !IsRunning(o.command) && o.command != Command::None)
       Refuse("--no-progress does not apply to '" + std::string(CommandName(o.command)) + "'");
     if (o.help || o.version) return;
     if (o.command == Command::None) Refuse("no command given");
-    if (o.command == Command::Send && !textGiven_) Refuse("send needs the TEXT to send");
+    if (o.command == Command::Send && chosen_->count("TEXT") == 0) Refuse("send needs the TEXT to send");
     if (o.frames && o.seconds) Refuse("give --frames or --seconds, not both");
   }
 
@@ -227,17 +230,13 @@ class Reader {
         return entry.second->get_option_no_throw(name) != nullptr;
       });
       if (owner == commands_.end()) Refuse("unknown option '" + name + "'");
-      if (command == Command::None) continue;
+      if (chosen_ == nullptr) continue;
       const std::string commandName(CommandName(command));
-      if (CommandOf(command)->get_option_no_throw(name) != nullptr)
+      if (chosen_->get_option_no_throw(name) != nullptr)
         Refuse(name + " belongs after the command: kestrova-cli " + commandName + " " + name + " ...");
       Refuse(name + " does not apply to '" + commandName + "'");
     }
     Refuse("no command given");
-  }
-
-  CLI::App* CommandOf(Command command) const {
-    return std::ranges::find(commands_, command, &std::pair<Command, CLI::App*>::first)->second;
   }
 
   static bool IsRunning(Command command) {
@@ -252,55 +251,41 @@ class Reader {
         ->trigger_on_parse();
   }
 
-  template <typename Apply>
-  static void Flag(CLI::App& app, const std::string& name, Apply apply) {
-    app.add_flag_callback(name, apply)->trigger_on_parse();
-  }
-
   void AddUnitOptions() {
     Options& o = options_;
-    Flag(app_, "--version", [&o] { o.version = true; });
-    Flag(app_, "--simulate", [this] { SetDriver(DriverBackend::Simulated, "--simulate"); });
-    Value(app_, "--driver", [this](const std::string& name, const std::string& v) {
-      if (v == "vendor")
-        SetDriver(DriverBackend::Vendor, name);
-      else if (v == "libftdi")
-        SetDriver(DriverBackend::LibFtdi, name);
-      else if (v == "simulated")
-        SetDriver(DriverBackend::Simulated, name);
-      else
-        Refuse(Quoted(name, v) + " is none of vendor, libftdi, simulated");
+    app_.add_flag("--version", o.version);
+    app_.add_flag_callback("--simulate", [this] { SetDriver(DriverBackend::Simulated, "--simulate"); })
+        ->trigger_on_parse();
+    Value(app_, "--driver", [this](Arg name, Arg v) {
+      constexpr std::array kBackends = {DriverBackend::Vendor, DriverBackend::LibFtdi,
+                                        DriverBackend::Simulated};
+      const auto* backend = std::ranges::find(kBackends, v, BackendName);
+      if (backend == kBackends.end()) Refuse(Quoted(name, v) + " is none of vendor, libftdi, simulated");
+      SetDriver(*backend, name);
     });
-    Value(app_, "--simulate-units", [this, &o](const std::string& name, const std::string& v) {
+    Value(app_, "--simulate-units", [this, &o](Arg name, Arg v) {
       SetDriver(DriverBackend::Simulated, name);
-      o.simulatedUnits = CommaList(v);
+      o.simulatedUnits = v.empty() ? std::vector<std::string>{} : CommaList(v);
     });
     // Every command but list; --no-progress only those that run the unit.
     // Both stand before the command in scripts, so they are checked once it
     // is known.
-    Value(app_, "--serial", [this, &o](const std::string&, const std::string& v) {
-      o.serial = v;
-      serialGiven_ = true;
-    });
-    Flag(app_, "--no-progress", [&o] { o.progress = false; });
+    app_.add_option("--serial", o.serial);
+    app_.add_flag("--no-progress{false}", o.progress);
   }
 
   void AddCommandOptions(Command command, CLI::App& app) {
     Options& o = options_;
     if (command == Command::Capture || command == Command::Measure) {
-      Value(app, "--frames", [&o](const std::string& name, const std::string& v) {
-        const std::optional<long long> n = ParseCount(v);
-        if (!n || *n < 1) Refuse(Quoted(name, v) + " is not a whole number of frames (1 or more)");
-        o.frames = n;
+      Value(app, "--frames", [&o](Arg name, Arg v) {
+        o.frames = Whole(name, v, 1, LLONG_MAX, "a whole number of frames (1 or more)");
       });
-      Value(app, "--timeout",
-            [&o](const std::string& name, const std::string& v) { o.timeout = Seconds(name, v); });
+      Value(app, "--timeout", [&o](Arg name, Arg v) { o.timeout = Seconds(name, v); });
     }
     if (IsRunning(command)) {
-      Value(app, "--seconds",
-            [&o](const std::string& name, const std::string& v) { o.seconds = Seconds(name, v); });
+      Value(app, "--seconds", [&o](Arg name, Arg v) { o.seconds = Seconds(name, v); });
       for (const char* name : {"-o", "--output"}) {
-        Value(app, name, [&o](const std::string& option, const std::string& v) {
+        Value(app, name, [&o](Arg option, Arg v) {
           if (v.empty()) Refuse(option + " needs a file name, or - for standard output");
           o.output = v;
         });
@@ -308,19 +293,15 @@ class Reader {
       AddSettingsOptions(app);
     }
     if (command == Command::Capture) {
-      Value(app, "--format", [&o](const std::string& name, const std::string& v) {
-        if (v == "csv")
-          o.format = OutputFormat::Csv;
-        else if (v == "jsonl")
-          o.format = OutputFormat::Jsonl;
-        else if (v == "sr")
-          o.format = OutputFormat::Sr;
-        else
-          Refuse(Quoted(name, v) + " is not csv, jsonl or sr");
+      Value(app, "--format", [&o](Arg name, Arg v) {
+        constexpr std::array<std::string_view, 3> kFormats = {"csv", "jsonl", "sr"};  // OutputFormat's order
+        const auto* format = std::ranges::find(kFormats, v);
+        if (format == kFormats.end()) Refuse(Quoted(name, v) + " is not csv, jsonl or sr");
+        o.format = static_cast<OutputFormat>(format - kFormats.begin());
       });
     }
     if (command == Command::Log) {
-      Value(app, "--interval", [&o](const std::string& name, const std::string& v) {
+      Value(app, "--interval", [&o](Arg name, Arg v) {
         const auto labelOf = [](const RealSaveInterval& entry) { return entry.label; };
         o.interval =
             Must(FindLabel(v, RealSaveIntervalTable, labelOf), name, v,
@@ -328,32 +309,25 @@ class Reader {
       });
     }
     if (command == Command::Send) {
-      app.add_option_function<std::string>("TEXT", [this, &o](const std::string& v) {
-        o.text = v;
-        textGiven_ = true;
-      });
+      app.add_option("TEXT", o.text);
       // The terminal's rule: a start text without a hexadecimal digit sends
       // nothing, which a script would not mean; an end text without one
       // means no end byte.
-      Value(app, "--start", [&o](const std::string& name, const std::string& v) {
+      Value(app, "--start", [&o](Arg name, Arg v) {
         if (!FramingByte(v)) Refuse(Quoted(name, v) + " has no hexadecimal digit");
         o.start = v;
       });
-      Value(app, "--end", [&o](const std::string&, const std::string& v) { o.end = v; });
-      Flag(app, "--checksum", [&o] { o.checksum = true; });
-      Value(app, "--wait", [&o](const std::string& name, const std::string& v) {
-        const std::optional<long long> ms = ParseCount(v);
-        if (!ms || *ms < 0 || *ms > 3'600'000)
-          Refuse(Quoted(name, v) + " is not a number of milliseconds (0 to 3600000)");
-        o.waitMs = static_cast<int>(*ms);
+      app.add_option("--end", o.end);
+      app.add_flag("--checksum", o.checksum);
+      Value(app, "--wait", [&o](Arg name, Arg v) {
+        o.waitMs = static_cast<int>(Whole(name, v, 0, 3'600'000, "a number of milliseconds (0 to 3600000)"));
       });
     }
     if (command == Command::Serve) {
       // Checked by the server, which knows addresses.
-      Value(app, "--listen", [&o](const std::string&, const std::string& v) { o.listen = v; });
-      Value(app, "--allow", [&o](const std::string&, const std::string& v) {
+      app.add_option("--listen", o.listen);
+      Value(app, "--allow", [&o](Arg, Arg v) {
         for (std::string& range : CommaList(v)) o.allow.push_back(std::move(range));
-        if (v.empty() || v.ends_with(',')) o.allow.emplace_back();  // refused by the server
       });
     }
   }
@@ -361,43 +335,39 @@ class Reader {
   // The acquisition settings of capture, log and measure.
   void AddSettingsOptions(CLI::App& app) {
     SettingsOptions& s = options_.settings;
-    Value(app, "--mode", [&s](const std::string& name, const std::string& v) {
+    Value(app, "--mode", [&s](Arg name, Arg v) {
       s.mode = Must(FindLabel(v, kModeNames, kPlain), name, v, "a mode (adc, spi, can, uart)");
     });
-    Value(app, "--option", [&s](const std::string& name, const std::string& v) {
+    Value(app, "--option", [&s](Arg name, Arg v) {
       const auto bits = Must(ParseNumberSet<kOptionBitCount>(v), name, v,
                              "an option box 1, 2 or 3 (or a list such as 1,3)");
       for (std::size_t b = 0; b < kOptionBitCount; ++b) s.optionBits[b] = s.optionBits[b] || bits[b];
     });
-    Value(app, "--time-base", [&s](const std::string& name, const std::string& v) {
+    Value(app, "--time-base", [&s](Arg name, Arg v) {
       const auto labelOf = [](const TimeBase& entry) { return entry.label; };
       s.timeIndex = Must(FindLabel(v, TimeBaseTable, labelOf), name, v,
                          "a time base of the window's list (" + Choices(TimeBaseTable, labelOf) + ")");
     });
     // Numbers stay text, for the window's own reading rules.
-    Value(app, "--ymin", [&s](const std::string&, const std::string& v) { s.yMin = v; });
-    Value(app, "--ymax", [&s](const std::string&, const std::string& v) { s.yMax = v; });
-    Value(app, "--level", [&s](const std::string&, const std::string& v) { s.level = v; });
-    Value(app, "--trigger", [&s](const std::string& name, const std::string& v) {
+    app.add_option("--ymin", s.yMin);
+    app.add_option("--ymax", s.yMax);
+    app.add_option("--level", s.level);
+    Value(app, "--trigger", [&s](Arg name, Arg v) {
       s.trigger = Must(FindLabel(v, kTriggerNames, kPlain), name, v, "a trigger mode (auto, normal, single)");
     });
-    Value(app, "--trigger-channel", [&s](const std::string& name, const std::string& v) {
-      const std::optional<long long> n = ParseCount(v);
-      s.triggerChannel = Must(n && *n >= 1 && *n <= kChannelCount ? std::optional<int>(*n - 1) : std::nullopt,
-                              name, v, "a channel 1 to 4");
+    Value(app, "--trigger-channel", [&s](Arg name, Arg v) {
+      s.triggerChannel = static_cast<int>(Whole(name, v, 1, kChannelCount, "a channel 1 to 4")) - 1;
     });
-    Value(app, "--edge", [&s](const std::string& name, const std::string& v) {
+    Value(app, "--edge", [&s](Arg name, Arg v) {
       s.edge = Must(FindLabel(v, kEdgeNames, kPlain), name, v, "an edge (rising, falling)");
     });
-    Value(app, "--channels", [&s](const std::string& name, const std::string& v) {
+    Value(app, "--channels", [&s](Arg name, Arg v) {
       s.channels = Must(ParseNumberSet<kChannelCount>(v), name, v, "a list of channels such as 1,3 (or all)");
     });
-    Value(app, "--scale",
-          [&s](const std::string& name, const std::string& v) { PerChannel(s.scale, name, v); });
-    Value(app, "--offset",
-          [&s](const std::string& name, const std::string& v) { PerChannel(s.offset, name, v); });
+    Value(app, "--scale", [&s](Arg name, Arg v) { PerChannel(s.scale, name, v); });
+    Value(app, "--offset", [&s](Arg name, Arg v) { PerChannel(s.offset, name, v); });
     for (const char* option : {"--signed", "--unsigned"}) {
-      Value(app, option, [&s](const std::string& name, const std::string& v) {
+      Value(app, option, [&s](Arg name, Arg v) {
         const auto set =
             Must(ParseNumberSet<kChannelCount>(v), name, v, "a list of channels such as 1,3 (or all)");
         for (std::size_t c = 0; c < kChannelCount; ++c) {
@@ -407,7 +377,13 @@ class Reader {
     }
   }
 
-  static double Seconds(const std::string& name, const std::string& v) {
+  static long long Whole(Arg name, Arg v, long long least, long long most, std::string_view expected) {
+    const std::optional<long long> n = ParseCount(v);
+    if (!n || *n < least || *n > most) Refuse(Quoted(name, v) + " is not " + std::string(expected));
+    return *n;
+  }
+
+  static double Seconds(Arg name, Arg v) {
     const std::optional<double> t = ParseSeconds(v);
     if (!t || *t <= 0.0) Refuse(Quoted(name, v) + " is not a number of seconds above 0");
     return *t;
@@ -422,9 +398,8 @@ class Reader {
 
   CLI::App app_{"", "kestrova-cli"};
   std::vector<std::pair<Command, CLI::App*>> commands_;
+  CLI::App* chosen_ = nullptr;  // the command given
   Options options_;
-  bool serialGiven_ = false;
-  bool textGiven_ = false;
   bool driverGiven_ = false;
 };
 

@@ -76,8 +76,9 @@ struct ParseResult {
   [[nodiscard]] bool ok() const { return error.empty(); }
 };
 
-// Reads the arguments after the program name: a command, anywhere among
-// its options ("--name value" or "--name=value"), and the options.
+// Reads the arguments after the program name: a command with its options
+// after it ("--name value" or "--name=value"), the unit and driver options
+// before or after it.
 ParseResult ParseArguments(const std::vector<std::string>& arguments);
 
 // The overview (no command) or a command's --help text.

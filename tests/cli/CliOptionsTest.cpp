@@ -9,11 +9,13 @@ namespace kestrova::cli {
 namespace {
 
 TEST(CliOptions, ReadsACaptureWithItsSettings) {
-  const ParseResult r = ParseArguments({"--simulate", "capture", "--frames=5", "-o", "out.csv", "--format", "jsonl",
-                                        "--mode", "UART", "--option", "1,3", "--time-base", "10MS", "--ymin", "-5",
-                                        "--trigger", "single", "--trigger-channel", "2", "--edge", "falling",
-                                        "--channels", "1,4", "--scale", "2", "--scale", "4=0.5", "--offset", "1=3",
-                                        "--signed", "2,3", "--level", "0x10", "--timeout", "2.5"});
+  const ParseResult r =
+      ParseArguments({"--simulate", "capture", "--frames=5", "-o",         "out.csv", "--format",
+                      "jsonl",      "--mode",  "UART",       "--option",   "1,3",     "--time-base",
+                      "10MS",       "--ymin",  "-5",         "--trigger",  "single",  "--trigger-channel",
+                      "2",          "--edge",  "falling",    "--channels", "1,4",     "--scale",
+                      "2",          "--scale", "4=0.5",      "--offset",   "1=3",     "--signed",
+                      "2,3",        "--level", "0x10",       "--timeout",  "2.5"});
   ASSERT_TRUE(r.ok()) << r.error;
   const Options& o = r.options;
   EXPECT_EQ(o.command, Command::Capture);
@@ -34,7 +36,8 @@ TEST(CliOptions, ReadsACaptureWithItsSettings) {
   EXPECT_EQ(s.scale, (std::array<std::optional<std::string>, 4>{"2", "2", "2", "0.5"}));
   EXPECT_EQ(s.offset[0], "3");
   EXPECT_FALSE(s.offset[1].has_value());
-  EXPECT_EQ(s.unsignedSamples, (std::array<std::optional<bool>, 4>{std::nullopt, false, false, std::nullopt}));
+  EXPECT_EQ(s.unsignedSamples,
+            (std::array<std::optional<bool>, 4>{std::nullopt, false, false, std::nullopt}));
   EXPECT_EQ(s.level, "0x10");
 }
 
@@ -55,6 +58,35 @@ TEST(CliOptions, HelpAndVersionNeedNothingElse) {
   const ParseResult help = ParseArguments({"log", "--help"});
   EXPECT_TRUE(help.options.help);
   EXPECT_NE(HelpText(help.options.command).find("--interval"), std::string::npos);
+}
+
+// The unit options anywhere, a command's options after it, repeated ones
+// in the order given, and values that look like options taken as values.
+TEST(CliOptions, OptionsRepeatInOrderAndTakeAnyValue) {
+  const std::vector<std::string> arguments = {
+      "capture",    "--simulate", "--serial=S2", "--no-progress", "--signed", "all",      "--unsigned",
+      "3",          "--ymin",     "-5",          "--ymax=",       "--ymax",   "7",        "-o",
+      "-",          "--option",   "1",           "--option",      "3",        "--serial", "S1",
+      "--offset=2="};
+  const ParseResult r = ParseArguments(arguments);
+  ASSERT_TRUE(r.ok()) << r.error;
+  EXPECT_EQ(r.options.driver, DriverBackend::Simulated);
+  EXPECT_EQ(r.options.serial, "S1");
+  EXPECT_FALSE(r.options.progress);
+  EXPECT_EQ(r.options.settings.unsignedSamples,
+            (std::array<std::optional<bool>, 4>{false, false, true, false}));
+  EXPECT_EQ(r.options.settings.yMin, "-5");
+  EXPECT_EQ(r.options.settings.yMax, "7");
+  EXPECT_EQ(r.options.output, "-");
+  EXPECT_EQ(r.options.settings.optionBits, (std::array<bool, 3>{true, false, true}));
+  EXPECT_EQ(r.options.settings.offset[1], "");
+
+  const ParseResult serve =
+      ParseArguments({"serve", "--allow", "10.0.0.1", "--allow=10.1.0.0/16,", "--listen="});
+  ASSERT_TRUE(serve.ok()) << serve.error;
+  EXPECT_EQ(serve.options.allow, (std::vector<std::string>{"10.0.0.1", "10.1.0.0/16", ""}));
+  EXPECT_EQ(serve.options.listen, "");
+  EXPECT_EQ(ParseArguments({"send", "-5"}).options.text, "-5");
 }
 
 struct Mistake {
@@ -87,6 +119,14 @@ TEST(CliOptions, MistakesAreNamed) {
       {{"--driver=vendor", "--simulate", "list"}, "another driver"},
       {{"list", "--serial", "X"}, "--serial does not apply to 'list'"},
       {{"capture", "-o", ""}, "-o needs a file name"},
+      {{"capture", "--output="}, "--output needs a file name"},
+      {{"send", "a", "--end"}, "--end needs a value"},
+      {{"--frames", "3", "capture"}, "--frames belongs after the command: kestrova-cli capture --frames"},
+      {{"--frames", "3"}, "no command given"},
+      {{"capture", "--colour=red"}, "unknown option '--colour'"},
+      {{"capture", "list"}, "unexpected argument 'list'"},
+      {{"--no-progress", "check"}, "--no-progress does not apply to 'check'"},
+      {{"--help", "--colour"}, "unknown option '--colour'"},
   };
   for (const Mistake& m : mistakes) {
     const ParseResult r = ParseArguments(m.arguments);
