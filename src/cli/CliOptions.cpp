@@ -5,6 +5,7 @@
 #include <charconv>
 #include <climits>
 #include <cmath>
+#include <ranges>
 #include <stdexcept>
 #include <string_view>
 #include <utility>
@@ -183,10 +184,10 @@ class Reader {
     // next argument; it is an empty value. CLI11 wants the arguments last
     // first.
     std::vector<std::string> reversed;
-    for (auto it = arguments.rbegin(); it != arguments.rend(); ++it) {
-      const bool emptyValue = it->starts_with("--") && it->find('=') == it->size() - 1;
+    for (const std::string& arg : std::views::reverse(arguments)) {
+      const bool emptyValue = arg.starts_with("--") && arg.find('=') == arg.size() - 1;
       if (emptyValue) reversed.emplace_back();
-      reversed.push_back(emptyValue ? it->substr(0, it->size() - 1) : *it);
+      reversed.push_back(emptyValue ? arg.substr(0, arg.size() - 1) : arg);
     }
     try {
       app_.parse(reversed);
@@ -215,26 +216,24 @@ class Reader {
 
   // Arguments no command took: the first one says what is wrong.
   [[noreturn]] void RefuseExtras(const std::vector<std::string>& extras) {
-    const Command command = options_.command;
     const auto isOption = [](const std::string& arg) { return arg.size() > 1 && arg.starts_with('-'); };
     for (std::size_t i = 0; i < extras.size(); ++i) {
       const std::string& arg = extras[i];
       if (!isOption(arg)) {
-        if (command != Command::None) Refuse("unexpected argument '" + arg + "'");
+        if (chosen_ != nullptr) Refuse("unexpected argument '" + arg + "'");
         // Without a command, a word after an option is that option's value.
         if (i == 0 || !isOption(extras[i - 1])) Refuse("unknown command '" + arg + "'");
         continue;
       }
       const std::string name = arg.substr(0, arg.find('='));
-      const auto owner = std::ranges::find_if(commands_, [&name](const auto& entry) {
+      const bool known = std::ranges::any_of(commands_, [&name](const auto& entry) {
         return entry.second->get_option_no_throw(name) != nullptr;
       });
-      if (owner == commands_.end()) Refuse("unknown option '" + name + "'");
+      if (!known) Refuse("unknown option '" + name + "'");
       if (chosen_ == nullptr) continue;
-      const std::string commandName(CommandName(command));
-      if (chosen_->get_option_no_throw(name) != nullptr)
-        Refuse(name + " belongs after the command: kestrova-cli " + commandName + " " + name + " ...");
-      Refuse(name + " does not apply to '" + commandName + "'");
+      const bool own = chosen_->get_option_no_throw(name) != nullptr;
+      Refuse(name + (own ? " belongs after the command '" : " does not apply to '") +
+             std::string(CommandName(options_.command)) + "'");
     }
     Refuse("no command given");
   }

@@ -121,7 +121,7 @@ TEST(CliOptions, MistakesAreNamed) {
       {{"capture", "-o", ""}, "-o needs a file name"},
       {{"capture", "--output="}, "--output needs a file name"},
       {{"send", "a", "--end"}, "--end needs a value"},
-      {{"--frames", "3", "capture"}, "--frames belongs after the command: kestrova-cli capture --frames"},
+      {{"--frames", "3", "capture"}, "--frames belongs after the command 'capture'"},
       {{"--frames", "3"}, "no command given"},
       {{"capture", "--colour=red"}, "unknown option '--colour'"},
       {{"capture", "list"}, "unexpected argument 'list'"},
