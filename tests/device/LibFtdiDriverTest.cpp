@@ -49,7 +49,9 @@ std::vector<std::string> OpenCalls(const std::string& port) {
 std::vector<std::string> ConfigureCalls(const std::string& port, bool park) {
   std::vector<std::string> calls = OpenCalls(port);
   calls.push_back("ftdi_usb_reset " + port);
-  if (park) calls.push_back("ftdi_set_latency_timer " + port + " 1");
+  // The session sets the timer again (4 ms streaming, 1 ms parking); the
+  // USB parameters have no libftdi call.
+  calls.push_back("ftdi_set_latency_timer " + port + (park ? " 1" : " 4"));
   calls.insert(calls.end(), {
                                 "ftdi_set_baudrate " + port + " 1000000",
                                 "ftdi_set_line_property " + port + " 8 2 0",
