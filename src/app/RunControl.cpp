@@ -5,6 +5,7 @@
 
 #include "acquisition/ControlIds.h"
 #include "acquisition/SettingsControls.h"
+#include "app/Translation.h"
 #include "device/CommandProtocol.h"
 #include "output/RealSaveControls.h"
 
@@ -37,7 +38,7 @@ RunControl::RunControl(ScopeSettings& settings, SampleBuffer& buffer, DeviceSess
 
 bool RunControl::ApplyConfiguration() {
   if (!ValidateInputs(panel_)) {
-    prompts_.ShowMessage(kInvalidInputText, PromptIcon::Information);
+    prompts_.ShowMessage(TrUtf8(kInvalidInputText), PromptIcon::Information);
     return false;
   }
   ReadControls(settings_, panel_, labels_);
