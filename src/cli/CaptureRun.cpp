@@ -63,6 +63,8 @@ Failure CaptureRun::Run(const RunLimits& limits) {
   }
   progress_.Update(counts_, true);
   progress_.Finish();
+  // Said whether or not the progress line was shown.
+  if (const std::string losses = LossSummary(counts_); !losses.empty()) note_(losses);
   if (!output_.Close() && !failure.failed()) failure = {ExitCode::OutputFailure, output_.Error()};
   if (failure.code == ExitCode::OutputFailure) failure.message += "; the output is incomplete";
   return failure;
@@ -76,6 +78,7 @@ Failure CaptureRun::Stream(const RunLimits& limits) {
   // from an earlier session, the configuration with the run bit.
   AllocateSampleBuffer(buffer_, settings_);
   link_.Frames().DiscardQueued();
+  link_.Frames().Losses().Reset();
   link_.Running().Set(true);
   buffer_.lastFrameType = 0;
   SendConfiguration(link_.Session(), settings_, settings_.timeIndex);
@@ -114,10 +117,11 @@ Failure CaptureRun::TakeFrames(const RunLimits& limits, bool& done) {
     const FrameOutcome outcome = decoder.OnFrameReady(payload.View());
     if (outcome == FrameOutcome::Rejected) ++counts_.checksumDropped;
     if (outcome != FrameOutcome::Stored) continue;
-    const StoredFrame frame{settings_, buffer_, slot, counts_.stored, buffer_.lastFrameType, SecondsSince(start_)};
+    const StoredFrame frame{settings_,           buffer_, slot, counts_.stored, buffer_.lastFrameType,
+                            SecondsSince(start_)};
     if (!output_.Write(writer_.Frame(frame))) return {ExitCode::OutputFailure, output_.Error()};
     ++counts_.stored;
-    counts_.queueDropped = link_.Frames().DroppedCount();
+    NoteLinkLosses();
     // Single shot: the triggered frame ends the run, as in the window.
     const bool singleShot = buffer_.lastFrameType == 'T' && settings_.triggerStop != 0;
     if ((limits.frames && counts_.stored >= *limits.frames) || singleShot) {
@@ -125,8 +129,16 @@ Failure CaptureRun::TakeFrames(const RunLimits& limits, bool& done) {
       return {};
     }
   }
-  counts_.queueDropped = link_.Frames().DroppedCount();
+  NoteLinkLosses();
   return {};
+}
+
+void CaptureRun::NoteLinkLosses() {
+  const LossCounts losses = link_.Frames().Losses().Counts();
+  counts_.queueDropped = losses.queueFrames;
+  counts_.brokenFrames = losses.brokenFrames;
+  counts_.discardedBytes = losses.discardedBytes;
+  counts_.overruns = losses.overruns;
 }
 
 bool CaptureRun::Reconnect() {

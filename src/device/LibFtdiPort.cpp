@@ -32,13 +32,19 @@ std::size_t PacketSize(const ftdi_context& context) {
 
 }  // namespace
 
-void AppendWithoutStatusBytes(std::span<const unsigned char> transfer, std::size_t packetSize,
-                              std::vector<std::uint8_t>& out) {
+PacketStatus AppendWithoutStatusBytes(std::span<const unsigned char> transfer, std::size_t packetSize,
+                                      std::vector<std::uint8_t>& out) {
   constexpr std::size_t kStatusBytes = 2;
+  PacketStatus status;
   for (std::size_t offset = 0; offset < transfer.size(); offset += packetSize) {
     const auto packet = transfer.subspan(offset, std::min(packetSize, transfer.size() - offset));
+    if (packet.size() >= kStatusBytes) {
+      status.modem = packet[0];
+      status.line |= packet[1];
+    }
     if (packet.size() > kStatusBytes) out.insert(out.end(), packet.begin() + kStatusBytes, packet.end());
   }
+  return status;
 }
 
 LibFtdiPort::LibFtdiPort(const LibFtdiCalls& calls, ftdi_context* context)
@@ -85,13 +91,24 @@ FT_STATUS LibFtdiPort::Status(DWORD& rxQueue) {
   return failed_ && count_ == 0 ? d2xx::FT_IO_ERROR : FT_OK;
 }
 
+d2xx::ULONG LibFtdiPort::ModemStatus() {
+  const std::lock_guard lock(mutex_);
+  const d2xx::ULONG status = modemStatus_ | (static_cast<d2xx::ULONG>(lineStatusSeen_) << 8);
+  lineStatusSeen_ = 0;
+  return status;
+}
+
 DWORD LibFtdiPort::Take(std::span<std::uint8_t> buffer) {
   Event* wake = nullptr;
   std::size_t taken = 0;
   {
+    // Two block copies at most: the reader waits for this lock in every
+    // transfer's completion, so it is held as briefly as can be.
     const std::lock_guard lock(mutex_);
     taken = std::min(buffer.size(), count_);
-    for (std::size_t i = 0; i < taken; ++i) buffer[i] = ring_[(head_ + i) % ring_.size()];
+    const std::size_t first = std::min(taken, ring_.size() - head_);
+    std::copy_n(ring_.begin() + static_cast<std::ptrdiff_t>(head_), first, buffer.begin());
+    std::copy_n(ring_.begin(), taken - first, buffer.begin() + static_cast<std::ptrdiff_t>(first));
     head_ = (head_ + taken) % ring_.size();
     count_ -= taken;
     // The reader has stopped on an error and sets nothing more: come back
@@ -160,7 +177,9 @@ void LibFtdiPort::TransferDone(Slot& slot) {
         lastAnswer_ = calls_.steady_now();
         if (Serving()) {
           scratch_.clear();
-          AppendWithoutStatusBytes(received, packetSize_, scratch_);
+          const PacketStatus status = AppendWithoutStatusBytes(received, packetSize_, scratch_);
+          modemStatus_ = status.modem;
+          lineStatusSeen_ |= status.line;
           if (!scratch_.empty()) {
             Append(scratch_);
             wake = event_;
@@ -194,6 +213,10 @@ void LibFtdiPort::TransferDone(Slot& slot) {
 
 void LibFtdiPort::ReaderLoop() {
   SetCurrentThreadName(kUsbReaderThreadName);
+  // It only resubmits transfers, which must never wait for a busy machine;
+  // where the system lets an unprivileged thread rise above the others, it
+  // does.
+  RaiseCurrentThreadPriority();
   for (;;) {
     {
       const std::lock_guard lock(mutex_);
@@ -247,10 +270,15 @@ void LibFtdiPort::Fail() {
 }
 
 void LibFtdiPort::Append(std::span<const std::uint8_t> bytes) {
-  // Bytes that do not fit are dropped: by then the session purges the
-  // backlog anyway.
+  // Bytes that do not fit are dropped and reported as an overrun, like
+  // bytes the chip had no room for: by then the session's backlog limit has
+  // long been passed.
   const std::size_t kept = std::min(ring_.size() - count_, bytes.size());
-  for (std::size_t i = 0; i < kept; ++i) ring_[(head_ + count_ + i) % ring_.size()] = bytes[i];
+  if (kept < bytes.size()) lineStatusSeen_ |= static_cast<std::uint8_t>(d2xx::kLineStatusOverrun >> 8);
+  const std::size_t tail = (head_ + count_) % ring_.size();
+  const std::size_t first = std::min(kept, ring_.size() - tail);
+  std::copy_n(bytes.begin(), first, ring_.begin() + static_cast<std::ptrdiff_t>(tail));
+  std::copy_n(bytes.begin() + static_cast<std::ptrdiff_t>(first), kept - first, ring_.begin());
   count_ += kept;
 }
 

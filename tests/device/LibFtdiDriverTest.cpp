@@ -49,7 +49,9 @@ std::vector<std::string> OpenCalls(const std::string& port) {
 std::vector<std::string> ConfigureCalls(const std::string& port, bool park) {
   std::vector<std::string> calls = OpenCalls(port);
   calls.push_back("ftdi_usb_reset " + port);
-  if (park) calls.push_back("ftdi_set_latency_timer " + port + " 1");
+  // The session sets the timer again (4 ms streaming, 1 ms parking); the
+  // USB parameters have no libftdi call.
+  calls.push_back("ftdi_set_latency_timer " + port + (park ? " 1" : " 4"));
   calls.insert(calls.end(), {
                                 "ftdi_set_baudrate " + port + " 1000000",
                                 "ftdi_set_line_property " + port + " 8 2 0",
@@ -210,8 +212,8 @@ constexpr std::chrono::milliseconds kStall{50};
 
 // `count` random moments over the stream of `frames` frames, one in each of
 // `count` equal slots and at least one stall apart: each stall holds the
-// thread off for 50 ms, not stalls piled onto each other (a hold of more than
-// 110 ms, 10000 bytes, is purged by the session on purpose).
+// thread off for 50 ms, not stalls piled onto each other (holds piled past
+// the 176 ms the queued transfers cover would overflow the chip).
 std::vector<std::chrono::microseconds> StallMoments(int frames, int count) {
   const auto stream = fakes::FakeLibFtdi::kByteTime * (frames * 8005);
   const auto slot = stream / count;
@@ -274,6 +276,14 @@ TEST(LibFtdiDriverTest, HeldOffCompletionsLoseNothingWithTransfersQueuedAhead) {
       for (int f = 0; f < c.frames; ++f) fake.Send(fakes::Framed(StreamPayload(f)));
       for (int ms = 0; ms < 300; ++ms) fake.AdvanceClock(std::chrono::milliseconds(1));
       EXPECT_GT(fake.DroppedBytes(), 0U);
+      // The overflow reaches the program as the line status's overrun bit.
+      d2xx::ULONG seen = 0;
+      EXPECT_TRUE(Eventually([&] {
+        d2xx::ULONG status = 0;
+        EXPECT_EQ(port.driver->GetModemStatus(port.handle, status), d2xx::FT_OK);
+        seen |= status;
+        return (seen & d2xx::kLineStatusOverrun) != 0;
+      }));
       fake.StallCompletionsAt({}, std::chrono::milliseconds(0));
       EXPECT_EQ(port.driver->Close(port.handle), d2xx::FT_OK);
       continue;
@@ -482,9 +492,10 @@ TEST(LibFtdiDriverTest, StripsTheTwoStatusBytesOfEveryPacket) {
   struct Case {
     std::string transfer;
     std::string data;
+    std::uint8_t line = 0x60;  // every packet's line status bits together
   };
   for (const Case& c :
-       {Case{"", ""}, Case{"\x31\x60", ""},  // NOLINT(modernize-raw-string-literal): bytes, not text
+       {Case{"", "", 0}, Case{"\x31\x60", ""},  // NOLINT(modernize-raw-string-literal): bytes, not text
         Case{"\x31\x60"
              "abcd",
              "abcd"},
@@ -494,15 +505,16 @@ TEST(LibFtdiDriverTest, StripsTheTwoStatusBytesOfEveryPacket) {
              "efgh"
              "\x31\x60",
              "abcdefgh"},
-        Case{"\x31\x60"
+        Case{"\x31\x62"
              "abcd"
              "\x31\x60"
              "e",
-             "abcde"}}) {
+             "abcde", 0x62}}) {
     std::vector<std::uint8_t> out = {'>'};
     const std::vector<unsigned char> transfer(c.transfer.begin(), c.transfer.end());
-    AppendWithoutStatusBytes(transfer, 6, out);
+    const PacketStatus status = AppendWithoutStatusBytes(transfer, 6, out);
     EXPECT_EQ(std::string(out.begin(), out.end()), ">" + c.data);
+    EXPECT_EQ(status.line, c.line);
   }
 }
 

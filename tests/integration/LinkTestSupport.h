@@ -170,6 +170,13 @@ class TappedDriver final : public DriverApi {
                                  d2xx::UCHAR xoff) override {
     return inner_->SetFlowControl(handle, flowControl, xon, xoff);
   }
+  d2xx::FT_STATUS SetUSBParameters(d2xx::FT_HANDLE handle, d2xx::ULONG inTransferSize,
+                                   d2xx::ULONG outTransferSize) override {
+    return inner_->SetUSBParameters(handle, inTransferSize, outTransferSize);
+  }
+  d2xx::FT_STATUS GetModemStatus(d2xx::FT_HANDLE handle, d2xx::ULONG& status) override {
+    return inner_->GetModemStatus(handle, status);
+  }
   d2xx::FT_STATUS Purge(d2xx::FT_HANDLE handle, d2xx::ULONG mask) override {
     return inner_->Purge(handle, mask);
   }
