@@ -60,7 +60,7 @@ class DisplayExtrasTest : public ::testing::Test {
   std::unique_ptr<CScopeDlg> dialog_;
 };
 
-TEST_F(DisplayExtrasTest, ThePeakDetectItemTogglesTheSettingAndIsKept) {
+TEST_F(DisplayExtrasTest, ThePeakDetectItemAndF8ToggleTheSettingAndItIsKept) {
   CScopeDlg& dlg = Open();
   ASSERT_EQ(dlg.Settings().peakDetect, 0);
   ChooseFromMenu(Qt::Key_P);
@@ -71,6 +71,16 @@ TEST_F(DisplayExtrasTest, ThePeakDetectItemTogglesTheSettingAndIsKept) {
   CScopeDlg& again = Open();
   EXPECT_EQ(again.Settings().peakDetect, 1);
   ChooseFromMenu(Qt::Key_P);
+  EXPECT_EQ(again.Settings().peakDetect, 0);
+
+  // F8 does what the item does, whichever control has the focus; with a
+  // modifier held it is another chord.
+  QWidget* list = again.Panel().Controls().Find(ctl::TimeList);
+  QTest::keyClick(list, Qt::Key_F8);
+  EXPECT_EQ(again.Settings().peakDetect, 1);
+  QTest::keyClick(list, Qt::Key_F8, Qt::ShiftModifier);
+  EXPECT_EQ(again.Settings().peakDetect, 1);
+  QTest::keyClick(again.Panel().Controls().Find(ctl::StatusLine), Qt::Key_F8);
   EXPECT_EQ(again.Settings().peakDetect, 0);
 }
 
