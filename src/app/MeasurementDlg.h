@@ -48,8 +48,12 @@ class CMeasurementDlg final : public QDialog {
   void showEvent(QShowEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  // Sizes the columns to their texts and shares out the table's spare width.
+  void FitColumns();
+
   Source source_;
   QTableWidget* table_ = nullptr;
   QPushButton* copy_ = nullptr;

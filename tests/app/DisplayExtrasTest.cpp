@@ -2,6 +2,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QElapsedTimer>
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QTableWidget>
@@ -117,6 +118,21 @@ TEST_F(DisplayExtrasTest, F7WhileStreamingShowsMeasurementsAtMostTenTimesASecond
       EXPECT_NE(table.item(row, column)->text(), QStringLiteral("-")) << row << "," << column;
     }
   }
+
+  // The columns fill the table, each at least as wide as its heading, in a
+  // window much wider than the texts need too.
+  const auto columnsWidth = [&] {
+    int total = 0;
+    for (int column = 0; column < table.columnCount(); ++column) total += table.columnWidth(column);
+    return total;
+  };
+  EXPECT_GE(columnsWidth(), table.viewport()->width());
+  view->resize(1400, view->height());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return table.viewport()->width() > 1200; }, 2000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return columnsWidth() == table.viewport()->width(); }, 2000))
+      << columnsWidth() << " of " << table.viewport()->width();
+  for (int column = 0; column < table.columnCount(); ++column)
+    EXPECT_GE(table.columnWidth(column), table.horizontalHeader()->sectionSizeHint(column)) << column;
 
   // The copy key puts the table's text on the clipboard.
   QTest::keyClick(&table, Qt::Key_C, Qt::ControlModifier);
