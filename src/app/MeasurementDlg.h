@@ -35,6 +35,9 @@ class CMeasurementDlg final : public QDialog {
   void UpdateNow();
   // How often the table was refreshed; for tests and tools.
   [[nodiscard]] int Updates() const { return updates_; }
+  // Milliseconds until the refresh RequestUpdate put off, -1 when none
+  // waits; for tests.
+  [[nodiscard]] int PendingUpdateMs() const { return pending_.isActive() ? pending_.remainingTime() : -1; }
   [[nodiscard]] QTableWidget& Table() const { return *table_; }
   // The table as MeasurementTableText gives it; what the copy puts on the clipboard.
   [[nodiscard]] const std::string& TableText() const { return text_; }

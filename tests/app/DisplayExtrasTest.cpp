@@ -147,6 +147,28 @@ TEST_F(DisplayExtrasTest, F7WhileStreamingShowsMeasurementsAtMostTenTimesASecond
   dlg.OnStop();
 }
 
+// A refresh asked for within 100 ms of the last one waits only for the
+// rest of those 100 ms.
+TEST(MeasurementWindowTest, APutOffRefreshWaitsOnlyForTheRestOfTheInterval) {
+  CMeasurementDlg view([] { return std::vector<MeasurementRow>{}; });
+  view.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+  view.UpdateNow();
+  QElapsedTimer since;  // started after the window's own clock: never ahead of it
+  since.start();
+  QTest::qWait(60);
+  const qint64 waited = since.elapsed();
+  const int updates = view.Updates();
+  view.RequestUpdate();
+  if (view.Updates() == updates) {
+    // (A machine that held the test up past 100 ms refreshes at once.)
+    EXPECT_GE(view.PendingUpdateMs(), 0);
+    EXPECT_LE(view.PendingUpdateMs(), CMeasurementDlg::kMinimumUpdateMs - waited + 1);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return view.Updates() > updates; }, 5000));
+  }
+  EXPECT_EQ(view.PendingUpdateMs(), -1);
+}
+
 TEST_F(DisplayExtrasTest, TheMeasurementWindowComesBackWhereItWas) {
   Open();
   ChooseFromMenu(Qt::Key_M);
