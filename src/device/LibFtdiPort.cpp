@@ -82,7 +82,10 @@ FT_STATUS LibFtdiPort::Notify(Event& event) {
 FT_STATUS LibFtdiPort::Status(DWORD& rxQueue) {
   const std::lock_guard lock(mutex_);
   rxQueue = static_cast<DWORD>(count_);
-  return failed_ && count_ == 0 ? d2xx::FT_IO_ERROR : FT_OK;
+  // A failure is told once nothing more can arrive: every byte read and
+  // every transfer reaped (one completed before the failure may still
+  // hold the unit's last bytes).
+  return failed_ && count_ == 0 && inFlight_ == 0 ? d2xx::FT_IO_ERROR : FT_OK;
 }
 
 DWORD LibFtdiPort::Take(std::span<std::uint8_t> buffer) {
@@ -96,7 +99,7 @@ DWORD LibFtdiPort::Take(std::span<std::uint8_t> buffer) {
     count_ -= taken;
     // The reader has stopped on an error and sets nothing more: come back
     // for the status call that reports it.
-    if (failed_ && count_ == 0) wake = event_;
+    if (failed_ && count_ == 0 && inFlight_ == 0) wake = event_;
   }
   if (wake != nullptr) wake->Set();
   return static_cast<DWORD>(taken);
@@ -158,18 +161,27 @@ void LibFtdiPort::TransferDone(Slot& slot) {
         // Status bytes only is a quiet bridge answering: it is alive.
         answered_ = true;
         lastAnswer_ = calls_.steady_now();
-        if (Serving()) {
+        // What it holds is kept after a failure too (another transfer's
+        // resubmission found the unit gone): it arrived before.
+        if (!stopping_ && purging_ == 0) {
           scratch_.clear();
           AppendWithoutStatusBytes(received, packetSize_, scratch_);
           if (!scratch_.empty()) {
             Append(scratch_);
             wake = event_;
           }
-          Submit(slot);
         }
+        if (Serving()) Submit(slot);
         break;
       case LIBUSB_TRANSFER_CANCELLED:
-        // Purge, close or an earlier failure: whatever it holds is dropped.
+        // Purge or close: whatever it holds is dropped. Cancelled by a
+        // failure, it keeps the packets that arrived before.
+        if (failed_ && !stopping_ && purging_ == 0) {
+          scratch_.clear();
+          AppendWithoutStatusBytes(received, packetSize_, scratch_);
+          Append(scratch_);
+          wake = event_;
+        }
         break;
       case LIBUSB_TRANSFER_TIMED_OUT:
         // The transfers have no time-out of their own; should one end so,
@@ -178,15 +190,17 @@ void LibFtdiPort::TransferDone(Slot& slot) {
         break;
       default:
         // Unplugged or broken: keep what arrived, then fail the pipe.
-        if (Serving()) {
+        if (!stopping_ && purging_ == 0) {
           scratch_.clear();
           AppendWithoutStatusBytes(received, packetSize_, scratch_);
           Append(scratch_);
-          Fail();
+          if (!failed_) Fail();
           wake = event_;
         }
         break;
     }
+    // The last transfer of a failed pipe is reaped: the failure can be told.
+    if (failed_ && inFlight_ == 0) wake = event_;
   }
   changed_.notify_all();
   if (wake != nullptr) wake->Set();

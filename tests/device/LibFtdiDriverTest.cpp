@@ -537,6 +537,33 @@ TEST(LibFtdiDriverTest, AnUnplugIsReportedOnceAfterTheBytesBeforeIt) {
   ASSERT_TRUE(rig.events.WaitUntil([&] { return rig.events.LinkLostCount() == 1; }));
 }
 
+// The unit's last bytes come in a transfer that is reaped after another
+// one found the unit gone on being queued again: they are still read, and
+// only then is the link reported lost.
+TEST(LibFtdiDriverTest, TheLastBytesBeforeAnUnplugAreReadWhicheverTransferFailsFirst) {
+  fakes::FakeLibFtdi fake;
+  fake.Attach({kVendor, kUnitProduct, "Orvanta USBCOM", "KV0001"});
+  fake.UseVirtualClock();
+  LibFtdiRig rig(fake);
+  rig.session.SetSerialNumber("KV0001");
+  ASSERT_TRUE(rig.session.EnsureOpen());
+  ASSERT_TRUE(Eventually([&] { return fake.AllTransfersQueued(); }));
+  // The completions are held back while a quiet answer and then the one
+  // with the bytes complete, and the unit goes: the quiet one is handled
+  // first, and queuing it again fails.
+  fake.StallCompletionsAt({std::chrono::microseconds(0)}, std::chrono::milliseconds(10));
+  fake.AdvanceClock(std::chrono::milliseconds(4));
+  fake.Send(fakes::Framed("last"));
+  fake.Unplug();
+  fake.AdvanceClock(std::chrono::milliseconds(4));
+  ASSERT_EQ(fake.DeliveredBytes(), 6U);
+  fake.AdvanceClock(std::chrono::milliseconds(3));
+  ASSERT_TRUE(rig.events.WaitUntil([&] { return rig.events.LinkLostCount() >= 1; }));
+  EXPECT_EQ(rig.frames.LatestText(), "last");
+  rig.session.CloseSession();
+  EXPECT_EQ(rig.events.LinkLostCount(), 1);
+}
+
 // The chip answers a queued transfer when its latency timer runs out, one
 // period after its last packet, period after period, also when the clock
 // lands exactly on the expiry: the bytes waiting, or only its status bytes.
