@@ -65,6 +65,7 @@ FT_STATUS LibFtdiPort::Notify(Event& event) {
   }
   if (slots_.size() == static_cast<std::size_t>(LibFtdiTuning::kInTransfers)) {
     lastAnswer_ = calls_.steady_now();
+    firstAnswerBy_ = lastAnswer_ + LibFtdiTuning::kFirstAnswerWait;
     SubmitAll();
   } else {
     failed_ = true;
@@ -72,7 +73,10 @@ FT_STATUS LibFtdiPort::Notify(Event& event) {
   // Started even when a submission failed: the transfers that did go out
   // are reaped by it.
   reader_ = std::jthread([this] { ReaderLoop(); });
-  changed_.wait_for(lock, LibFtdiTuning::kFirstAnswerWait, [this] { return answered_ || failed_; });
+  // The bridge has missed its chance once the reader has handled events
+  // past the time allowed, not merely once that time has passed: a busy
+  // machine may hold the reader off longer than the bridge takes.
+  changed_.wait(lock, [this] { return answered_ || failed_ || unansweredPastWait_; });
   if (answered_ && !failed_) return FT_OK;
   lock.unlock();
   Shutdown();
@@ -219,6 +223,10 @@ void LibFtdiPort::ReaderLoop() {
     Event* wake = nullptr;
     {
       const std::lock_guard lock(mutex_);
+      if (!answered_ && !unansweredPastWait_ && calls_.steady_now() >= firstAnswerBy_) {
+        unansweredPastWait_ = true;
+        changed_.notify_all();
+      }
       // A bridge answers every IN request within its latency timer; a long
       // silence is a bridge that has stopped working, told as a lost link.
       const bool silent = calls_.steady_now() - lastAnswer_ >= LibFtdiTuning::kHungAfter;
