@@ -59,7 +59,7 @@ Failure CaptureRun::Run(const RunLimits& limits) {
     if (!writer_.End(trailer)) {
       if (!failure.failed()) failure = {ExitCode::OutputFailure, trailer};
     } else if (!trailer.empty() && !output_.Write(trailer) && !failure.failed()) {
-      failure = {ExitCode::OutputFailure, output_.Error()};
+      failure = WriteFailure();
     }
   }
   progress_.Update(counts_, true);
