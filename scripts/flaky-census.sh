@@ -12,7 +12,8 @@
 #               build/asan, those that exist)
 #   -j JOBS     tests at once (default: the number of processors)
 #   --busy N    busy processes beside the tests (default 2)
-#   after --    passed to ctest, e.g. -R LinkStreamTest or -L threads
+#   after --    passed to ctest, e.g. -R LinkStreamTest or -L threads (an
+#               -LE of your own replaces the script's -LE soak)
 #
 # The runs take the same options as the test command (the soak only in the
 # sanitizer build, the same sanitizer settings and time-outs). Each failed
@@ -76,8 +77,12 @@ any_failed=0
 summary=""
 for dir in "${builds[@]}"; do
   # The soak runs in the sanitizer build only, as in the test command.
+  # ctest heeds one -LE: one given after -- takes the place of this one.
   label_options=()
-  grep -q '^KESTROVA_SANITIZE:STRING=.' "$dir/CMakeCache.txt" 2> /dev/null || label_options=(-LE soak)
+  case " ${ctest_extra[*]} " in
+    *" -LE "*) ;;
+    *) grep -q '^KESTROVA_SANITIZE:STRING=.' "$dir/CMakeCache.txt" 2> /dev/null || label_options=(-LE soak) ;;
+  esac
   declare -A failures=()
   failed_runs=0
   name=$(basename "$dir")
