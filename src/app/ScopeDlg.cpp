@@ -387,6 +387,9 @@ bool CScopeDlg::OnKey(int key, int modifiers) {
     case KeyAction::Measurements:
       OnMeasurements();
       break;
+    case KeyAction::PeakDetect:
+      OnPeakDetect(settings_.peakDetect == 0);
+      break;
     case KeyAction::None:
       break;
   }

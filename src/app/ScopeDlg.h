@@ -80,8 +80,8 @@ class CScopeDlg final : public QDialog,
   void OnScreenSave();
   // "D": runs the Custom Command dialog modally while the unit is stopped.
   void OnOpenTerminal();
-  // The context menu's peak-detect item: draws the history time bases with
-  // or without it.
+  // F8 and the context menu's peak-detect item: draws the history time
+  // bases with or without it.
   void OnPeakDetect(bool on);
   // F7 and the context menu: opens the measurement window, or raises it.
   void OnMeasurements();

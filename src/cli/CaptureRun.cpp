@@ -58,7 +58,7 @@ Failure CaptureRun::Run(const RunLimits& limits) {
     if (!writer_.End(trailer)) {
       if (!failure.failed()) failure = {ExitCode::OutputFailure, trailer};
     } else if (!trailer.empty() && !output_.Write(trailer) && !failure.failed()) {
-      failure = {ExitCode::OutputFailure, output_.Error()};
+      failure = WriteFailure();
     }
   }
   progress_.Update(counts_, true);
@@ -72,7 +72,7 @@ Failure CaptureRun::Run(const RunLimits& limits) {
 
 Failure CaptureRun::Stream(const RunLimits& limits) {
   // The header first: an output that refuses it never sees the unit start.
-  if (!output_.Write(writer_.Begin(settings_))) return {ExitCode::OutputFailure, output_.Error()};
+  if (!output_.Write(writer_.Begin(settings_))) return WriteFailure();
 
   // Start, as the window's Start does it: a fresh history, nothing left
   // from an earlier session, the configuration with the run bit.
@@ -117,9 +117,11 @@ Failure CaptureRun::TakeFrames(const RunLimits& limits, bool& done) {
     const FrameOutcome outcome = decoder.OnFrameReady(payload.View());
     if (outcome == FrameOutcome::Rejected) ++counts_.checksumDropped;
     if (outcome != FrameOutcome::Stored) continue;
-    const StoredFrame frame{settings_,           buffer_, slot, counts_.stored, buffer_.lastFrameType,
-                            SecondsSince(start_)};
-    if (!output_.Write(writer_.Frame(frame))) return {ExitCode::OutputFailure, output_.Error()};
+    const StoredFrame frame{settings_, buffer_, slot, counts_.stored, buffer_.lastFrameType, SecondsSince(start_)};
+    if (!output_.Write(writer_.Frame(frame))) {
+      done = true;
+      return WriteFailure();
+    }
     ++counts_.stored;
     NoteLinkLosses();
     // Single shot: the triggered frame ends the run, as in the window.
@@ -139,6 +141,13 @@ void CaptureRun::NoteLinkLosses() {
   counts_.brokenFrames = losses.brokenFrames;
   counts_.discardedBytes = losses.discardedBytes;
   counts_.overruns = losses.overruns;
+}
+
+Failure CaptureRun::WriteFailure() const {
+  // A reader that closed the pipe (`| head`) ends the run as a stop request
+  // does: the unit is stopped and parked, and that is no failure.
+  if (output_.ReaderClosed()) return {};
+  return {ExitCode::OutputFailure, output_.Error()};
 }
 
 bool CaptureRun::Reconnect() {

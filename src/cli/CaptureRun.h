@@ -50,6 +50,8 @@ class CaptureRun {
   Failure TakeFrames(const RunLimits& limits, bool& done);
   // The receive side's losses into counts_.
   void NoteLinkLosses();
+  // What a refused write means for the run.
+  [[nodiscard]] Failure WriteFailure() const;
   // The window's reconnection after a lost link.
   bool Reconnect();
 

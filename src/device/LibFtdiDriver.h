@@ -78,7 +78,8 @@ struct LibFtdiTuning {
   static constexpr unsigned char kLatencyTimerMs = 4;
   static constexpr std::chrono::milliseconds kHungAfter{500};
   // How long registering the receive event waits for the bridge's first
-  // answer; a bridge that does not answer then is not opened.
+  // answer (longer when the reader was held off meanwhile); a bridge that
+  // does not answer then is not opened.
   static constexpr std::chrono::milliseconds kFirstAnswerWait{250};
   // One turn of the reader's event handling; bounds nothing the user waits
   // for (stop cancels the transfers, which ends the turn).

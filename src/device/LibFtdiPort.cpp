@@ -71,6 +71,7 @@ FT_STATUS LibFtdiPort::Notify(Event& event) {
   }
   if (slots_.size() == static_cast<std::size_t>(LibFtdiTuning::kInTransfers)) {
     lastAnswer_ = calls_.steady_now();
+    firstAnswerBy_ = lastAnswer_ + LibFtdiTuning::kFirstAnswerWait;
     SubmitAll();
   } else {
     failed_ = true;
@@ -78,7 +79,10 @@ FT_STATUS LibFtdiPort::Notify(Event& event) {
   // Started even when a submission failed: the transfers that did go out
   // are reaped by it.
   reader_ = std::jthread([this] { ReaderLoop(); });
-  changed_.wait_for(lock, LibFtdiTuning::kFirstAnswerWait, [this] { return answered_ || failed_; });
+  // The bridge has missed its chance once the reader has handled events
+  // past the time allowed, not merely once that time has passed: a busy
+  // machine may hold the reader off longer than the bridge takes.
+  changed_.wait(lock, [this] { return answered_ || failed_ || unansweredPastWait_; });
   if (answered_ && !failed_) return FT_OK;
   lock.unlock();
   Shutdown();
@@ -88,7 +92,10 @@ FT_STATUS LibFtdiPort::Notify(Event& event) {
 FT_STATUS LibFtdiPort::Status(DWORD& rxQueue) {
   const std::lock_guard lock(mutex_);
   rxQueue = static_cast<DWORD>(count_);
-  return failed_ && count_ == 0 ? d2xx::FT_IO_ERROR : FT_OK;
+  // A failure is told once nothing more can arrive: every byte read and
+  // every transfer reaped (one completed before the failure may still
+  // hold the unit's last bytes).
+  return failed_ && count_ == 0 && inFlight_ == 0 ? d2xx::FT_IO_ERROR : FT_OK;
 }
 
 d2xx::ULONG LibFtdiPort::ModemStatus() {
@@ -113,7 +120,7 @@ DWORD LibFtdiPort::Take(std::span<std::uint8_t> buffer) {
     count_ -= taken;
     // The reader has stopped on an error and sets nothing more: come back
     // for the status call that reports it.
-    if (failed_ && count_ == 0) wake = event_;
+    if (failed_ && count_ == 0 && inFlight_ == 0) wake = event_;
   }
   if (wake != nullptr) wake->Set();
   return static_cast<DWORD>(taken);
@@ -175,7 +182,9 @@ void LibFtdiPort::TransferDone(Slot& slot) {
         // Status bytes only is a quiet bridge answering: it is alive.
         answered_ = true;
         lastAnswer_ = calls_.steady_now();
-        if (Serving()) {
+        // What it holds is kept after a failure too (another transfer's
+        // resubmission found the unit gone): it arrived before.
+        if (!stopping_ && purging_ == 0) {
           scratch_.clear();
           const PacketStatus status = AppendWithoutStatusBytes(received, packetSize_, scratch_);
           modemStatus_ = status.modem;
@@ -184,11 +193,18 @@ void LibFtdiPort::TransferDone(Slot& slot) {
             Append(scratch_);
             wake = event_;
           }
-          Submit(slot);
         }
+        if (Serving()) Submit(slot);
         break;
       case LIBUSB_TRANSFER_CANCELLED:
-        // Purge, close or an earlier failure: whatever it holds is dropped.
+        // Purge or close: whatever it holds is dropped. Cancelled by a
+        // failure, it keeps the packets that arrived before.
+        if (failed_ && !stopping_ && purging_ == 0) {
+          scratch_.clear();
+          AppendWithoutStatusBytes(received, packetSize_, scratch_);
+          Append(scratch_);
+          wake = event_;
+        }
         break;
       case LIBUSB_TRANSFER_TIMED_OUT:
         // The transfers have no time-out of their own; should one end so,
@@ -197,15 +213,17 @@ void LibFtdiPort::TransferDone(Slot& slot) {
         break;
       default:
         // Unplugged or broken: keep what arrived, then fail the pipe.
-        if (Serving()) {
+        if (!stopping_ && purging_ == 0) {
           scratch_.clear();
           AppendWithoutStatusBytes(received, packetSize_, scratch_);
           Append(scratch_);
-          Fail();
+          if (!failed_) Fail();
           wake = event_;
         }
         break;
     }
+    // The last transfer of a failed pipe is reaped: the failure can be told.
+    if (failed_ && inFlight_ == 0) wake = event_;
   }
   changed_.notify_all();
   if (wake != nullptr) wake->Set();
@@ -228,6 +246,10 @@ void LibFtdiPort::ReaderLoop() {
     Event* wake = nullptr;
     {
       const std::lock_guard lock(mutex_);
+      if (!answered_ && !unansweredPastWait_ && calls_.steady_now() >= firstAnswerBy_) {
+        unansweredPastWait_ = true;
+        changed_.notify_all();
+      }
       // A bridge answers every IN request within its latency timer; a long
       // silence is a bridge that has stopped working, told as a lost link.
       const bool silent = calls_.steady_now() - lastAnswer_ >= LibFtdiTuning::kHungAfter;

@@ -90,6 +90,10 @@ class LibFtdiPort {
   bool stopping_ = false;  // Shutdown has begun
   bool failed_ = false;    // a USB error or a hung bridge ended the reader
   bool answered_ = false;  // some transfer has completed since Notify
+  // Notify waits for the first answer until then, and until the reader has
+  // handled events past it without one (unansweredPastWait_).
+  std::chrono::steady_clock::time_point firstAnswerBy_;
+  bool unansweredPastWait_ = false;
   std::chrono::steady_clock::time_point lastAnswer_;
   std::vector<std::uint8_t> ring_ = std::vector<std::uint8_t>(LibFtdiTuning::kReceiveRingSize);
   std::size_t head_ = 0;   // oldest waiting byte

@@ -89,6 +89,14 @@ TEST_F(CaptureRunTest, NothingTriggeredWithinTheTimeout) {
   EXPECT_FALSE(Unit().streaming);
 }
 
+// The time-out runs from the last frame, not from the start: a unit that
+// keeps sending for longer than it is never timed out.
+TEST_F(CaptureRunTest, TheTimeoutCountsFromTheLastFrame) {
+  const Failure failure = Run({.frames = 12, .seconds = {}, .timeout = 0.6});
+  EXPECT_FALSE(failure.failed()) << failure.message;
+  EXPECT_EQ(writer_.types.size(), 12U);
+}
+
 // A driver call that fails once loses the link; the run reconnects as the
 // window does, says so, and keeps the frames of both sides.
 TEST_F(CaptureRunTest, LostLinkIsReconnectedAndTheFramesKept) {

@@ -29,6 +29,10 @@ void LetTheLoopIdle() {
   std::this_thread::sleep_for(std::chrono::milliseconds(800));
 }
 
+// Twenty turns of the loop's short tick (10 ms) come well within this even
+// on a busy machine; at the idle wait (500 ms) they would take ten seconds.
+constexpr std::chrono::milliseconds kTwentyShortTicks{5000};
+
 constexpr std::array<std::string_view, 9> kOpenSequence = {
     "OpenEx KV0001 1",           "ResetDevice #1",
     "SetLatencyTimer #1 4",      "SetUSBParameters #1 512 4096",
@@ -585,14 +589,15 @@ TEST(DeviceSessionReceiveTest, ReadAndWriteFailuresAreReportedAndTheLoopGoesOn) 
 }
 
 // A driver that sets the event signals new bytes only: the bytes a failed
-// read left queued are read on a later turn without anything new arriving.
+// read left queued are read on a later turn without anything new arriving,
+// retried at the short tick.
 TEST(DeviceSessionReceiveTest, BytesLeftByAFailedReadAreReadWithoutANewEvent) {
   SessionRig rig;
   ASSERT_TRUE(rig.OpenWithUnit());
   rig.running.Set(true);
-  rig.driver.FailCall("Read", fakes::kIoError, 3);
+  rig.driver.FailCall("Read", fakes::kIoError, 20);
   rig.driver.Receive(Framed("waiting"));
-  ASSERT_TRUE(rig.events.WaitUntil([&] { return rig.events.FrameReadyCount() == 1; }));
+  ASSERT_TRUE(rig.events.WaitUntil([&] { return rig.events.FrameReadyCount() == 1; }, kTwentyShortTicks));
   EXPECT_EQ(rig.frames.LatestText(), "waiting");
   EXPECT_EQ(rig.events.LinkLostCount(), 1);
 }
@@ -612,10 +617,12 @@ TEST(DeviceSessionReceiveTest, PollingDriverDeliversAndReportsADeadLinkOnce) {
   LetTheLoopIdle();
   EXPECT_EQ(rig.events.LinkLostCount(), 1);
 
-  // Back, then gone again: a new failure, a new notification.
+  // Back, and polled at the short tick; then gone again: a new failure, a
+  // new notification.
   rig.driver.ClearFailures();
   const int polls = rig.driver.CountCalls("GetStatus");
-  ASSERT_TRUE(rig.driver.WaitUntil([&] { return rig.driver.CountCalls("GetStatus") > polls + 1; }));
+  ASSERT_TRUE(rig.driver.WaitUntil([&] { return rig.driver.CountCalls("GetStatus") >= polls + 20; },
+                                   kTwentyShortTicks));
   rig.driver.FailCall("GetStatus");
   ASSERT_TRUE(rig.events.WaitUntil([&] { return rig.events.LinkLostCount() == 2; }));
 }

@@ -549,6 +549,77 @@ TEST(LibFtdiDriverTest, AnUnplugIsReportedOnceAfterTheBytesBeforeIt) {
   ASSERT_TRUE(rig.events.WaitUntil([&] { return rig.events.LinkLostCount() == 1; }));
 }
 
+// The unit's last bytes come in a transfer that is reaped after another
+// one found the unit gone on being queued again: they are still read, and
+// only then is the link reported lost.
+TEST(LibFtdiDriverTest, TheLastBytesBeforeAnUnplugAreReadWhicheverTransferFailsFirst) {
+  fakes::FakeLibFtdi fake;
+  fake.Attach({kVendor, kUnitProduct, "Orvanta USBCOM", "KV0001"});
+  fake.UseVirtualClock();
+  LibFtdiRig rig(fake);
+  rig.session.SetSerialNumber("KV0001");
+  ASSERT_TRUE(rig.session.EnsureOpen());
+  ASSERT_TRUE(Eventually([&] { return fake.AllTransfersQueued(); }));
+  // The completions are held back while a quiet answer and then the one
+  // with the bytes complete, and the unit goes: the quiet one is handled
+  // first, and queuing it again fails.
+  fake.StallCompletionsAt({std::chrono::microseconds(0)}, std::chrono::milliseconds(10));
+  fake.AdvanceClock(std::chrono::milliseconds(4));
+  fake.Send(fakes::Framed("last"));
+  fake.Unplug();
+  fake.AdvanceClock(std::chrono::milliseconds(4));
+  ASSERT_EQ(fake.DeliveredBytes(), 6U);
+  fake.AdvanceClock(std::chrono::milliseconds(3));
+  ASSERT_TRUE(rig.events.WaitUntil([&] { return rig.events.LinkLostCount() >= 1; }));
+  EXPECT_EQ(rig.frames.LatestText(), "last");
+  rig.session.CloseSession();
+  EXPECT_EQ(rig.events.LinkLostCount(), 1);
+}
+
+// The chip answers a queued transfer when its latency timer runs out, one
+// period after its last packet, period after period, also when the clock
+// lands exactly on the expiry: the bytes waiting, or only its status bytes.
+TEST(LibFtdiDriverTest, TheChipModelAnswersExactlyWhenItsLatencyTimerRunsOut) {
+  fakes::FakeLibFtdi fake;
+  fake.UseVirtualClock();
+  LibFtdiCalls calls = fake.Calls();
+  std::array<std::array<unsigned char, 512>, 4> buffers{};
+  const auto submit = [&](std::size_t k) {
+    libusb_transfer* transfer = calls.libusb_alloc_transfer(0);
+    transfer->endpoint = fakes::FakeLibFtdi::kInEndpoint;
+    transfer->type = LIBUSB_TRANSFER_TYPE_BULK;
+    transfer->callback = [](libusb_transfer*) {};
+    transfer->buffer = buffers[k].data();
+    transfer->length = static_cast<int>(buffers[k].size());
+    ASSERT_EQ(calls.libusb_submit_transfer(transfer), 0);
+  };
+  constexpr std::chrono::microseconds kPeriod = std::chrono::milliseconds(16);  // after power-up
+  constexpr std::chrono::microseconds kJustBefore = kPeriod - std::chrono::microseconds(1);
+  // Long idle: a request is answered at once, and so is one a timer period
+  // later; the timer starts again from that packet, now.
+  submit(0);
+  ASSERT_EQ(fake.QueuedTransfers(), 0U);
+  fake.AdvanceClock(kPeriod);
+  submit(1);
+  ASSERT_EQ(fake.QueuedTransfers(), 0U);
+
+  submit(2);
+  fake.Send("abc");
+  fake.AdvanceClock(kJustBefore);
+  EXPECT_EQ(fake.QueuedTransfers(), 1U);
+  EXPECT_EQ(fake.BytesInChip(), 3U);
+  fake.AdvanceClock(std::chrono::microseconds(1));
+  EXPECT_EQ(fake.QueuedTransfers(), 0U);
+  EXPECT_EQ(fake.DeliveredBytes(), 3U);
+
+  submit(3);
+  fake.AdvanceClock(kJustBefore);
+  EXPECT_EQ(fake.QueuedTransfers(), 1U);
+  fake.AdvanceClock(std::chrono::microseconds(1));
+  EXPECT_EQ(fake.QueuedTransfers(), 0U);
+  EXPECT_EQ(fake.StrayCalls(), 0);
+}
+
 // What the stream meter times its latency from: each Send's last byte
 // reaches the chip at the link's rate after the bytes before it, whether
 // the FIFO has room for it or drops it.
