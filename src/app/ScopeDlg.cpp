@@ -307,7 +307,7 @@ bool CScopeDlg::event(QEvent* event) {
     return handled;
   }
   if (event->type() == kFrameReadyEvent) {
-    OnFrameReady();
+    OnFramesReady();
     return true;
   }
   if (event->type() == kLinkLostEvent) {
@@ -316,7 +316,8 @@ bool CScopeDlg::event(QEvent* event) {
   }
   if (event->type() == kTerminalRxEvent) {
     // Frames are for the terminal while it runs; late ones are dropped.
-    if (terminalDialog_ != nullptr) terminalDialog_->OnTerminalRx(static_cast<TerminalFrameEvent*>(event)->Payload());
+    if (terminalDialog_ != nullptr)
+      terminalDialog_->OnTerminalRx(static_cast<TerminalFrameEvent*>(event)->Payload());
     return true;
   }
   return QDialog::event(event);
@@ -324,7 +325,17 @@ bool CScopeDlg::event(QEvent* event) {
 
 std::optional<FrameOutcome> CScopeDlg::OnFrameReady() {
   if (!frames_.TakeNext(frame_)) return std::nullopt;
-  return decoder_.OnFrameReady(frame_.View());
+  const FrameOutcome outcome = decoder_.OnFrameReady(frame_.View());
+  if (outcome == FrameOutcome::Rejected && running_.Get()) frames_.Losses().AddChecksumFrames(1);
+  return outcome;
+}
+
+void CScopeDlg::OnFramesReady(const std::function<void(FrameOutcome)>& each) {
+  while (const std::optional<FrameOutcome> outcome = OnFrameReady()) {
+    if (each) each(*outcome);
+    if (run_.SingleShotDone()) break;
+  }
+  run_.ShowLosses();
 }
 
 bool CScopeDlg::eventFilter(QObject* watched, QEvent* event) {
@@ -375,6 +386,9 @@ bool CScopeDlg::OnKey(int key, int modifiers) {
       break;
     case KeyAction::Measurements:
       OnMeasurements();
+      break;
+    case KeyAction::PeakDetect:
+      OnPeakDetect(settings_.peakDetect == 0);
       break;
     case KeyAction::None:
       break;

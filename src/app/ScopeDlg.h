@@ -3,6 +3,7 @@
 #include <QDialog>
 #include <QImage>
 #include <QPoint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -67,14 +68,20 @@ class CScopeDlg final : public QDialog,
   void OnSessionEnd();
   void OnSysCommand(int command);
   // The outcome of the frame taken from the queue; empty when none waited.
+  // A frame refused for its checksum while running counts as lost.
   std::optional<FrameOutcome> OnFrameReady();
+  // The frame-ready handler: takes every waiting frame in order, each into
+  // the history and the log (`each` sees each outcome), so a backlog is
+  // decoded at once and drawn once; then the status line shows the run's
+  // losses. A Single capture's triggered frame ends the batch.
+  void OnFramesReady(const std::function<void(FrameOutcome)>& each = {});
   void OnLinkLost() { run_.OnLinkLost(); }
   void OnFileSave();
   void OnScreenSave();
   // "D": runs the Custom Command dialog modally while the unit is stopped.
   void OnOpenTerminal();
-  // The context menu's peak-detect item: draws the history time bases with
-  // or without it.
+  // F8 and the context menu's peak-detect item: draws the history time
+  // bases with or without it.
   void OnPeakDetect(bool on);
   // F7 and the context menu: opens the measurement window, or raises it.
   void OnMeasurements();
@@ -215,7 +222,7 @@ class CScopeDlg final : public QDialog,
   bool closing_ = false;
   bool sessionEnded_ = false;  // told to end (a signal, the desktop session)
   bool shownOnce_ = false;
-  int appliedFrameHeight_ = 0;  // the frame the window height was last set for
+  int appliedFrameHeight_ = 0;        // the frame the window height was last set for
   bool redeliveringKey_ = false;      // a passed-on key is on its way to the controls
   bool rightPressOnDisplay_ = false;  // the latest right press started on the display
 };
