@@ -1,7 +1,6 @@
 #include <QAbstractButton>
 #include <QKeyEvent>
 #include <QSettings>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QWindow>
@@ -12,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "../controls/PopupDriver.h"
+#include "ScratchUserSettings.h"
 #include "acquisition/ControlIds.h"
 #include "acquisition/MemoryProfile.h"
 #include "acquisition/SettingsPersistence.h"
@@ -321,8 +321,8 @@ TEST_F(ScopeDlgTest, SettingsComeBackOnTheNextStart) {
 
 // Every setting through a real settings file and back, in several modes.
 TEST_F(ScopeDlgTest, AllSettingsSurviveARestartThroughTheSettingsFile) {
-  QTemporaryDir directory;
-  QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, directory.path());
+  const test::ScratchUserSettings scratch;
+  ASSERT_TRUE(scratch.Valid());
   {
     QtProfile store;
     CScopeDlg dlg(MakeSimulatedDriverLoader(bench_), store, prompts_);
@@ -433,7 +433,8 @@ std::vector<std::string> ControlsCutByTheBottomEdge(CScopeDlg& dlg) {
     if (!control->isVisibleTo(&dlg)) continue;
     const QRect area(control->mapTo(&dlg, QPoint(0, 0)), control->size());
     if (area.top() < dlg.height() && area.bottom() >= dlg.height())
-      cut.push_back(control->metaObject()->className() + (" \"" + control->property("text").toString().toStdString() + "\""));
+      cut.push_back(control->metaObject()->className() +
+                    (" \"" + control->property("text").toString().toStdString() + "\""));
   }
   return cut;
 }
@@ -446,7 +447,8 @@ TEST_F(ScopeDlgTest, ExtendedDisplayShowsTheChannelPanelInATallerWindow) {
   const int compact = dlg.height();
   EXPECT_LE(dlg.frameGeometry().height(), 612);
   EXPECT_EQ(ControlsCutByTheBottomEdge(dlg), std::vector<std::string>{});
-  for (const int below : {ctl::ChannelCaption, ctl::OfsDataCaption, ctl::ScaleDataCaption, res::id::RealSaveGroup})
+  for (const int below :
+       {ctl::ChannelCaption, ctl::OfsDataCaption, ctl::ScaleDataCaption, res::id::RealSaveGroup})
     EXPECT_GE(dlg.Panel().Controls().Find(below)->y(), compact) << below;
   EXPECT_FALSE(dlg.Panel().IsVisible(ctl::ScaleEdit[0]));
   const QSize display = dlg.Panel().Controls().Find(ctl::Display)->size();
