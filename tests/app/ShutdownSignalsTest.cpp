@@ -283,19 +283,22 @@ TEST(ShutdownSignalsTest, ARequestIsDeliveredOnceWhateverFollowsIt) {
         break;
     }
   };
+  // Ctrl+Break needs a console; under Wine a program whose standard handles
+  // are pipes (ctest's) has none and can make none.
   DWORD attached[4] = {};
-  if (::GetConsoleProcessList(attached, 4) == 0 && ::AllocConsole() == FALSE)
-    GTEST_SKIP() << "no console to send Ctrl+Break in";
+  const bool console = ::GetConsoleProcessList(attached, 4) != 0 || ::AllocConsole() != FALSE;
   struct Row {
     Request first;
     Request then;
   };
   const std::vector<Row> rows = {
       {Request::SessionEnd, Request::SessionEnd},  // every top-level window gets the message
+      {Request::SessionEnd, Request::QuitNotice}, {Request::QuitNotice, Request::SessionEnd},
       {Request::SessionEnd, Request::CtrlBreak},  {Request::CtrlBreak, Request::SessionEnd},
-      {Request::CtrlBreak, Request::QuitNotice},  {Request::QuitNotice, Request::SessionEnd},
+      {Request::CtrlBreak, Request::QuitNotice},
   };
   for (const Row& row : rows) {
+    if (!console && (row.first == Request::CtrlBreak || row.then == Request::CtrlBreak)) continue;
     SCOPED_TRACE(std::to_string(static_cast<int>(row.first)) + " then " +
                  std::to_string(static_cast<int>(row.then)));
     int requests = 0;
@@ -328,6 +331,7 @@ TEST(ShutdownSignalsTest, ARequestIsDeliveredOnceWhateverFollowsIt) {
   EXPECT_TRUE(QTest::qWaitFor([&] { return mark.requestsThen.has_value(); }, 30000));
   qApp->removeNativeEventFilter(&mark);
   EXPECT_EQ(mark.requestsThen, 0);
+  if (!console) GTEST_SKIP() << "the Ctrl+Break rows: no console (Wine gives none to a program on pipes)";
 }
 
 #endif
