@@ -26,7 +26,7 @@ list(POP_FRONT _words _compiler)
 set(_kit "${BUILD_DIR}/${NAME}")
 file(REMOVE_RECURSE "${_kit}")
 file(MAKE_DIRECTORY "${_kit}/objects")
-set(_script "#!/bin/sh\n"
+string(CONCAT _script "#!/bin/sh\n"
     "# Links kestrova.exe again, from the object files in objects/ and a static\n"
     "# Qt 6.4 for MinGW-w64 in the folder QT (see README.txt).\n"
     "#   QT=/path/to/qt sh link.sh        (CXX names another compiler)\n"
