@@ -7,6 +7,7 @@
 #include <optional>
 #include <span>
 
+#include "captures/CaptureExport.h"
 #include "output/BitmapFile.h"
 #include "output/CsvExport.h"
 #include "output/RealSaveControls.h"
@@ -64,11 +65,14 @@ void SaveCsvFile(Prompts& prompts, const ScopeSettings& settings, const SampleBu
     prompts.ShowMessage(kCsvNoDataMessage, PromptIcon::Exclamation);
     return;
   }
-  const std::optional<std::string> path =
-      ConfirmPath(prompts, prompts.AskSaveFileName(kCsvDialogTitle, kCsvDialogQtFilter, kCsvDefaultExtension),
-                  CsvOverwriteQuestion);
+  // CSV first, the default; a sigrok session beside it for the sigrok tools.
+  const std::string filters = std::string(kCsvDialogQtFilter) + ";;" + std::string(kSrDialogQtFilter);
+  const std::optional<std::string> path = ConfirmPath(
+      prompts, prompts.AskSaveFileName(kCsvDialogTitle, filters, kCsvDefaultExtension), CsvOverwriteQuestion);
   if (!path) return;
-  if (WriteCsvExport(*path, settings, buffer) == CsvExportResult::Saved) {
+  const CsvExportResult result =
+      IsSrPath(*path) ? WriteSrExport(*path, settings, buffer) : WriteCsvExport(*path, settings, buffer);
+  if (result == CsvExportResult::Saved) {
     prompts.ShowMessage(kCsvSavedMessage, PromptIcon::Information);
   } else {
     prompts.ShowMessage(kCsvWriteFailedMessage, PromptIcon::Stop);

@@ -52,6 +52,16 @@ Failure CaptureRun::Run(const RunLimits& limits) {
   }
   Failure failure = Stream(limits);
   link_.StopAndPark(settings_);
+  // The trailer (a .sr file's directory) whatever ended the run, so that the
+  // frames already written stay readable; not after the output failed.
+  if (failure.code != ExitCode::OutputFailure) {
+    std::string trailer;
+    if (!writer_.End(trailer)) {
+      if (!failure.failed()) failure = {ExitCode::OutputFailure, trailer};
+    } else if (!trailer.empty() && !output_.Write(trailer) && !failure.failed()) {
+      failure = {ExitCode::OutputFailure, output_.Error()};
+    }
+  }
   progress_.Update(counts_, true);
   progress_.Finish();
   if (!output_.Close() && !failure.failed()) failure = {ExitCode::OutputFailure, output_.Error()};

@@ -269,7 +269,8 @@ class Parser {
       if (!Allowed(name, kCapture)) return;
       if (v == "csv") o.format = OutputFormat::Csv;
       else if (v == "jsonl") o.format = OutputFormat::Jsonl;
-      else Fail("--format: '" + v + "' is neither csv nor jsonl");
+      else if (v == "sr") o.format = OutputFormat::Sr;
+      else Fail("--format: '" + v + "' is not csv, jsonl or sr");
     } else if (name == "--no-progress") {
       if (Allowed(name, kRunning)) o.progress = false;
     } else if (name == "--interval") {
@@ -451,7 +452,8 @@ std::string HelpText(Command command) {
           "  --timeout T               Normal/Single: give up (exit 3) when no frame\n"
           "                            comes for T seconds\n"
           "  -o FILE | -o -            output (default: standard output)\n"
-          "  --format csv|jsonl        csv: the window's File Save layout (default)\n\n";
+          "  --format csv|jsonl|sr     csv: the window's File Save layout (default);\n"
+          "                            sr: a sigrok session for PulseView and sigrok-cli\n\n";
       text += kSettingsHelp;
       break;
     case Command::Log:

@@ -14,7 +14,7 @@ namespace kestrova::cli {
 
 enum class Command { None, List, Check, Capture, Log, Measure, Send };
 
-enum class OutputFormat { Csv, Jsonl };
+enum class OutputFormat { Csv, Jsonl, Sr };
 
 // The acquisition settings as typed. Numbers stay text: they go onto the
 // window's controls and through the window's own reading rules. Lists

@@ -84,6 +84,7 @@ std::unique_ptr<FrameWriter> WriterFor(const Options& options) {
     default: break;
   }
   if (options.format == OutputFormat::Jsonl) return std::make_unique<JsonlFrameWriter>();
+  if (options.format == OutputFormat::Sr) return std::make_unique<SrFrameWriter>();
   return std::make_unique<CsvFrameWriter>();
 }
 

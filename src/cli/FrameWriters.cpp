@@ -67,6 +67,39 @@ std::string JsonlFrameWriter::Frame(const StoredFrame& frame) {
   return text;
 }
 
+std::string SrFrameWriter::Begin(const ScopeSettings& settings) {
+  const int m = settings.Mode();
+  SrCaptureHeader header;
+  header.timePerDivision = settings.timePerDivision;
+  header.mode = m;
+  for (int c = 0; c < kChannelCount; ++c) {
+    const auto i = static_cast<std::size_t>(c);
+    if (settings.channelEnable[m][i] != 0) header.channels.push_back(c + 1);
+    header.scale[i] = settings.scale[m][i];
+    header.offset[i] = settings.offset[m][i];
+  }
+  writer_ = std::make_unique<SrWriter>(std::move(header));
+  return writer_->Begin();
+}
+
+std::string SrFrameWriter::Frame(const StoredFrame& frame) {
+  const int m = frame.settings.Mode();
+  std::array<std::span<const double>, kChannelCount> values{};
+  std::size_t count = 0;
+  for (int c = 0; c < kChannelCount; ++c) {
+    if (frame.settings.channelEnable[m][static_cast<std::size_t>(c)] == 0) continue;
+    values[count++] = frame.buffer.Values(frame.slot, c);
+  }
+  return writer_->AddFrame(std::span(values).first(count));
+}
+
+bool SrFrameWriter::End(std::string& text) {
+  text = writer_->Finish();
+  if (!writer_->TooLarge()) return true;
+  text = "the capture grew past 4 GiB, more than a .sr file can hold; use --format csv or fewer frames";
+  return false;
+}
+
 std::string LogLineWriter::Begin(const ScopeSettings& /*settings*/) {
   counter_ = 0;
   return {};

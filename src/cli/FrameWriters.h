@@ -1,10 +1,12 @@
 #pragma once
 
+#include <memory>
 #include <string>
 #include <utility>
 
 #include "acquisition/SampleBuffer.h"
 #include "acquisition/ScopeSettings.h"
+#include "captures/SrFile.h"
 #include "output/LogClock.h"
 
 // What a run writes for each frame it stores, as text: the caller hands
@@ -29,6 +31,12 @@ class FrameWriter {
   [[nodiscard]] virtual std::string Begin(const ScopeSettings& settings) = 0;
   // Written for a frame (possibly nothing, as for a log line not yet due).
   [[nodiscard]] virtual std::string Frame(const StoredFrame& frame) = 0;
+  // Written after the last frame, however the run ended (a trailer, or
+  // nothing). False when the output cannot be completed; text then says why.
+  [[nodiscard]] virtual bool End(std::string& text) {
+    text.clear();
+    return true;
+  }
 };
 
 // The window's CSV layout (File Save): the header, then 500 lines a frame.
@@ -52,6 +60,20 @@ class JsonlFrameWriter final : public FrameWriter {
  public:
   [[nodiscard]] std::string Begin(const ScopeSettings& settings) override;
   [[nodiscard]] std::string Frame(const StoredFrame& frame) override;
+};
+
+// A sigrok session file (.sr): each ticked channel's displayed values
+// (sample x scale + offset) as CH1..CH4, frames one after another; the zip
+// directory and metadata come at the end, so a run must reach End() for the
+// file to open.
+class SrFrameWriter final : public FrameWriter {
+ public:
+  [[nodiscard]] std::string Begin(const ScopeSettings& settings) override;
+  [[nodiscard]] std::string Frame(const StoredFrame& frame) override;
+  [[nodiscard]] bool End(std::string& text) override;
+
+ private:
+  std::unique_ptr<SrWriter> writer_;
 };
 
 // The window's real-time log: for every N stored frames (N from the

@@ -50,9 +50,15 @@ int Wrap(int slot) {
   return ((slot % kHistoryFrames) + kHistoryFrames) % kHistoryFrames;
 }
 
-// The slots to write, oldest first: the newest frame alone when it was
-// captured at a single-frame time base, else the capture's frames.
-std::vector<int> SlotsToWrite(const SampleBuffer& buffer) {
+}  // namespace
+
+std::string CsvOverwriteQuestion(std::string_view path) {
+  std::string question(path);
+  question += " 파일이 이미 있읍니다\n파일를 덮어 쓰시겠습니까?";
+  return question;
+}
+
+std::vector<int> CaptureSlots(const SampleBuffer& buffer) {
   const int end = Wrap(buffer.captureEnd);
   if (!IsHistoryTimeBase(buffer.captureTimePerDivision)) return {Wrap(end - 1)};
   const int count = std::clamp(buffer.captureFrames, 1, kHistoryFrames);
@@ -60,14 +66,6 @@ std::vector<int> SlotsToWrite(const SampleBuffer& buffer) {
   slots.reserve(static_cast<std::size_t>(count));
   for (int k = 0; k < count; ++k) slots.push_back((end - count + k + kHistoryFrames) % kHistoryFrames);
   return slots;
-}
-
-}  // namespace
-
-std::string CsvOverwriteQuestion(std::string_view path) {
-  std::string question(path);
-  question += " 파일이 이미 있읍니다\n파일를 덮어 쓰시겠습니까?";
-  return question;
 }
 
 bool HasCapture(const SampleBuffer& buffer) {
@@ -112,7 +110,7 @@ CsvExportResult WriteCsvExport(const std::string& path, const ScopeSettings& set
 
   bool failed = false;
   long long microseconds = 0;
-  for (const int slot : SlotsToWrite(buffer)) {
+  for (const int slot : CaptureSlots(buffer)) {
     AppendCsvFrame(block, settings, buffer, slot, microseconds);
     if (block.size() >= kBlockSize) {
       failed = !file.Write(block);

@@ -2,6 +2,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "acquisition/SampleBuffer.h"
 #include "acquisition/ScopeSettings.h"
@@ -42,6 +43,10 @@ long long CsvSampleStepMicroseconds(int timePerDivision);
 
 // True when the ring holds captured frames to export.
 bool HasCapture(const SampleBuffer& buffer);
+
+// The slots File Save writes, oldest first: the newest frame alone when it
+// was captured at a single-frame time base, else the capture's frames.
+std::vector<int> CaptureSlots(const SampleBuffer& buffer);
 
 // The first line of the file.
 inline constexpr std::string_view kCsvHeaderLine = "Time(sec), Channel1, Channel2, Channel3, Channel4\r\n";

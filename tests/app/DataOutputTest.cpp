@@ -22,6 +22,7 @@
 #include "app/DataOutputCommands.h"
 #include "app/QtPrompts.h"
 #include "app/ScopeDlg.h"
+#include "captures/Capture.h"
 #include "output/BitmapFile.h"
 #include "output/CsvExport.h"
 #include "simulator/SimulatedDriver.h"
@@ -112,7 +113,8 @@ std::vector<std::string> WithPath(std::vector<std::string> lines, const std::str
 }
 
 TEST_F(DataOutputTest, FileSaveAsksAndReportsAsItShould) {
-  const std::string dialog = "save: 데이터 기록 파일 저장 | 데이터 기록 파일 (*.csv) | csv";
+  const std::string dialog =
+      "save: 데이터 기록 파일 저장 | 데이터 기록 파일 (*.csv);;sigrok session (*.sr) | csv";
   const std::string question = "ask: @ 파일이 이미 있읍니다\n파일를 덮어 쓰시겠습니까?";
   const std::string saved = "info: 데이터 기록 파일을 성공적으로 저장하였습니다";
   const std::string failed = "stop: 데이터 기록 파일을 쓰는 도중 에러가 발생했습니다";
@@ -240,6 +242,8 @@ TEST(DataOutputWindowTest, FunctionKeysAndButtonsSaveTheStoppedCapture) {
   QTest::keyClick(keys, Qt::Key_F5);
   prompts.savePath = path("button.csv");
   QTest::mouseClick(dlg.Panel().Controls().FindAs<QAbstractButton>(ctl::FileSave), Qt::LeftButton);
+  prompts.savePath = path("key.sr");
+  QTest::keyClick(keys, Qt::Key_F5);
   prompts.savePath = path("screen.bmp");
   QTest::keyClick(keys, Qt::Key_F6);
   prompts.savePath = path("button.png");
@@ -247,7 +251,7 @@ TEST(DataOutputWindowTest, FunctionKeysAndButtonsSaveTheStoppedCapture) {
 
   EXPECT_EQ(std::count(prompts.seen.begin(), prompts.seen.end(),
                        "info: 데이터 기록 파일을 성공적으로 저장하였습니다"),
-            2);
+            3);
   EXPECT_EQ(std::count(prompts.seen.begin(), prompts.seen.end(), "info: 화면을 성공적으로 저장하였습니다"),
             2);
   // At "2 ms" the 500 samples of the frame on screen, 40 us apart.
@@ -255,6 +259,20 @@ TEST(DataOutputWindowTest, FunctionKeysAndButtonsSaveTheStoppedCapture) {
   EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 501);
   EXPECT_NE(csv.find("\r\n0.019960, "), std::string::npos);
   EXPECT_EQ(ReadAll(path("button.csv")), csv);
+  // The session holds the same frame: the four ticked channels' values.
+  OpenedCapture session = OpenCaptureFile(path("key.sr"));
+  ASSERT_TRUE(session.source) << session.error;
+  EXPECT_EQ(session.source->Info().timePerDivision, 20);
+  EXPECT_EQ(session.source->Info().channels, (std::vector<int>{1, 2, 3, 4}));
+  FrameBlock frame;
+  std::string error;
+  ASSERT_TRUE(session.source->ReadFrames(0, 2, frame, error)) << error;
+  ASSERT_EQ(frame.Count(), 1);
+  const int newest = CaptureSlots(dlg.Buffer()).back();
+  for (int c = 0; c < kChannelCount; ++c) {
+    const auto stored = dlg.Buffer().Values(newest, c);
+    EXPECT_TRUE(std::equal(stored.begin(), stored.end(), frame.Samples(0, c).begin())) << c;
+  }
   // The whole client area, as the window draws it.
   const QImage screen(QString::fromStdString(path("screen.bmp")));
   const QImage again(QString::fromStdString(path("button.png")));

@@ -71,7 +71,7 @@ TEST(CliOptions, MistakesAreNamed) {
       {{"capture", "--seconds", "-1"}, "--seconds: '-1' is not a number of seconds above 0"},
       {{"capture", "--seconds", "nan"}, "--seconds: 'nan'"},
       {{"capture", "--frames"}, "--frames needs a value"},
-      {{"capture", "--format", "xml"}, "--format: 'xml' is neither csv nor jsonl"},
+      {{"capture", "--format", "xml"}, "--format: 'xml' is not csv, jsonl or sr"},
       {{"send", "x", "--start", "xyz"}, "--start: 'xyz' has no hexadecimal digit"},
       {{"capture", "--mode", "i2c"}, "--mode: 'i2c' is not a mode"},
       {{"capture", "--trigger-channel", "5"}, "--trigger-channel: '5' is not a channel 1 to 4"},

@@ -12,6 +12,7 @@
 #include "acquisition/Payloads.h"
 #include "acquisition/ScopeSettings.h"
 #include "acquisition/TimeBaseTable.h"
+#include "captures/Capture.h"
 #include "cli/MemoryControlPanel.h"
 #include "output/CsvExport.h"
 
@@ -78,9 +79,11 @@ std::string FileSaveOf(const std::string& captured, int timeIndex) {
   FrameDecoder decoder(settings, buffer, running, status, scroll, hooks);
   for (std::size_t f = 0; f < frames; ++f) {
     const auto payload = kestrova::testing::MakePayload('M', [&](int i, int c) {
-      const std::vector<double> fields = Fields(lines[1 + f * kSamplesPerFrame + static_cast<std::size_t>(i)]);
+      const std::vector<double> fields =
+          Fields(lines[1 + f * kSamplesPerFrame + static_cast<std::size_t>(i)]);
       char text[5];
-      std::snprintf(text, sizeof text, "%04X", static_cast<unsigned>(fields[static_cast<std::size_t>(c) + 1]));
+      std::snprintf(text, sizeof text, "%04X",
+                    static_cast<unsigned>(fields[static_cast<std::size_t>(c) + 1]));
       return std::string(text);
     });
     EXPECT_EQ(decoder.OnFrameReady(payload), FrameOutcome::Stored);
@@ -116,7 +119,8 @@ TEST_P(CaptureIsFileSave, ByteForByte) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Cli, CaptureIsFileSave,
-                         ::testing::Values(FileSaveCase{"2 ms", 4, 1, "-"}, FileSaveCase{"100us", 0, 1, "one.csv"},
+                         ::testing::Values(FileSaveCase{"2 ms", 4, 1, "-"},
+                                           FileSaveCase{"100us", 0, 1, "one.csv"},
                                            FileSaveCase{"10 ms", 6, 3, "history.csv"}));
 
 // More frames than File Save holds at a single-frame time base: each frame
@@ -137,8 +141,8 @@ TEST(CliCapture, FramesAtSingleFrameTimeBasesStartTheirTimeAgain) {
 TEST(CliCapture, JsonLinesReadBack) {
   ScratchFolder scratch;
   const ProgramResult result =
-      RunProgram({"--simulate", "capture", "--frames", "2", "--format", "jsonl", "--channels", "1,3", "--scale",
-                  "3=2", "--offset", "3=-5", "--time-base", "5 ms"},
+      RunProgram({"--simulate", "capture", "--frames", "2", "--format", "jsonl", "--channels", "1,3",
+                  "--scale", "3=2", "--offset", "3=-5", "--time-base", "5 ms"},
                  scratch);
   ASSERT_EQ(result.exitCode, 0) << result.err;
   const std::vector<std::string> lines = Lines(result.out, "\n");
@@ -159,6 +163,61 @@ TEST(CliCapture, JsonLinesReadBack) {
       EXPECT_LE(value, 2 * 91 - 5);
     }
   }
+}
+
+// A sigrok session holds the ticked channels' displayed values, as the JSON
+// lines of the same capture, with the time base, scale and offset Kestrova
+// needs to show it again; the client's CSV opens frame by frame.
+TEST(CliCapture, SessionAndCsvOpenForReview) {
+  ScratchFolder scratch;
+  const std::vector<std::string> options = {
+      "--simulate", "capture",  "--frames", "2",           "--channels", "1,3",          "--scale",
+      "3=2",        "--offset", "3=-5",     "--time-base", "5 ms",       "--no-progress"};
+  auto run = [&](const std::string& format, const std::string& name) {
+    std::vector<std::string> arguments = options;
+    arguments.insert(arguments.end(), {"--format", format, "-o", (scratch / name).string()});
+    const ProgramResult result = RunProgram(arguments, scratch);
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+  };
+  run("sr", "capture.sr");
+  run("jsonl", "capture.jsonl");
+  run("csv", "capture.csv");
+
+  OpenedCapture session = OpenCaptureFile((scratch / "capture.sr").string());
+  ASSERT_TRUE(session.source) << session.error;
+  const CaptureInfo& info = session.source->Info();
+  EXPECT_EQ(info.channels, (std::vector<int>{1, 3}));
+  EXPECT_EQ(info.timePerDivision, 50);
+  EXPECT_EQ(info.frameCount, 2);
+  EXPECT_EQ(info.scale[2], 2.0);
+  EXPECT_EQ(info.offset[2], -5.0);
+  FrameBlock frames;
+  std::string error;
+  ASSERT_TRUE(session.source->ReadFrames(0, 2, frames, error)) << error;
+  const std::vector<std::string> objects = Lines(ReadFile(scratch / "capture.jsonl"), "\n");
+  ASSERT_EQ(objects.size(), 2U);
+  const std::regex arrays(R"("1":\[([^\]]*)\],"3":\[([^\]]*)\])");
+  for (std::size_t f = 0; f < 2; ++f) {
+    std::smatch match;
+    ASSERT_TRUE(std::regex_search(objects[f], match, arrays));
+    for (int k = 0; k < 2; ++k) {
+      const std::vector<double> expected = Fields(match[k + 1].str());
+      const auto samples = frames.Samples(static_cast<long long>(f), k);
+      ASSERT_EQ(samples.size(), expected.size());
+      for (std::size_t i = 0; i < expected.size(); ++i)
+        ASSERT_EQ(samples[i], static_cast<double>(static_cast<float>(expected[i])))
+            << f << " " << k << " " << i;
+    }
+  }
+
+  OpenedCapture csv = OpenCaptureFile((scratch / "capture.csv").string());
+  ASSERT_TRUE(csv.source) << csv.error;
+  EXPECT_EQ(csv.source->Info().timePerDivision, 50);
+  EXPECT_EQ(csv.source->Info().frameCount, 2);
+  ASSERT_TRUE(csv.source->ReadFrames(1, 1, frames, error)) << error;
+  const std::vector<std::string> lines = Lines(ReadFile(scratch / "capture.csv"));
+  // The last line of the last frame: CSV values are minus the offset.
+  EXPECT_EQ(frames.Samples(0, 2)[499], Fields(lines.back())[3]);
 }
 
 struct KnownWaveforms {
@@ -199,9 +258,11 @@ TEST_P(CliMeasure, KnownWaveformsPerFrame) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Cli, CliMeasure,
-                         ::testing::Values(KnownWaveforms{"2 ms", 150.0, 250.0}, KnownWaveforms{"500 us", 600.0, 1000.0}),
+                         ::testing::Values(KnownWaveforms{"2 ms", 150.0, 250.0},
+                                           KnownWaveforms{"500 us", 600.0, 1000.0}),
                          [](const ::testing::TestParamInfo<KnownWaveforms>& info) {
-                           return info.param.timeBase == "2 ms" ? std::string("TwoMs") : std::string("HalfMs");
+                           return info.param.timeBase == "2 ms" ? std::string("TwoMs")
+                                                                : std::string("HalfMs");
                          });
 
 TEST(CliList, ListsEveryUnitWithItsDriver) {
@@ -216,7 +277,8 @@ TEST(CliList, ListsEveryUnitWithItsDriver) {
 
 TEST(CliCheck, PrintsTheIdentification) {
   ScratchFolder scratch;
-  const ProgramResult result = RunProgram({"--simulate-units", "SIMA,SIMB", "check", "--serial", "SIMB"}, scratch);
+  const ProgramResult result =
+      RunProgram({"--simulate-units", "SIMA,SIMB", "check", "--serial", "SIMB"}, scratch);
   EXPECT_EQ(result.exitCode, 0) << result.err;
   EXPECT_NE(result.out.find("S/N SIMB"), std::string::npos) << result.out;
 }
@@ -256,34 +318,44 @@ TEST_P(CliBadInput, ExitsWithItsCodeAndSaysWhy) {
 
 std::vector<BadInput> BadInputs() {
   std::vector<BadInput> cases = {
-        BadInput{"UnknownCommand", {"--simulate", "record"}, 2, "unknown command 'record'"},
-        BadInput{"NoCommand", {"--simulate"}, 2, "no command"},
-        BadInput{"UnknownOption", {"--simulate", "capture", "--colour", "red"}, 2, "unknown option '--colour'"},
-        BadInput{"OptionOfAnotherCommand", {"--simulate", "list", "--frames", "3"}, 2, "does not apply to 'list'"},
-        BadInput{"NotANumber", {"--simulate", "capture", "--ymin", "ten"}, 2, "--ymin: 'ten' is not a number"},
-        BadInput{"ScaleNotANumber", {"--simulate", "capture", "--scale", "2=1.2.3"}, 2,
-                 "--scale (channel 2): '1.2.3' is not a number"},
-        BadInput{"UnknownTimeBase", {"--simulate", "capture", "--time-base", "3 ms"}, 2, "'3 ms' is not a time base"},
-        BadInput{"TwoUnitsWithoutSerial", {"--simulate-units", "SIMA,SIMB", "capture"}, 2,
-                 "several units are attached; choose one with --serial:\n  SIMA\n  SIMB"},
-        BadInput{"NoUnit", {"--simulate-units=", "capture"}, 1, "no unit is attached"},
-        BadInput{"UnknownSerial", {"--simulate", "check", "--serial", "XYZ"}, 1, "no unit with serial number 'XYZ'"},
-        BadInput{"MissingFolder", {"--simulate", "capture", "-o", "@missing/out.csv"}, 4, "does not exist"}
-  };
+      BadInput{"UnknownCommand", {"--simulate", "record"}, 2, "unknown command 'record'"},
+      BadInput{"NoCommand", {"--simulate"}, 2, "no command"},
+      BadInput{"UnknownOption", {"--simulate", "capture", "--colour", "red"}, 2, "unknown option '--colour'"},
+      BadInput{
+          "OptionOfAnotherCommand", {"--simulate", "list", "--frames", "3"}, 2, "does not apply to 'list'"},
+      BadInput{"NotANumber", {"--simulate", "capture", "--ymin", "ten"}, 2, "--ymin: 'ten' is not a number"},
+      BadInput{"ScaleNotANumber",
+               {"--simulate", "capture", "--scale", "2=1.2.3"},
+               2,
+               "--scale (channel 2): '1.2.3' is not a number"},
+      BadInput{"UnknownTimeBase",
+               {"--simulate", "capture", "--time-base", "3 ms"},
+               2,
+               "'3 ms' is not a time base"},
+      BadInput{"TwoUnitsWithoutSerial",
+               {"--simulate-units", "SIMA,SIMB", "capture"},
+               2,
+               "several units are attached; choose one with --serial:\n  SIMA\n  SIMB"},
+      BadInput{"NoUnit", {"--simulate-units=", "capture"}, 1, "no unit is attached"},
+      BadInput{
+          "UnknownSerial", {"--simulate", "check", "--serial", "XYZ"}, 1, "no unit with serial number 'XYZ'"},
+      BadInput{"MissingFolder", {"--simulate", "capture", "-o", "@missing/out.csv"}, 4, "does not exist"}};
 #ifndef _WIN32
-  cases.push_back({"FullDisk", {"--simulate", "capture", "-o", "/dev/full"}, 4,
+  cases.push_back({"FullDisk",
+                   {"--simulate", "capture", "-o", "/dev/full"},
+                   4,
                    "writing '/dev/full' failed (is the disk full?); the output is incomplete"});
 #endif
   return cases;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cli, CliBadInput, ::testing::ValuesIn(BadInputs()),
-    [](const ::testing::TestParamInfo<BadInput>& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(Cli, CliBadInput, ::testing::ValuesIn(BadInputs()),
+                         [](const ::testing::TestParamInfo<BadInput>& info) { return info.param.name; });
 
 TEST(CliCapture, MissingFolderIsNotCreated) {
   ScratchFolder scratch;
-  const ProgramResult result = RunProgram({"--simulate", "capture", "-o", (scratch / "no/out.csv").string()}, scratch);
+  const ProgramResult result =
+      RunProgram({"--simulate", "capture", "-o", (scratch / "no/out.csv").string()}, scratch);
   EXPECT_EQ(result.exitCode, 4);
   EXPECT_FALSE(std::filesystem::exists(scratch / "no"));
 }
@@ -313,7 +385,8 @@ TEST(CliLog, InterruptedLogKeepsWholeLines) {
 TEST(CliCapture, TerminatedCaptureKeepsWholeFrames) {
   ScratchFolder scratch;
   const std::filesystem::path file = scratch / "frames.csv";
-  testing::RunningProgram program({"--simulate", "capture", "--frames", "1000", "-o", file.string()}, scratch);
+  testing::RunningProgram program({"--simulate", "capture", "--frames", "1000", "-o", file.string()},
+                                  scratch);
   std::this_thread::sleep_for(std::chrono::seconds(1));
   program.Signal(SIGTERM);
   const ProgramResult result = program.Wait();

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "acquisition/SampleBuffer.h"
+#include "acquisition/ScopeSettings.h"
+#include "output/CsvExport.h"
+
+// File Save as a sigrok session: the frames the CSV would hold, as the
+// values the display shows.
+namespace kestrova {
+
+// The save dialog's second filter, beside the CSV one (which stays first,
+// the default).
+inline constexpr std::string_view kSrDialogQtFilter = "sigrok session (*.sr)";
+
+// True for a path ending in ".sr" (any case): File Save writes a session.
+bool IsSrPath(std::string_view path);
+
+// Writes the frames File Save's CSV would hold (CaptureSlots) to a new file
+// at path: each ticked channel of the current mode as CH1..CH4, its values
+// as stored (sample x scale + offset), the capture's time base, and the
+// mode's scale and offset in Kestrova's own metadata keys. The file is held
+// exclusively while it is written. User-interface thread, while stopped.
+CsvExportResult WriteSrExport(const std::string& path, const ScopeSettings& settings,
+                              const SampleBuffer& buffer);
+
+}  // namespace kestrova
