@@ -145,7 +145,7 @@ TEST(CommandLineTest, TheProgramRefusesALanguageItDoesNotSpeak) {
   ASSERT_TRUE(program.waitForFinished(30000)) << "the program did not end";
   EXPECT_EQ(program.exitCode(), 2);
   EXPECT_EQ(program.readAllStandardError().toStdString(),
-            "kestrova: --lang=fr: the program does not speak it (it speaks en, ko)\n");
+            "kestrova: --lang=fr: the program does not speak it (it speaks en, ko)" KESTROVA_EOL);
 }
 #endif
 
