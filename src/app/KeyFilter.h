@@ -3,7 +3,7 @@
 namespace kestrova {
 
 // What a key press in the main window does.
-enum class KeyAction { None, RefreshAndApply, Start, Stop, FileSave, ScreenSave, Measurements };
+enum class KeyAction { None, RefreshAndApply, Start, Stop, FileSave, ScreenSave, Measurements, OpenCapture };
 
 struct KeyDecision {
   KeyAction action = KeyAction::None;
@@ -16,6 +16,8 @@ struct KeyDecision {
 // F5 and F6 save, each only in the state where that is allowed; F7 opens the
 // measurement window in either state. `key` is a
 // Qt::Key value and `modifiers` the Qt::KeyboardModifiers of the press.
+//
+// Ctrl+O opens a capture file for review, only while stopped.
 //
 // The rules are for plain presses. A press with Shift, Ctrl, Alt or Meta
 // held is another chord (Alt+F4 closes windows on most desktops, Ctrl+Enter

@@ -90,6 +90,7 @@ CScopeDlg::CScopeDlg(std::unique_ptr<DriverLoader> loader, Profile& profile, Pro
 
 CScopeDlg::~CScopeDlg() {
   qApp->removeEventFilter(this);
+  EndOpening();
   // Destruction: park and close the unit, then save every setting once.
   ShutDownUnit();
   SaveSettingsOnce();
@@ -97,6 +98,8 @@ CScopeDlg::~CScopeDlg() {
 
 void CScopeDlg::SaveSettingsOnce() {
   if (settingsSaved_) return;
+  // What a review took from its file is not the user's to keep.
+  LeaveReview();
   settingsSaved_ = true;
   SaveSettings(profile_, settings_, session_.SerialNumber(), panel_, *this);
   SaveMeasurementWindow();
@@ -229,11 +232,14 @@ void CScopeDlg::contextMenuEvent(QContextMenuEvent* event) {
   peakDetect->setCheckable(true);
   peakDetect->setChecked(settings_.peakDetect != 0);
   QAction* measurements = menu.addAction(text(res::kMeasurementMenuStringId));
+  QAction* open = menu.addAction(text(res::kOpenCaptureMenuStringId));
+  open->setEnabled(!running_.Get());
   menu.addSeparator();
   QAction* about = menu.addAction(text(res::kAboutMenuStringId));
   QAction* chosen = menu.exec(event->globalPos());
   if (chosen == peakDetect) OnPeakDetect(peakDetect->isChecked());
   if (chosen == measurements) OnMeasurements();
+  if (chosen == open) OnOpenCapture();
   if (chosen == about) OnSysCommand(res::kAboutCommand);
 }
 
@@ -318,7 +324,8 @@ bool CScopeDlg::event(QEvent* event) {
   }
   if (event->type() == kTerminalRxEvent) {
     // Frames are for the terminal while it runs; late ones are dropped.
-    if (terminalDialog_ != nullptr) terminalDialog_->OnTerminalRx(static_cast<TerminalFrameEvent*>(event)->Payload());
+    if (terminalDialog_ != nullptr)
+      terminalDialog_->OnTerminalRx(static_cast<TerminalFrameEvent*>(event)->Payload());
     return true;
   }
   return QDialog::event(event);
@@ -361,10 +368,14 @@ bool CScopeDlg::OnKey(int key, int modifiers) {
       if (running_.Get()) run_.ApplyConfiguration();
       BuildGraticule();
       BuildAxisLabels();
+      RefreshReview();
       InvalidateDisplay();
       break;
     case KeyAction::Start:
-      run_.OnStart();
+      StartRun();
+      break;
+    case KeyAction::OpenCapture:
+      OnOpenCapture();
       break;
     case KeyAction::Stop:
       run_.OnStop();

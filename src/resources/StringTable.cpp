@@ -21,6 +21,9 @@ constexpr std::array kStrings = std::to_array<StringEntry>({
     {kMeasurementMenuStringId, "측정(&M)...\tF7"},
     {kMeasurementTitleStringId, "측정"},
     {kCopyButtonStringId, "복사(&C)"},
+    // Opening a saved capture for review: the menu item and the dialog's title.
+    {kOpenCaptureMenuStringId, "열기(&O)...\tCtrl+O"},
+    {kOpenCaptureTitleStringId, "데이터 기록 파일 열기"},
 });
 
 }  // namespace
