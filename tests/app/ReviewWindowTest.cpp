@@ -5,9 +5,11 @@
 #include <QComboBox>
 #include <QFile>
 #include <QKeyEvent>
+#include <QMenu>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <memory>
 #include <string>
 #include <vector>
@@ -60,6 +62,7 @@ class ReviewWindowTest : public ::testing::Test {
   ReviewWindowTest() : bench_(std::make_shared<SimulatedBench>()) {
     dialog_ = std::make_unique<CScopeDlg>(MakeSimulatedDriverLoader(bench_), profile_, prompts_);
     dialog_->show();
+    EXPECT_TRUE(QTest::qWaitForWindowExposed(dialog_.get()));
   }
 
   QString File(const char* name) const { return dir_.filePath(QString::fromUtf8(name)); }
@@ -69,12 +72,35 @@ class ReviewWindowTest : public ::testing::Test {
     QApplication::sendEvent(dialog_->Panel().Controls().Find(id), &press);
   }
 
-  // Ctrl+O on the window with the dialog answered; waits for the outcome.
-  void Open(const QString& path) {
+  // Right-clicks beside the controls, where the window's menu comes up, and
+  // types `mnemonic` into it.
+  void ChooseFromMenu(Qt::Key mnemonic) {
+    bool chosen = false;
+    QTimer picker;
+    QObject::connect(&picker, &QTimer::timeout, [&] {
+      if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget()); menu != nullptr && !chosen) {
+        chosen = true;
+        QTest::keyClick(menu, mnemonic);
+      }
+    });
+    picker.start(10);
+    const QPoint outside =
+        dialog_->Panel().Controls().Find(ctl::StatusLine)->geometry().bottomRight() + QPoint(100, 40);
+    QTest::mouseClick(dialog_->windowHandle(), Qt::RightButton, Qt::NoModifier, outside);
+    EXPECT_TRUE(chosen) << "no menu came up";
+  }
+
+  // Ctrl+O (or the menu's item) with the dialog answered; waits for the
+  // outcome.
+  void Open(const QString& path, bool fromMenu = false) {
     prompts_.openPath = path.toStdString();
     const std::size_t messages = prompts_.messages.size();
     const CaptureReview* before = dialog_->Review();
-    Key(Qt::Key_O, Qt::ControlModifier);
+    if (fromMenu) {
+      ChooseFromMenu(Qt::Key_O);
+    } else {
+      Key(Qt::Key_O, Qt::ControlModifier);
+    }
     ASSERT_TRUE(QTest::qWaitFor(
         [&] {
           return !dialog_->OpeningCapture() &&
@@ -166,7 +192,7 @@ TEST_F(ReviewWindowTest, ALongCaptureScrollsToItsLastFrame) {
                   .toStdString();
     return text;
   }());
-  Open(File("history.csv"));
+  Open(File("history.csv"), /*fromMenu=*/true);
   ASSERT_EQ(dlg.Review()->Info().timePerDivision, 100);
   Key(Qt::Key_Down);  // 20 ms
   Key(Qt::Key_Down);  // 50 ms: five frames a screen
@@ -179,7 +205,7 @@ TEST_F(ReviewWindowTest, ALongCaptureScrollsToItsLastFrame) {
   Key(Qt::Key_Down);
   ASSERT_EQ(dlg.Settings().timePerDivision, 500);
   const QImage plain = Picture();
-  dlg.OnPeakDetect(true);
+  ChooseFromMenu(Qt::Key_P);
   const QImage peaks = Picture();
   // Every column spans both alternating values: a band from 30 to 70.
   const auto traceRows = [](const QImage& picture, int x) {
