@@ -58,8 +58,10 @@ void CScopeDlg::OnOpenCapture() {
 
   // Not run modally: the window's loop goes on; the dialog only keeps the
   // user's input from the window while the file is read.
-  openProgress_ =
-      new QProgressDialog(QFileInfo(FromUtf8(*path)).fileName(), QString(), 0, kProgressSteps, this);
+  // With the default Cancel button, which stops the opening.
+  openProgress_ = new QProgressDialog(this);
+  openProgress_->setLabelText(QFileInfo(FromUtf8(*path)).fileName());
+  openProgress_->setRange(0, kProgressSteps);
   openProgress_->setWindowTitle(FromUtf8(kApplicationTitle));
   openProgress_->setWindowModality(Qt::WindowModal);
   openProgress_->setMinimumDuration(kProgressShowAfterMs);
