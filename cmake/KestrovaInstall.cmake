@@ -90,6 +90,7 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "The Kestrova developers <kestrova@localhost>")
 set(CPACK_DEBIAN_PACKAGE_SECTION "science")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# Qt needs a platform plugin to show a window; the texts are Korean.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-qpa-plugins, fonts-nanum")
+# Qt needs a platform plugin to show a window; the texts are Korean (or
+# English); Qt's own dialogs follow the language with Qt's translations.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-qpa-plugins, fonts-nanum, qt6-translations-l10n")
 include(CPack)

@@ -72,5 +72,7 @@ cli_answer=$("$work/unpacked/usr/bin/kestrova-cli" --version)
   fail "kestrova-cli --version answered '$cli_answer', expected 'kestrova-cli $version'"
 lines=$("$work/unpacked/usr/bin/kestrova-cli" --simulate capture --frames 1 -o - | wc -l)
 [ "$lines" -eq 501 ] || fail "the packaged kestrova-cli captured $lines lines, expected 501"
+"$work/unpacked/usr/bin/kestrova-cli" serve --help | grep -q -- "--listen ADDR:PORT" ||
+  fail "the packaged kestrova-cli has no instrument server (serve)"
 
 echo "check-install: $(basename "$deb") is complete"

@@ -67,4 +67,8 @@ if [ "$what" != build ]; then
     --simulate capture --frames 1 -o - | wc -l)
   [ "$lines" -eq 501 ] || { echo "windows-tests: the zipped kestrova-cli.exe captured $lines lines, expected 501" >&2; exit 1; }
   echo "windows-tests: $(basename "$zip") holds a working kestrova-cli.exe"
+
+  echo "== kestrova-cli.exe serve under Wine, asked by PyVISA from the Linux side =="
+  /usr/bin/python3 tests/server/serve_pyvisa_test.py --quick \
+    env WINEDEBUG=-all "$wine" "$unpacked"/kestrova-cli-*/kestrova-cli.exe
 fi

@@ -14,6 +14,20 @@ constexpr std::array<std::pair<std::string_view, DriverBackend>, 3> kBackends = 
     {"simulated", DriverBackend::Simulated},
 }};
 
+// A language code as the translation files are named: two or three small
+// letters, and maybe "_" and a country's two capitals ("ko", "en", "pt_BR").
+bool IsLanguageCode(std::string_view code) {
+  const auto lower = [](char c) { return c >= 'a' && c <= 'z'; };
+  const auto upper = [](char c) { return c >= 'A' && c <= 'Z'; };
+  const std::size_t letters = code.find('_') == std::string_view::npos ? code.size() : code.find('_');
+  if (letters < 2 || letters > 3) return false;
+  for (std::size_t i = 0; i < letters; ++i) {
+    if (!lower(code[i])) return false;
+  }
+  if (letters == code.size()) return true;
+  return code.size() == letters + 3 && upper(code[letters + 1]) && upper(code[letters + 2]);
+}
+
 std::optional<DriverBackend> BackendNamed(std::string_view name) {
   for (const auto& [text, backend] : kBackends) {
     if (text == name) return backend;
@@ -77,10 +91,10 @@ std::string_view DriverBackendName(DriverBackend backend) {
 
 CommandLineOptions ParseCommandLine(const std::vector<std::string>& arguments) {
   for (const std::string& argument : arguments) {
-    if (argument == "--help" || argument == "-h") return {CommandLineOptions::Action::Help, {}, {}};
+    if (argument == "--help" || argument == "-h") return {CommandLineOptions::Action::Help, {}, {}, {}};
   }
   for (const std::string& argument : arguments) {
-    if (argument == "--version") return {CommandLineOptions::Action::Version, {}, {}};
+    if (argument == "--version") return {CommandLineOptions::Action::Version, {}, {}, {}};
   }
 
   CommandLineOptions options;
@@ -93,6 +107,19 @@ CommandLineOptions ParseCommandLine(const std::vector<std::string>& arguments) {
     const std::string_view argument = arguments[i];
     if (argument == "--simulate") {
       if (!choose(DriverBackend::Simulated)) return Error("--simulate conflicts with the --driver given");
+      continue;
+    }
+    if (argument.starts_with("--lang=") || argument == "--lang") {
+      std::string_view code;
+      if (argument == "--lang") {
+        if (i + 1 == arguments.size()) return Error("--lang needs a language code, such as ko or en");
+        code = arguments[++i];
+      } else {
+        code = argument.substr(std::string_view("--lang=").size());
+      }
+      if (!IsLanguageCode(code))
+        return Error("'" + std::string(code) + "' is no language code (such as ko or en)");
+      options.language = code;
       continue;
     }
     std::string_view name;
@@ -126,7 +153,8 @@ CommandLineOptions ParseOptionsBeforeQt(const std::vector<std::string>& argument
     }
     if (!argument.starts_with("--")) continue;
     own.push_back(argument);
-    if (argument == "--driver" && i + 1 < arguments.size()) own.push_back(arguments[++i]);
+    if ((argument == "--driver" || argument == "--lang") && i + 1 < arguments.size())
+      own.push_back(arguments[++i]);
   }
   return ParseCommandLine(own);
 }
@@ -146,6 +174,12 @@ std::string HelpText(bool libftdiBuilt) {
       "                      simulated  a simulated unit; no hardware needed\n"
       "                    Without it: the vendor library when it loads, else libftdi1.\n"
       "  --simulate        the same as --driver=simulated\n"
+      "  --lang=LANGUAGE   the language of the window, for this run:\n"
+      "                      ko         Korean\n"
+      "                      en         English\n"
+      "                    (and any other the program has a translation for)\n"
+      "                    Without it: the desktop's language; English for a language\n"
+      "                    the program does not speak, Korean where none is set.\n"
       "  -h, --help        show this help and exit\n"
       "  --version         show the version and exit\n";
   return text;

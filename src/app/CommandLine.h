@@ -13,15 +13,20 @@ struct CommandLineOptions {
   enum class Action { Run, Help, Version, Error };
   Action action = Action::Run;
   DriverBackend driver = DriverBackend::Automatic;
+  // --lang's language code ("ko", "en", "pt_BR"), empty for the desktop's.
+  // Only its form is checked here; whether the program has the language,
+  // main asks the translations it carries (AvailableLanguages).
+  std::string language;
   std::string error;  // with Action::Error: what is wrong, for the user
 };
 
 // Reads the arguments after the program name (Qt's own options already
 // taken out): --driver=vendor|libftdi|simulated (or "--driver NAME"),
-// --simulate (the short form of --driver=simulated), --help / -h and
-// --version. Help and version win over everything else; anything unknown,
-// a bad backend name or two different backends are errors. Main thread, at
-// start; the functions below too.
+// --simulate (the short form of --driver=simulated), --lang=CODE (or
+// "--lang CODE"; the last one given counts), --help / -h and --version.
+// Help and version win over everything else; anything unknown, a bad backend
+// name, a language that is no language code, or two different backends are
+// errors. Main thread, at start; the functions below too.
 CommandLineOptions ParseCommandLine(const std::vector<std::string>& arguments);
 
 // The program's own options checked before Qt starts, so that a mistake in

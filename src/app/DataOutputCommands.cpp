@@ -7,6 +7,7 @@
 #include <optional>
 #include <span>
 
+#include "app/Translation.h"
 #include "captures/CaptureExport.h"
 #include "output/BitmapFile.h"
 #include "output/CsvExport.h"
@@ -62,14 +63,15 @@ bool WriteBmp(const QImage& picture, const std::string& path) {
 // path.
 void SaveData(Prompts& prompts, const std::function<CsvExportResult(const std::string& path)>& write) {
   // CSV first, the default; a sigrok session beside it for the sigrok tools.
-  const std::string filters = std::string(kCsvDialogQtFilter) + ";;" + std::string(kSrDialogQtFilter);
+  const std::string filters = TrUtf8(kCsvDialogQtFilter) + ";;" + TrUtf8(kSrDialogQtFilter);
   const std::optional<std::string> path = ConfirmPath(
-      prompts, prompts.AskSaveFileName(kCsvDialogTitle, filters, kCsvDefaultExtension), CsvOverwriteQuestion);
+      prompts, prompts.AskSaveFileName(TrUtf8(kCsvDialogTitle), filters, kCsvDefaultExtension),
+      [](std::string_view chosen) { return CsvOverwriteQuestion(chosen, TrUtf8(kCsvOverwriteWording)); });
   if (!path) return;
   if (write(*path) == CsvExportResult::Saved) {
-    prompts.ShowMessage(kCsvSavedMessage, PromptIcon::Information);
+    prompts.ShowMessage(TrUtf8(kCsvSavedMessage), PromptIcon::Information);
   } else {
-    prompts.ShowMessage(kCsvWriteFailedMessage, PromptIcon::Stop);
+    prompts.ShowMessage(TrUtf8(kCsvWriteFailedMessage), PromptIcon::Stop);
   }
 }
 
@@ -77,7 +79,7 @@ void SaveData(Prompts& prompts, const std::function<CsvExportResult(const std::s
 
 void SaveCsvFile(Prompts& prompts, const ScopeSettings& settings, const SampleBuffer& buffer) {
   if (!HasCapture(buffer)) {
-    prompts.ShowMessage(kCsvNoDataMessage, PromptIcon::Exclamation);
+    prompts.ShowMessage(TrUtf8(kCsvNoDataMessage), PromptIcon::Exclamation);
     return;
   }
   SaveData(prompts, [&](const std::string& path) {
@@ -91,15 +93,18 @@ void SaveCaptureFile(Prompts& prompts, const ScopeSettings& settings, CaptureSou
 
 void SaveScreenPicture(Prompts& prompts, const std::function<QImage()>& capture) {
   // The overwrite question has the wording of the log-file browse.
-  const std::optional<std::string> path = ConfirmPath(
-      prompts,
-      prompts.AskSaveFileName(kScreenSaveDialogTitle, kScreenSaveDialogQtFilter, kScreenSaveDefaultExtension),
-      RealSaveOverwriteQuestion);
+  const std::optional<std::string> path =
+      ConfirmPath(prompts,
+                  prompts.AskSaveFileName(TrUtf8(kScreenSaveDialogTitle), TrUtf8(kScreenSaveDialogQtFilter),
+                                          kScreenSaveDefaultExtension),
+                  [](std::string_view chosen) {
+                    return RealSaveOverwriteQuestion(chosen, TrUtf8(kRealSaveOverwriteWording));
+                  });
   if (!path) return;
   if (WriteScreenPicture(capture(), *path)) {
-    prompts.ShowMessage(kScreenSavedMessage, PromptIcon::Information);
+    prompts.ShowMessage(TrUtf8(kScreenSavedMessage), PromptIcon::Information);
   } else {
-    prompts.ShowMessage(kScreenSaveFailedMessage, PromptIcon::Stop);
+    prompts.ShowMessage(TrUtf8(kScreenSaveFailedMessage), PromptIcon::Stop);
   }
 }
 

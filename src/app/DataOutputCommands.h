@@ -8,6 +8,7 @@
 #include "acquisition/ScopeSettings.h"
 #include "app/Prompts.h"
 #include "captures/Capture.h"
+#include "resources/Translatable.h"
 
 // The File Save and Screen Save commands of the main window: the questions
 // put to the user, the file written, and the outcome reported. Both run on
@@ -26,7 +27,8 @@ void SaveCaptureFile(Prompts& prompts, const ScopeSettings& settings, CaptureSou
 
 // The open dialog of a capture file for review: Kestrova's CSV files and
 // sigrok sessions.
-inline constexpr std::string_view kOpenCaptureQtFilter = "데이터 기록 파일 (*.csv *.sr)";
+inline constexpr std::string_view kOpenCaptureQtFilter =
+    KESTROVA_TR_NOOP("Kestrova", "데이터 기록 파일 (*.csv *.sr)");
 
 // Screen Save: the save dialog (bitmap or PNG), the overwrite question, then
 // the picture from capture (the window repainted and grabbed) written to the

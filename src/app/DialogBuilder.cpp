@@ -19,6 +19,7 @@
 #include <memory>
 
 #include "app/ProgramIcon.h"
+#include "app/Translation.h"
 #include "controls/ColorPickerButton.h"
 #include "controls/ColorStatic.h"
 
@@ -71,7 +72,7 @@ QWidget* CreatePushButton(QDialog& dialog, const res::ControlTemplate& control, 
   button->setGeometry(geometry);
   button->setProperty(DialogBuilder::kMultiLineProperty, (control.style & res::style::kMultiLine) != 0);
   if ((control.style & res::style::kDefault) != 0) button->setDefault(true);
-  SetButtonText(*button, FromUtf8(control.text));
+  SetButtonText(*button, Tr(control.text));
   return button;
 }
 
@@ -132,7 +133,7 @@ QWidget* CreateStatic(QDialog& dialog, const res::ControlTemplate& control, cons
     area->setAutoFillBackground(true);
     return area;
   }
-  auto* label = new QLabel(FromUtf8(control.text), &dialog);
+  auto* label = new QLabel(Tr(control.text), &dialog);
   label->setTextFormat(Qt::PlainText);
   label->setAlignment(StaticAlignment(control.style));
   label->setGeometry(geometry);
@@ -148,19 +149,19 @@ QWidget* CreateControl(QDialog& dialog, const res::ControlTemplate& control) {
     case PushButton:
       return CreatePushButton(dialog, control, geometry);
     case CheckBox: {
-      auto* box = new QCheckBox(FromUtf8(control.text), &dialog);
+      auto* box = new QCheckBox(Tr(control.text), &dialog);
       box->setGeometry(geometry);
       return box;
     }
     case RadioButton: {
-      auto* radio = new QRadioButton(FromUtf8(control.text), &dialog);
+      auto* radio = new QRadioButton(Tr(control.text), &dialog);
       // Exclusivity comes from the template's groups, not from the common parent.
       radio->setAutoExclusive(false);
       radio->setGeometry(geometry);
       return radio;
     }
     case GroupBox: {
-      auto* group = new QGroupBox(FromUtf8(control.text), &dialog);
+      auto* group = new QGroupBox(Tr(control.text), &dialog);
       group->setGeometry(geometry);
       // The frame's top line runs through the middle of the title, as the
       // template's layout expects, whatever the widget style.
@@ -186,14 +187,14 @@ QWidget* CreateControl(QDialog& dialog, const res::ControlTemplate& control) {
       return CreateStatic(dialog, control, geometry);
     case ColorStatic: {
       auto* field = new CColorStatic(&dialog);
-      field->setText(FromUtf8(control.text));
+      field->setText(Tr(control.text));
       field->setAlignment(StaticAlignment(control.style));
       field->setGeometry(geometry);
       return field;
     }
     case ColorPickerButton: {
       auto* button = new CColorPickerButton(&dialog);
-      button->setText(FromUtf8(control.text));
+      button->setText(Tr(control.text));
       button->setGeometry(geometry);
       return button;
     }
@@ -234,7 +235,8 @@ void DialogBuilder::InstallFontSubstitutions() {
 
 DialogControls DialogBuilder::Build(QDialog& dialog, const res::DialogTemplate& dialogTemplate) {
   InstallFontSubstitutions();
-  dialog.setWindowTitle(FromUtf8(dialogTemplate.caption));
+  // The template's texts are marked texts, shown in the program's language.
+  dialog.setWindowTitle(Tr(dialogTemplate.caption));
   Qt::WindowFlags flags =
       Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint;
   if ((dialogTemplate.frameStyle & res::frame::kSystemMenu) != 0) flags |= Qt::WindowSystemMenuHint;

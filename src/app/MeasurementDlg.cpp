@@ -9,6 +9,7 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include "app/Translation.h"
 #include "resources/DialogTemplate.h"
 #include "resources/StringTable.h"
 
@@ -25,18 +26,21 @@ QString Text(std::string_view text) {
 CMeasurementDlg::CMeasurementDlg(Source source, QWidget* parent)
     : QDialog(parent, Qt::Tool), source_(std::move(source)) {
   setObjectName(QStringLiteral("MeasurementDlg"));
-  setWindowTitle(Text(res::LoadResourceString(res::kMeasurementTitleStringId)));
+  setWindowTitle(Tr(res::LoadResourceString(res::kMeasurementTitleStringId)));
   setModal(false);
 
   table_ = new QTableWidget(0, static_cast<int>(kMeasurementColumns), this);
   QStringList headers;
-  for (const std::string& header : MeasurementHeaders()) headers << Text(header);
+  for (std::size_t c = 0; c < kMeasurementColumns; ++c) {
+    headers_[c] = TrUtf8(MeasurementHeaders()[c]);
+    headers << Text(headers_[c]);
+  }
   table_->setHorizontalHeaderLabels(headers);
   table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   table_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
   table_->verticalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
 
-  copy_ = new QPushButton(Text(res::LoadResourceString(res::kCopyButtonStringId)), this);
+  copy_ = new QPushButton(Tr(res::LoadResourceString(res::kCopyButtonStringId)), this);
   copy_->setAutoDefault(false);
   connect(copy_, &QPushButton::clicked, this, &CMeasurementDlg::CopyToClipboard);
 
@@ -65,7 +69,7 @@ void CMeasurementDlg::UpdateNow() {
   sinceUpdate_.start();
   ++updates_;
   const std::vector<MeasurementRow> rows = source_ ? source_() : std::vector<MeasurementRow>{};
-  text_ = MeasurementTableText(rows);
+  text_ = MeasurementTableText(rows, headers_);
   table_->setRowCount(static_cast<int>(rows.size()));
   for (std::size_t r = 0; r < rows.size(); ++r) {
     const int row = static_cast<int>(r);

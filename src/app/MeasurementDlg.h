@@ -56,6 +56,8 @@ class CMeasurementDlg final : public QDialog {
   QTimer pending_;
   QElapsedTimer sinceUpdate_;
   std::string text_;
+  // The column headers in the program's language, for the copied table too.
+  MeasurementCells headers_;
   int updates_ = 0;
   bool open_ = false;
 };

@@ -5,6 +5,7 @@
 
 #include "acquisition/ControlIds.h"
 #include "acquisition/SettingsControls.h"
+#include "app/Translation.h"
 #include "device/CommandProtocol.h"
 #include "output/RealSaveControls.h"
 
@@ -34,7 +35,7 @@ RunControl::RunControl(ScopeSettings& settings, SampleBuffer& buffer, DeviceSess
 
 bool RunControl::ApplyConfiguration() {
   if (!ValidateInputs(panel_)) {
-    prompts_.ShowMessage(kInvalidInputText, PromptIcon::Information);
+    prompts_.ShowMessage(TrUtf8(kInvalidInputText), PromptIcon::Information);
     return false;
   }
   ReadControls(settings_, panel_, labels_);
@@ -117,7 +118,8 @@ void RunControl::OnLinkLost() {
   }
   statusLine_.SetTextColor(kRed);
   statusLine_.SetText(kLinkLostText);
-  for (const int id : {ctl::Start, ctl::FileSave, ctl::ScreenSave, ctl::HistoryScroll}) panel_.SetEnabled(id, true);
+  for (const int id : {ctl::Start, ctl::FileSave, ctl::ScreenSave, ctl::HistoryScroll})
+    panel_.SetEnabled(id, true);
   for (const int id : {ctl::Stop, ctl::Apply}) panel_.SetEnabled(id, false);
   host_.EndRealSave();
   host_.InvalidateDisplay();

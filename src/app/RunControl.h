@@ -5,6 +5,7 @@
 #include "acquisition/ScopeSettings.h"
 #include "app/Prompts.h"
 #include "device/DeviceSession.h"
+#include "resources/Translatable.h"
 
 namespace kestrova {
 
@@ -31,8 +32,10 @@ inline constexpr ColorRef kStatusIdleText = Rgb(0, 0, 0);
 inline constexpr ColorRef kStatusIdleBackground = Rgb(255, 255, 128);
 inline constexpr ColorRef kTriggerIdleBackground = Rgb(0, 255, 128);
 
-inline constexpr std::string_view kInvalidInputText = "데이터 입력이 잘못되었습니다";
-inline constexpr std::string_view kLinkLostText = "USB통신에 문제가 발생하여 USB 포트를 닫습니다";
+inline constexpr std::string_view kInvalidInputText =
+    KESTROVA_TR_NOOP("Kestrova", "데이터 입력이 잘못되었습니다");
+inline constexpr std::string_view kLinkLostText =
+    KESTROVA_TR_NOOP("Kestrova", "USB통신에 문제가 발생하여 USB 포트를 닫습니다");
 
 // Start, Stop and Apply, the reconnection after a lost link, and the
 // single-shot stop: which of them may run is decided by AcquisitionRunning.

@@ -24,6 +24,7 @@
 #include "app/MeasurementDlg.h"
 #include "app/ProgramIcon.h"
 #include "app/ScopeDisplayWidget.h"
+#include "app/Translation.h"
 #include "controls/ColorPickerButton.h"
 #include "controls/ColorStatic.h"
 #include "display/AxisLabels.h"
@@ -223,10 +224,7 @@ void CScopeDlg::contextMenuEvent(QContextMenuEvent* event) {
     event->accept();
     return;
   }
-  const auto text = [](int id) {
-    const std::string_view label = res::LoadResourceString(id);
-    return QString::fromUtf8(label.data(), static_cast<qsizetype>(label.size()));
-  };
+  const auto text = [](int id) { return Tr(res::LoadResourceString(id)); };
   QMenu menu(this);
   QAction* peakDetect = menu.addAction(text(res::kPeakDetectMenuStringId));
   peakDetect->setCheckable(true);
@@ -438,7 +436,8 @@ std::string CScopeDlg::SelectedDevice() const {
 }
 
 void CScopeDlg::SetReplyText(std::string_view text) {
-  panel_.SetText(ctl::UnitReply, text);
+  // The unit's reply as it came, or the marked text of a failed search.
+  panel_.SetText(ctl::UnitReply, TrUtf8(text));
 }
 
 }  // namespace kestrova

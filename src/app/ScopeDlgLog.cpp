@@ -5,6 +5,7 @@
 #include <string>
 
 #include "app/ScopeDlg.h"
+#include "app/Translation.h"
 #include "output/RealSaveControls.h"
 
 namespace kestrova {
@@ -36,11 +37,12 @@ void CScopeDlg::ShowMessageLater(std::string_view text, PromptIcon icon) {
   // A message box runs an event loop of its own, which handles the next
   // frames and link events: never open one in the middle of such a step.
   // Posted, it opens once the step is over; after the program was told to
-  // end, nobody is there to answer it.
+  // end, nobody is there to answer it. text is a marked text, shown in the
+  // program's language.
   if (sessionEnded_) return;
   QMetaObject::invokeMethod(
       this,
-      [this, message = std::string(text), icon] {
+      [this, message = TrUtf8(text), icon] {
         if (!sessionEnded_) prompts_.ShowMessage(message, icon);
       },
       Qt::QueuedConnection);
@@ -63,11 +65,12 @@ void CScopeDlg::WriteRealSaveLine() {
 void CScopeDlg::ShowElapsedTime() { realTimeLog_.ShowElapsedTime(panel_); }
 
 void CScopeDlg::OnRealSaveBrowse() {
-  const std::optional<std::string> chosen =
-      prompts_.AskSaveFileName(kRealSaveDialogTitle, kRealSaveDialogQtFilter, kRealSaveDefaultExtension);
+  const std::optional<std::string> chosen = prompts_.AskSaveFileName(
+      TrUtf8(kRealSaveDialogTitle), TrUtf8(kRealSaveDialogQtFilter), kRealSaveDefaultExtension);
   kestrova::OnRealSaveBrowse(
       chosen, [](const std::string& path) { return QFileInfo::exists(QString::fromStdString(path)); },
-      [this](std::string_view question) { return prompts_.AskYesNo(question); }, settings_, panel_);
+      [this](std::string_view question) { return prompts_.AskYesNo(question); }, settings_, panel_,
+      TrUtf8(kRealSaveOverwriteWording));
 }
 
 }  // namespace kestrova

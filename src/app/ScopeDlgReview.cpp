@@ -11,6 +11,7 @@
 #include "acquisition/TimeBaseTable.h"
 #include "app/DataOutputCommands.h"
 #include "app/ScopeDlg.h"
+#include "app/Translation.h"
 #include "display/HistoryWindow.h"
 #include "resources/DialogTemplate.h"
 #include "resources/StringTable.h"
@@ -40,8 +41,8 @@ void CScopeDlg::StartRun() {
 
 void CScopeDlg::OnOpenCapture() {
   if (running_.Get() || opening_) return;
-  const std::optional<std::string> path =
-      prompts_.AskOpenFileName(res::LoadResourceString(res::kOpenCaptureTitleStringId), kOpenCaptureQtFilter);
+  const std::optional<std::string> path = prompts_.AskOpenFileName(
+      TrUtf8(res::LoadResourceString(res::kOpenCaptureTitleStringId)), TrUtf8(kOpenCaptureQtFilter));
   if (!path || path->empty() || running_.Get() || opening_) return;
 
   // The outcome comes back as a posted call: the opening thread never waits

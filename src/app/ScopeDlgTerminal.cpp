@@ -2,6 +2,7 @@
 // route the unit's frames to it while it runs, and take the window back
 // when it ends.
 #include "app/ScopeDlg.h"
+#include "app/Translation.h"
 #include "terminal/CommandDlg.h"
 
 namespace kestrova {
@@ -11,7 +12,7 @@ void CScopeDlg::OnOpenTerminal() {
   if (running_.Get() || sessionEnded_) return;
   CCommandDlg terminal(
       session_, &DialogBuilder::BuildLookup,
-      [this](std::string_view text) { prompts_.ShowMessage(text, PromptIcon::Exclamation); }, this);
+      [this](std::string_view text) { prompts_.ShowMessage(TrUtf8(text), PromptIcon::Exclamation); }, this);
   terminalDialog_ = &terminal;
   // Running while the terminal is open, so that the receive thread watches
   // the link (a failure reaches OnLinkLost as during a run).

@@ -1,5 +1,6 @@
 #include "app/WidgetColorTextField.h"
 
+#include "app/Translation.h"
 #include "controls/ColorStatic.h"
 
 namespace kestrova {
@@ -13,7 +14,9 @@ void WidgetColorTextField::SetBackgroundColor(ColorRef color) {
 }
 
 void WidgetColorTextField::SetText(std::string_view text) {
-  field_.setText(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+  // The status texts of the layers below are marked texts (or counts and
+  // empty texts, which come back as they are).
+  field_.setText(Tr(text));
 }
 
 }  // namespace kestrova

@@ -1,5 +1,6 @@
 // Kestrova: the desktop front end of a four-channel USB acquisition unit.
 #include <QApplication>
+#include <QLocale>
 #include <clocale>
 #include <iostream>
 #include <string>
@@ -7,6 +8,7 @@
 
 #include "app/CommandLine.h"
 #include "app/ScopeApp.h"
+#include "app/Translation.h"
 #include "device/DriverChoice.h"
 
 namespace {
@@ -35,9 +37,17 @@ int main(int argc, char** argv) {
     std::cout << kestrova::VersionText() << '\n';
     return 0;
   }
-  if (const CommandLineOptions own = kestrova::ParseOptionsBeforeQt(Arguments(argc, argv));
-      own.action == CommandLineOptions::Action::Error) {
+  const CommandLineOptions own = kestrova::ParseOptionsBeforeQt(Arguments(argc, argv));
+  if (own.action == CommandLineOptions::Action::Error) {
     ReportOptionError(own);
+    return 2;
+  }
+  // The translations are carried in the program: a language it lacks is
+  // refused before Qt starts too.
+  const QStringList languages = kestrova::AvailableLanguages();
+  if (!own.language.empty() && !languages.contains(QString::fromStdString(own.language))) {
+    std::cerr << "kestrova: --lang=" << own.language << ": the program does not speak it (it speaks "
+              << languages.join(QStringLiteral(", ")).toStdString() << ")\n";
     return 2;
   }
 
@@ -56,5 +66,10 @@ int main(int argc, char** argv) {
     ReportOptionError(options);
     return 2;
   }
+  // The language is chosen for this run only; nothing of it is stored.
+  const kestrova::Translation translation(kestrova::ChooseLanguage(
+      QString::fromStdString(options.language), QLocale::system().uiLanguages(), languages));
+  if (!translation.Complete())
+    std::cerr << "kestrova: the window's texts could not be loaded; it speaks Korean\n";
   return kestrova::CScopeApp().InitInstance(options.driver);
 }

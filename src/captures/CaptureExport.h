@@ -7,6 +7,7 @@
 #include "acquisition/ScopeSettings.h"
 #include "captures/Capture.h"
 #include "output/CsvExport.h"
+#include "resources/Translatable.h"
 
 // File Save as a sigrok session: the frames the CSV would hold, as the
 // values the display shows.
@@ -14,7 +15,7 @@ namespace kestrova {
 
 // The save dialog's second filter, beside the CSV one (which stays first,
 // the default).
-inline constexpr std::string_view kSrDialogQtFilter = "sigrok session (*.sr)";
+inline constexpr std::string_view kSrDialogQtFilter = KESTROVA_TR_NOOP("Kestrova", "sigrok session (*.sr)");
 
 // True for a path ending in ".sr" (any case): File Save writes a session.
 bool IsSrPath(std::string_view path);

@@ -2,7 +2,6 @@
 
 #include <array>
 #include <chrono>
-#include <thread>
 #include <utility>
 
 #include "acquisition/FrameDecoder.h"
@@ -135,20 +134,12 @@ bool CaptureRun::Reconnect() {
   // Late news of a session already closed: nothing to recover.
   if (!session.IsOpen()) return true;
   note_("the link to unit " + std::string(session.SerialNumber()) + " was lost; reconnecting");
-  session.CloseSession();
-  session.UnloadDriver();
-  std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  session.LoadDriver();
-  std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  if (session.DriverReady() && session.OpenAndConfigure()) {
-    link_.Running().Set(true);
-    buffer_.lastFrameType = 0;
-    SendConfiguration(session, settings_, settings_.timeIndex);
-    note_("reconnected to unit " + std::string(session.SerialNumber()));
-    return true;
-  }
-  session.UnloadDriver();
-  return false;
+  if (!link_.Reopen()) return false;
+  link_.Running().Set(true);
+  buffer_.lastFrameType = 0;
+  SendConfiguration(session, settings_, settings_.timeIndex);
+  note_("reconnected to unit " + std::string(session.SerialNumber()));
+  return true;
 }
 
 }  // namespace kestrova::cli

@@ -28,7 +28,8 @@ enum Use : unsigned {
   kLog = 1U << 3,
   kMeasure = 1U << 4,
   kSend = 1U << 5,
-  kAll = 0x3F,
+  kServe = 1U << 6,
+  kAll = 0x7F,
   kRunning = kCapture | kLog | kMeasure,
 };
 
@@ -40,6 +41,7 @@ unsigned UseOf(Command command) {
     case Command::Log: return kLog;
     case Command::Measure: return kMeasure;
     case Command::Send: return kSend;
+    case Command::Serve: return kServe;
     case Command::None: break;
   }
   return kAll;
@@ -167,6 +169,7 @@ class Parser {
     if (word == "log") return Command::Log;
     if (word == "measure") return Command::Measure;
     if (word == "send") return Command::Send;
+    if (word == "serve") return Command::Serve;
     return std::nullopt;
   }
 
@@ -176,7 +179,8 @@ class Parser {
         "--output", "--format", "--interval", "--mode", "--option", "--time-base", "--ymin",
         "--ymax", "--trigger", "--trigger-channel", "--level", "--edge", "--channels", "--scale",
         "--offset", "--signed", "--unsigned", "--start"};
-    return std::ranges::find(kWithValue, name) != kWithValue.end() || name == "--end" || name == "--wait";
+    return std::ranges::find(kWithValue, name) != kWithValue.end() || name == "--end" || name == "--wait" ||
+           name == "--listen" || name == "--allow";
   }
 
   ParseResult Fail(std::string message) {
@@ -293,6 +297,18 @@ class Parser {
       const std::optional<long long> ms = ParseCount(v);
       if (!ms || *ms < 0 || *ms > 3'600'000) Fail("--wait: '" + v + "' is not a number of milliseconds (0 to 3600000)");
       else o.waitMs = static_cast<int>(*ms);
+    } else if (name == "--listen") {
+      if (Allowed(name, kServe)) o.listen = v;
+    } else if (name == "--allow") {
+      if (!Allowed(name, kServe)) return;
+      // Repeatable, and each a comma-separated list.
+      std::string_view rest = v;
+      while (true) {
+        const std::size_t comma = rest.find(',');
+        o.allow.emplace_back(rest.substr(0, comma));
+        if (comma == std::string_view::npos) break;
+        rest.remove_prefix(comma + 1);
+      }
     } else {
       Fail("unknown option '" + name + "'");
     }
@@ -387,7 +403,8 @@ constexpr std::string_view kSettingsHelp =
 
 constexpr std::string_view kExitHelp =
     "Exit codes: 0 done, 1 unit or link failure, 2 usage, 3 nothing triggered\n"
-    "within --timeout, 4 the output could not be written.\n";
+    "within --timeout, 4 the output (for serve: the socket) could not be opened\n"
+    "or written.\n";
 
 }  // namespace
 
@@ -403,6 +420,7 @@ std::string_view CommandName(Command command) {
     case Command::Log: return "log";
     case Command::Measure: return "measure";
     case Command::Send: return "send";
+    case Command::Serve: return "serve";
     case Command::None: break;
   }
   return "";
@@ -433,7 +451,8 @@ std::string HelpText(Command command) {
           "  capture   take frames and write them as CSV or JSON lines\n"
           "  log       the real-time log: one line per interval\n"
           "  measure   one CSV line of measurements per frame\n"
-          "  send      send one command and print the replies\n\n"
+          "  send      send one command and print the replies\n"
+          "  serve     the unit as a SCPI instrument on a TCP port (VISA, PyVISA)\n\n"
           "'kestrova-cli COMMAND --help' describes a command.\n\n";
       text += kCommonHelp;
       text += kExitHelp;
@@ -484,6 +503,18 @@ std::string HelpText(Command command) {
           "  --end HEX      end byte (default 0x03)\n"
           "  --checksum     add the checksum of TEXT as two hexadecimal digits\n"
           "  --wait MS      how long to collect replies (default 100)\n\n";
+      break;
+    case Command::Serve:
+      text =
+          "Usage: kestrova-cli serve [options]\n"
+          "Keeps the unit streaming and answers SCPI commands (*IDN?, TIM:SCAL,\n"
+          "WAV:DATA?, MEAS:FREQ?, ...) on a raw TCP socket, one client at a time,\n"
+          "until interrupted; then stops and parks the unit.\n\n"
+          "  --listen ADDR:PORT  where to listen (default 127.0.0.1:5025; port 0:\n"
+          "                      any free port, printed on standard error)\n"
+          "  --allow RANGE       who may connect: an address or ADDRESS/BITS,\n"
+          "                      repeatable or comma-separated (default: anyone\n"
+          "                      who reaches the address)\n\n";
       break;
   }
   text += kCommonHelp;

@@ -12,7 +12,7 @@
 // touches the unit or a file. Main thread.
 namespace kestrova::cli {
 
-enum class Command { None, List, Check, Capture, Log, Measure, Send };
+enum class Command { None, List, Check, Capture, Log, Measure, Send, Serve };
 
 enum class OutputFormat { Csv, Jsonl, Sr };
 
@@ -63,6 +63,11 @@ struct Options {
   std::string end = "0x03";
   bool checksum = false;
   int waitMs = 100;
+
+  // serve: the address to listen on and who may connect (address ranges,
+  // checked by the server).
+  std::string listen = "127.0.0.1:5025";
+  std::vector<std::string> allow;
 };
 
 struct ParseResult {

@@ -113,7 +113,8 @@ int RunAcquisition(const Options& options, UnitLink& link, std::ostream& err) {
 
 }  // namespace
 
-int RunCommandLine(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
+int RunCommandLine(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err,
+                   const ServeCommand& serve) {
   const ParseResult parsed = ParseArguments(arguments);
   if (!parsed.ok()) {
     err << "kestrova-cli: " << parsed.error << "\nTry 'kestrova-cli --help'.\n";
@@ -146,6 +147,9 @@ int RunCommandLine(const std::vector<std::string>& arguments, std::ostream& out,
     case Command::Capture:
     case Command::Log:
     case Command::Measure: return RunAcquisition(chosen, link, err);
+    case Command::Serve:
+      if (!serve) return Report(err, {ExitCode::Usage, "this build has no instrument server"});
+      return serve(chosen, link, err);
     case Command::None: break;
   }
   return static_cast<int>(ExitCode::Usage);

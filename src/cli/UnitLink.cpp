@@ -1,6 +1,8 @@
 #include "cli/UnitLink.h"
 
 #include <algorithm>
+#include <chrono>
+#include <thread>
 #include <utility>
 
 #include "acquisition/SampleBuffer.h"
@@ -104,6 +106,17 @@ Failure UnitLink::CheckUnit(std::string& identification) {
   }
   identification = view.reply;
   return {};
+}
+
+bool UnitLink::Reopen() {
+  session_.CloseSession();
+  session_.UnloadDriver();
+  std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  session_.LoadDriver();
+  std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  if (session_.DriverReady() && session_.OpenAndConfigure()) return true;
+  session_.UnloadDriver();
+  return false;
 }
 
 void UnitLink::StopAndPark(const ScopeSettings& settings) {

@@ -74,6 +74,11 @@ class UnitLink {
   // unit failure.
   Failure CheckUnit(std::string& identification);
 
+  // After a lost link, as the window reconnects: closes the session, binds
+  // the driver afresh and opens the unit again. False when the unit does
+  // not come back (the driver is then unloaded).
+  bool Reopen();
+
   // After the last frame: stop streaming, close the session, park the unit
   // on a private handle and unload the driver, as the window does on exit.
   void StopAndPark(const ScopeSettings& settings);

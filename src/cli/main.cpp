@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "cli/Commands.h"
+#include "server/Serve.h"
 
 #ifdef _WIN32
 #include <fcntl.h>
@@ -22,5 +23,5 @@ int main(int argc, char** argv) {
 #endif
   std::vector<std::string> arguments;
   for (int i = 1; i < argc; ++i) arguments.emplace_back(argv[i]);
-  return kestrova::cli::RunCommandLine(arguments, std::cout, std::cerr);
+  return kestrova::cli::RunCommandLine(arguments, std::cout, std::cerr, kestrova::server::RunServe);
 }

@@ -14,6 +14,7 @@
 #include <algorithm>
 
 #include "controls/ColorConversion.h"
+#include "resources/Translatable.h"
 
 namespace kestrova {
 
@@ -62,46 +63,47 @@ void DrawSwatch(QPainter& painter, const QRect& r, std::uint32_t color, const QP
 }  // namespace
 
 constexpr std::array<PaletteColor, 40> kPaletteColors = {{
-    {"Black", Rgb(0, 0, 0)},
-    {"Brown", Rgb(165, 42, 42)},
-    {"Dark Olive Green", Rgb(0, 64, 64)},
-    {"Dark Green", Rgb(0, 85, 0)},
-    {"Dark Teal", Rgb(0, 0, 94)},
-    {"Dark blue", Rgb(0, 0, 139)},
-    {"Indigo", Rgb(75, 0, 130)},
-    {"Dark grey", Rgb(40, 40, 40)},
-    {"Dark red", Rgb(139, 0, 0)},
-    {"Orange", Rgb(255, 104, 32)},
-    {"Dark yellow", Rgb(139, 139, 0)},
-    {"Green", Rgb(0, 147, 0)},
-    {"Teal", Rgb(56, 142, 142)},
-    {"Blue", Rgb(0, 0, 255)},
-    {"Blue-grey", Rgb(123, 123, 192)},
-    {"Grey - 60", Rgb(102, 102, 102)},
-    {"Red", Rgb(255, 0, 0)},
-    {"Light orange", Rgb(255, 173, 91)},
-    {"Lime", Rgb(50, 205, 50)},
-    {"Sea green", Rgb(60, 179, 113)},
-    {"Aqua", Rgb(127, 255, 212)},
-    {"Light blue", Rgb(125, 158, 192)},
-    {"Violet", Rgb(128, 0, 128)},
-    {"Grey - 50", Rgb(127, 127, 127)},
-    {"Pink", Rgb(255, 192, 203)},
-    {"Gold", Rgb(255, 215, 0)},
-    {"Yellow", Rgb(255, 255, 0)},
-    {"Bright green", Rgb(0, 255, 0)},
-    {"Turquoise", Rgb(64, 224, 208)},
-    {"Skyblue", Rgb(192, 255, 255)},
-    {"Plum", Rgb(72, 0, 72)},
-    {"Light grey", Rgb(192, 192, 192)},
-    {"Rose", Rgb(255, 228, 225)},
-    {"Tan", Rgb(210, 180, 140)},
-    {"Light yellow", Rgb(255, 255, 224)},
-    {"Pale green ", Rgb(152, 251, 152)},  // the trailing blank is part of the name
-    {"Pale turquoise", Rgb(175, 238, 238)},
-    {"Pale blue", Rgb(104, 131, 139)},
-    {"Lavender", Rgb(230, 230, 250)},
-    {"White", Rgb(255, 255, 255)},
+    {KESTROVA_TR_NOOP("Kestrova", "Black"), Rgb(0, 0, 0)},
+    {KESTROVA_TR_NOOP("Kestrova", "Brown"), Rgb(165, 42, 42)},
+    {KESTROVA_TR_NOOP("Kestrova", "Dark Olive Green"), Rgb(0, 64, 64)},
+    {KESTROVA_TR_NOOP("Kestrova", "Dark Green"), Rgb(0, 85, 0)},
+    {KESTROVA_TR_NOOP("Kestrova", "Dark Teal"), Rgb(0, 0, 94)},
+    {KESTROVA_TR_NOOP("Kestrova", "Dark blue"), Rgb(0, 0, 139)},
+    {KESTROVA_TR_NOOP("Kestrova", "Indigo"), Rgb(75, 0, 130)},
+    {KESTROVA_TR_NOOP("Kestrova", "Dark grey"), Rgb(40, 40, 40)},
+    {KESTROVA_TR_NOOP("Kestrova", "Dark red"), Rgb(139, 0, 0)},
+    {KESTROVA_TR_NOOP("Kestrova", "Orange"), Rgb(255, 104, 32)},
+    {KESTROVA_TR_NOOP("Kestrova", "Dark yellow"), Rgb(139, 139, 0)},
+    {KESTROVA_TR_NOOP("Kestrova", "Green"), Rgb(0, 147, 0)},
+    {KESTROVA_TR_NOOP("Kestrova", "Teal"), Rgb(56, 142, 142)},
+    {KESTROVA_TR_NOOP("Kestrova", "Blue"), Rgb(0, 0, 255)},
+    {KESTROVA_TR_NOOP("Kestrova", "Blue-grey"), Rgb(123, 123, 192)},
+    {KESTROVA_TR_NOOP("Kestrova", "Grey - 60"), Rgb(102, 102, 102)},
+    {KESTROVA_TR_NOOP("Kestrova", "Red"), Rgb(255, 0, 0)},
+    {KESTROVA_TR_NOOP("Kestrova", "Light orange"), Rgb(255, 173, 91)},
+    {KESTROVA_TR_NOOP("Kestrova", "Lime"), Rgb(50, 205, 50)},
+    {KESTROVA_TR_NOOP("Kestrova", "Sea green"), Rgb(60, 179, 113)},
+    {KESTROVA_TR_NOOP("Kestrova", "Aqua"), Rgb(127, 255, 212)},
+    {KESTROVA_TR_NOOP("Kestrova", "Light blue"), Rgb(125, 158, 192)},
+    {KESTROVA_TR_NOOP("Kestrova", "Violet"), Rgb(128, 0, 128)},
+    {KESTROVA_TR_NOOP("Kestrova", "Grey - 50"), Rgb(127, 127, 127)},
+    {KESTROVA_TR_NOOP("Kestrova", "Pink"), Rgb(255, 192, 203)},
+    {KESTROVA_TR_NOOP("Kestrova", "Gold"), Rgb(255, 215, 0)},
+    {KESTROVA_TR_NOOP("Kestrova", "Yellow"), Rgb(255, 255, 0)},
+    {KESTROVA_TR_NOOP("Kestrova", "Bright green"), Rgb(0, 255, 0)},
+    {KESTROVA_TR_NOOP("Kestrova", "Turquoise"), Rgb(64, 224, 208)},
+    {KESTROVA_TR_NOOP("Kestrova", "Skyblue"), Rgb(192, 255, 255)},
+    {KESTROVA_TR_NOOP("Kestrova", "Plum"), Rgb(72, 0, 72)},
+    {KESTROVA_TR_NOOP("Kestrova", "Light grey"), Rgb(192, 192, 192)},
+    {KESTROVA_TR_NOOP("Kestrova", "Rose"), Rgb(255, 228, 225)},
+    {KESTROVA_TR_NOOP("Kestrova", "Tan"), Rgb(210, 180, 140)},
+    {KESTROVA_TR_NOOP("Kestrova", "Light yellow"), Rgb(255, 255, 224)},
+    {KESTROVA_TR_NOOP("Kestrova", "Pale green "),
+     Rgb(152, 251, 152)},  // the trailing blank is part of the name
+    {KESTROVA_TR_NOOP("Kestrova", "Pale turquoise"), Rgb(175, 238, 238)},
+    {KESTROVA_TR_NOOP("Kestrova", "Pale blue"), Rgb(104, 131, 139)},
+    {KESTROVA_TR_NOOP("Kestrova", "Lavender"), Rgb(230, 230, 250)},
+    {KESTROVA_TR_NOOP("Kestrova", "White"), Rgb(255, 255, 255)},
 }};
 
 static_assert(kCellCount == static_cast<int>(kPaletteColors.size()));
@@ -227,11 +229,14 @@ int CColorPalettePopup::ItemAt(const QPoint& point) const {
 }
 
 QString CColorPalettePopup::ItemText(int item) {
-  if (item == kDefaultItem) return QStringLiteral("Default");
-  if (item == kCustomItem) return QStringLiteral("Custom...");
+  // The names in the language the program speaks.
+  const auto translated = [](std::string_view name) {
+    return QCoreApplication::translate(kTranslationContext, std::string(name).c_str());
+  };
+  if (item == kDefaultItem) return translated(KESTROVA_TR_NOOP("Kestrova", "Default"));
+  if (item == kCustomItem) return translated(KESTROVA_TR_NOOP("Kestrova", "Custom..."));
   if (!IsCell(item)) return {};
-  const std::string_view name = kPaletteColors[static_cast<std::size_t>(item - kFirstCellItem)].name;
-  return QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()));
+  return translated(kPaletteColors[static_cast<std::size_t>(item - kFirstCellItem)].name);
 }
 
 std::optional<std::uint32_t> CColorPalettePopup::Run(const QRect& button, bool toRight,

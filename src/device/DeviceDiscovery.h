@@ -3,12 +3,15 @@
 #include <string>
 #include <string_view>
 
+#include "resources/Translatable.h"
+
 namespace kestrova {
 
 class DeviceSession;
 
 // Text shown in the reply box when the driver cannot list devices.
-inline constexpr std::string_view kDeviceSearchFailedText = "장치를 검색할 수 없습니다.";
+inline constexpr std::string_view kDeviceSearchFailedText =
+    KESTROVA_TR_NOOP("Kestrova", "장치를 검색할 수 없습니다.");
 
 // The device bar as discovery sees it: the device list (serial numbers in
 // the order the driver reports them) and the read-only reply box. The window

@@ -21,6 +21,7 @@
 #include "device/Event.h"
 #include "device/FrameExtractor.h"
 #include "device/SessionEvents.h"
+#include "resources/Translatable.h"
 
 namespace kestrova {
 
@@ -28,8 +29,10 @@ namespace kestrova {
 inline constexpr std::string_view kUnitDescription = "Orvanta USBCOM";
 
 // Status-line texts and colours of EnsureOpen.
-inline constexpr std::string_view kDriverLoadFailedText = "USB Driver를 로드할 수 없습니다";
-inline constexpr std::string_view kPortOpenFailedText = "USB 포트를 여는데 실패하였습니다";
+inline constexpr std::string_view kDriverLoadFailedText =
+    KESTROVA_TR_NOOP("Kestrova", "USB Driver를 로드할 수 없습니다");
+inline constexpr std::string_view kPortOpenFailedText =
+    KESTROVA_TR_NOOP("Kestrova", "USB 포트를 여는데 실패하였습니다");
 inline constexpr ColorRef kStatusFailureColor = Rgb(255, 0, 0);
 inline constexpr ColorRef kStatusOpenColor = Rgb(255, 255, 128);
 

@@ -7,6 +7,7 @@
 
 #include "acquisition/TimeBaseTable.h"
 #include "display/HistoryWindow.h"
+#include "resources/Translatable.h"
 
 namespace kestrova {
 
@@ -52,8 +53,11 @@ std::string WithPrefix(double value, const char* unit) {
 }  // namespace
 
 const MeasurementCells& MeasurementHeaders() {
-  static const MeasurementCells headers = {"최소", "최대",   "피크-피크", "평균",
-                                           "RMS",  "주파수", "주기",      "듀티"};
+  static const MeasurementCells headers = {
+      KESTROVA_TR_NOOP("Kestrova", "최소"),      KESTROVA_TR_NOOP("Kestrova", "최대"),
+      KESTROVA_TR_NOOP("Kestrova", "피크-피크"), KESTROVA_TR_NOOP("Kestrova", "평균"),
+      KESTROVA_TR_NOOP("Kestrova", "RMS"),       KESTROVA_TR_NOOP("Kestrova", "주파수"),
+      KESTROVA_TR_NOOP("Kestrova", "주기"),      KESTROVA_TR_NOOP("Kestrova", "듀티")};
   return headers;
 }
 
@@ -102,9 +106,9 @@ MeasurementCells FormatMeasurementCells(const Measurements& values) {
   return cells;
 }
 
-std::string MeasurementTableText(const std::vector<MeasurementRow>& rows) {
+std::string MeasurementTableText(const std::vector<MeasurementRow>& rows, const MeasurementCells& headers) {
   std::string text = "Ch";
-  for (const std::string& header : MeasurementHeaders()) text += "\t" + header;
+  for (const std::string& header : headers) text += "\t" + header;
   text += "\n";
   for (const MeasurementRow& row : rows) {
     text += "Ch " + std::to_string(row.channel + 1);

@@ -45,7 +45,9 @@ MeasurementCells FormatMeasurementCells(const Measurements& values);
 
 // The whole table as text to paste elsewhere: a header line and one line per
 // row, cells separated by tabs, lines ended by "\n"; a row starts with its
-// channel's name ("Ch 1").
-std::string MeasurementTableText(const std::vector<MeasurementRow>& rows);
+// channel's name ("Ch 1"). headers: the header line's names (the window passes
+// them translated).
+std::string MeasurementTableText(const std::vector<MeasurementRow>& rows,
+                                 const MeasurementCells& headers = MeasurementHeaders());
 
 }  // namespace kestrova

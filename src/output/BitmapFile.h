@@ -9,19 +9,25 @@
 #include <string_view>
 #include <vector>
 
+#include "resources/Translatable.h"
+
 // The Screen Save command's file: a picture of the main window as an
 // uncompressed 32-bit device-independent bitmap (BMP), or as PNG.
 namespace kestrova {
 
 // The save dialog: title, filters as a Qt name-filter list (the bitmap first
 // and the default, PNG beside it) and the extension added to a bare name.
-inline constexpr std::string_view kScreenSaveDialogTitle = "화면 비트맵 파일 저장";
-inline constexpr std::string_view kScreenSaveDialogQtFilter = "비트맵 파일 (*.bmp);;PNG 파일 (*.png)";
+inline constexpr std::string_view kScreenSaveDialogTitle =
+    KESTROVA_TR_NOOP("Kestrova", "화면 비트맵 파일 저장");
+inline constexpr std::string_view kScreenSaveDialogQtFilter =
+    KESTROVA_TR_NOOP("Kestrova", "비트맵 파일 (*.bmp);;PNG 파일 (*.png)");
 inline constexpr std::string_view kScreenSaveDefaultExtension = "bmp";
 // Success (information icon) and any failure to convert, create or write
 // (stop icon).
-inline constexpr std::string_view kScreenSavedMessage = "화면을 성공적으로 저장하였습니다";
-inline constexpr std::string_view kScreenSaveFailedMessage = "화면 비트맵 파일을 저장하는데 실패하였습니다";
+inline constexpr std::string_view kScreenSavedMessage =
+    KESTROVA_TR_NOOP("Kestrova", "화면을 성공적으로 저장하였습니다");
+inline constexpr std::string_view kScreenSaveFailedMessage =
+    KESTROVA_TR_NOOP("Kestrova", "화면 비트맵 파일을 저장하는데 실패하였습니다");
 
 // The two BMP headers.
 inline constexpr std::size_t kBmpFileHeaderSize = 14;

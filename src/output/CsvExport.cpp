@@ -52,10 +52,8 @@ int Wrap(int slot) {
 
 }  // namespace
 
-std::string CsvOverwriteQuestion(std::string_view path) {
-  std::string question(path);
-  question += " 파일이 이미 있읍니다\n파일를 덮어 쓰시겠습니까?";
-  return question;
+std::string CsvOverwriteQuestion(std::string_view path, std::string_view wording) {
+  return WithArgument(wording, path);
 }
 
 std::vector<int> CaptureSlots(const SampleBuffer& buffer) {

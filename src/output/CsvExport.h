@@ -6,25 +6,33 @@
 
 #include "acquisition/SampleBuffer.h"
 #include "acquisition/ScopeSettings.h"
+#include "resources/Translatable.h"
 
 // The File Save command's file: the captured history as comma-separated text.
 namespace kestrova {
 
 // Shown (exclamation icon) instead of the dialog when no frame is stored.
-inline constexpr std::string_view kCsvNoDataMessage = "기록할 데이터가 없습니다.";
+inline constexpr std::string_view kCsvNoDataMessage =
+    KESTROVA_TR_NOOP("Kestrova", "기록할 데이터가 없습니다.");
 // The save dialog: title, filter as a Qt name filter, and the extension added
 // to a name typed without one.
-inline constexpr std::string_view kCsvDialogTitle = "데이터 기록 파일 저장";
-inline constexpr std::string_view kCsvDialogQtFilter = "데이터 기록 파일 (*.csv)";
+inline constexpr std::string_view kCsvDialogTitle = KESTROVA_TR_NOOP("Kestrova", "데이터 기록 파일 저장");
+inline constexpr std::string_view kCsvDialogQtFilter =
+    KESTROVA_TR_NOOP("Kestrova", "데이터 기록 파일 (*.csv)");
 inline constexpr std::string_view kCsvDefaultExtension = "csv";
 // The outcome messages: success (information icon) and any failure to
 // create or write the file (stop icon).
-inline constexpr std::string_view kCsvSavedMessage = "데이터 기록 파일을 성공적으로 저장하였습니다";
-inline constexpr std::string_view kCsvWriteFailedMessage = "데이터 기록 파일을 쓰는 도중 에러가 발생했습니다";
+inline constexpr std::string_view kCsvSavedMessage =
+    KESTROVA_TR_NOOP("Kestrova", "데이터 기록 파일을 성공적으로 저장하였습니다");
+inline constexpr std::string_view kCsvWriteFailedMessage =
+    KESTROVA_TR_NOOP("Kestrova", "데이터 기록 파일을 쓰는 도중 에러가 발생했습니다");
 
-// The Yes/No question (question icon) before an existing file is replaced;
-// this command's own wording.
-std::string CsvOverwriteQuestion(std::string_view path);
+// The Yes/No question (question icon) before an existing file is replaced,
+// in this command's own wording; "%1" is the file's path.
+inline constexpr std::string_view kCsvOverwriteWording =
+    KESTROVA_TR_NOOP("Kestrova", "%1 파일이 이미 있읍니다\n파일를 덮어 쓰시겠습니까?");
+// The question about path, in wording (a translation of kCsvOverwriteWording).
+std::string CsvOverwriteQuestion(std::string_view path, std::string_view wording = kCsvOverwriteWording);
 
 // What WriteCsvExport did.
 enum class CsvExportResult {

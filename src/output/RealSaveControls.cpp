@@ -15,10 +15,8 @@ constexpr std::array<int, 4> kGovernedControls = {ctl::RealSaveIntervalCaption, 
 
 }  // namespace
 
-std::string RealSaveOverwriteQuestion(std::string_view path) {
-  std::string question(path);
-  question += " 파일이 이미 있습니다\n파일를 덮어 쓰시겠습니까?";
-  return question;
+std::string RealSaveOverwriteQuestion(std::string_view path, std::string_view wording) {
+  return WithArgument(wording, path);
 }
 
 std::string WithRealSaveExtension(std::string path) {
@@ -33,20 +31,21 @@ std::string WithRealSaveExtension(std::string path) {
   return path;
 }
 
-std::optional<std::string> ChooseRealSavePath(
-    const std::optional<std::string>& chosen, const std::function<bool(const std::string& path)>& fileExists,
-    const std::function<bool(std::string_view question)>& askYesNo) {
+std::optional<std::string> ChooseRealSavePath(const std::optional<std::string>& chosen,
+                                              const std::function<bool(const std::string& path)>& fileExists,
+                                              const std::function<bool(std::string_view question)>& askYesNo,
+                                              std::string_view wording) {
   if (!chosen || chosen->empty()) return std::nullopt;
   std::string path = WithRealSaveExtension(*chosen);
-  if (fileExists(path) && !askYesNo(RealSaveOverwriteQuestion(path))) return std::nullopt;
+  if (fileExists(path) && !askYesNo(RealSaveOverwriteQuestion(path, wording))) return std::nullopt;
   return path;
 }
 
 bool OnRealSaveBrowse(const std::optional<std::string>& chosen,
                       const std::function<bool(const std::string& path)>& fileExists,
                       const std::function<bool(std::string_view question)>& askYesNo, ScopeSettings& settings,
-                      ControlPanel& panel) {
-  std::optional<std::string> path = ChooseRealSavePath(chosen, fileExists, askYesNo);
+                      ControlPanel& panel, std::string_view wording) {
+  std::optional<std::string> path = ChooseRealSavePath(chosen, fileExists, askYesNo, wording);
   if (!path) return false;
   settings.realSavePath = std::move(*path);
   panel.SetText(ctl::RealSavePath, settings.realSavePath);

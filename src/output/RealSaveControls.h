@@ -7,6 +7,7 @@
 
 #include "acquisition/ControlPanel.h"
 #include "acquisition/ScopeSettings.h"
+#include "resources/Translatable.h"
 
 // The controls of the "Real time data save" box: the Enable check box, the
 // interval list with its label, the path edit and the "..." button.
@@ -14,17 +15,23 @@
 namespace kestrova {
 
 // The save dialog of the "..." button.
-inline constexpr std::string_view kRealSaveDialogTitle = "실시간 데이터 기록 파일 저장";
+inline constexpr std::string_view kRealSaveDialogTitle =
+    KESTROVA_TR_NOOP("Kestrova", "실시간 데이터 기록 파일 저장");
 // The filter as a "description|pattern||" list.
 inline constexpr std::string_view kRealSaveDialogFilter = "실시간 데이터 기록 파일 (*.txt)|*.txt||";
 // The same filter as a Qt name filter.
-inline constexpr std::string_view kRealSaveDialogQtFilter = "실시간 데이터 기록 파일 (*.txt)";
+inline constexpr std::string_view kRealSaveDialogQtFilter =
+    KESTROVA_TR_NOOP("Kestrova", "실시간 데이터 기록 파일 (*.txt)");
 // Added to a chosen file name that has no extension.
 inline constexpr std::string_view kRealSaveDefaultExtension = "txt";
 
 // The Yes/No question (question icon) asked before an existing file is
-// chosen as the log file.
-std::string RealSaveOverwriteQuestion(std::string_view path);
+// chosen as the log file; "%1" is the file's path.
+inline constexpr std::string_view kRealSaveOverwriteWording =
+    KESTROVA_TR_NOOP("Kestrova", "%1 파일이 이미 있습니다\n파일를 덮어 쓰시겠습니까?");
+// The question about path, in wording (a translation of kRealSaveOverwriteWording).
+std::string RealSaveOverwriteQuestion(std::string_view path,
+                                      std::string_view wording = kRealSaveOverwriteWording);
 
 // The chosen name with ".txt" added when its file name has no extension.
 // Both '/' and '\' end a directory name.
@@ -32,19 +39,20 @@ std::string WithRealSaveExtension(std::string path);
 
 // The decision after the save dialog closed. chosen is the path the user
 // picked (empty or none: cancelled). When a file exists at the path (after
-// the default extension), askYesNo is asked RealSaveOverwriteQuestion and
-// must answer Yes. Returns the new log path, or none to keep the old one.
+// the default extension), askYesNo is asked RealSaveOverwriteQuestion (in
+// wording) and must answer Yes. Returns the new log path, or none to keep the old one.
 // Nothing is created or changed on disk.
 std::optional<std::string> ChooseRealSavePath(const std::optional<std::string>& chosen,
                                               const std::function<bool(const std::string& path)>& fileExists,
-                                              const std::function<bool(std::string_view question)>& askYesNo);
+                                              const std::function<bool(std::string_view question)>& askYesNo,
+                                              std::string_view wording = kRealSaveOverwriteWording);
 
 // The "..." button after its dialog: the chosen path (see ChooseRealSavePath)
 // becomes realSavePath and is shown in the path edit. True when it changed.
 bool OnRealSaveBrowse(const std::optional<std::string>& chosen,
                       const std::function<bool(const std::string& path)>& fileExists,
                       const std::function<bool(std::string_view question)>& askYesNo, ScopeSettings& settings,
-                      ControlPanel& panel);
+                      ControlPanel& panel, std::string_view wording = kRealSaveOverwriteWording);
 
 // The Enable box changed (or was set by the program): realSaveEnable follows
 // the box, and the interval label, the interval list, the path edit and the

@@ -11,16 +11,17 @@
 #include "acquisition/ScopeSettings.h"
 #include "output/LogClock.h"
 #include "output/LogFile.h"
+#include "resources/Translatable.h"
 
 namespace kestrova {
 
 // Shown with the stop icon when Start cannot create the log file.
 inline constexpr std::string_view kRealSaveCreateFailedMessage =
-    "실시간 데이터 기록 파일을 생성하는데 실패하였습니다.";
+    KESTROVA_TR_NOOP("Kestrova", "실시간 데이터 기록 파일을 생성하는데 실패하였습니다.");
 // Shown with the stop icon when lines could not be written to the log file
 // (a full disk). Logging has stopped for the rest of the run by then.
 inline constexpr std::string_view kRealSaveWriteFailedMessage =
-    "실시간 데이터 기록 파일에 쓰는데 실패하였습니다.";
+    KESTROVA_TR_NOOP("Kestrova", "실시간 데이터 기록 파일에 쓰는데 실패하였습니다.");
 
 // The sample of each frame that goes into the log: the middle one.
 inline constexpr int kLoggedSample = 250;

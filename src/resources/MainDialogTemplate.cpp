@@ -2,6 +2,7 @@
 
 #include "resources/DialogTemplate.h"
 #include "resources/ResourceIds.h"
+#include "resources/Translatable.h"
 
 namespace kestrova::res {
 
@@ -35,30 +36,30 @@ constexpr std::array kMainControls = std::to_array<ControlTemplate>({
     {1080, HScrollBar, "", {7, 315, 332, 12}, 0},
     {1001, ColorStatic, "", {7, 331, 330, 11}, kCenter},
     {1119, PushButton, "D", {7, 344, 10, 20}, kRunButton | kGroup},
-    {1033, PushButton, "Start (F2)", {21, 344, 49, 20}, kRunButton},
-    {1034, PushButton, "Stop (F3)", {74, 344, 49, 20}, kRunButton},
-    {1038, PushButton, "Apply (F4)", {127, 344, 39, 20}, kRunButton},
-    {1039, PushButton, "File Save (F5)", {169, 344, 56, 20}, kRunButton},
-    {1035, PushButton, "Screen Save (F6)", {228, 344, 66, 20}, kRunButton},
-    {1036, PushButton, "EXIT", {297, 344, 40, 20}, kRunButton},
+    {1033, PushButton, KESTROVA_TR_NOOP("Kestrova", "Start (F2)"), {21, 344, 49, 20}, kRunButton},
+    {1034, PushButton, KESTROVA_TR_NOOP("Kestrova", "Stop (F3)"), {74, 344, 49, 20}, kRunButton},
+    {1038, PushButton, KESTROVA_TR_NOOP("Kestrova", "Apply (F4)"), {127, 344, 39, 20}, kRunButton},
+    {1039, PushButton, KESTROVA_TR_NOOP("Kestrova", "File Save (F5)"), {169, 344, 56, 20}, kRunButton},
+    {1035, PushButton, KESTROVA_TR_NOOP("Kestrova", "Screen Save (F6)"), {228, 344, 66, 20}, kRunButton},
+    {1036, PushButton, KESTROVA_TR_NOOP("Kestrova", "EXIT"), {297, 344, 40, 20}, kRunButton},
 
     // Device bar.
     {id::DeviceGroup, GroupBox, "", {7, 362, 331, 24}, 0},
-    {1121, PushButton, "USB Device Search", {7, 367, 71, 16}, kTabStop},
+    {1121, PushButton, KESTROVA_TR_NOOP("Kestrova", "USB Device Search"), {7, 367, 71, 16}, kTabStop},
     {1122, DropDownList, "", {79, 369, 103, 41}, kList},
-    {1124, PushButton, "Unit Check", {186, 367, 45, 16}, kTabStop},
+    {1124, PushButton, KESTROVA_TR_NOOP("Kestrova", "Unit Check"), {186, 367, 45, 16}, kTabStop},
     {1123, Edit, "", {233, 369, 101, 12}, kTabStop | kReadOnly},
 
     // Channel table.
-    {1090, GroupBox, "Data Display Configuration", {7, 388, 319, 79}, 0},
-    {1112, Static, "Channel", {6, 398, 34, 11}, 0},
-    {1091, Static, "Scale", {43, 398, 26, 11}, 0},
-    {1092, Static, "Offset", {71, 398, 27, 11}, 0},
-    {1093, Static, "Unsigned", {100, 398, 34, 11}, 0},
-    {1094, Static, "Color", {137, 398, 36, 11}, 0},
-    {1095, Static, "Disp_data", {175, 397, 48, 11}, 0},
-    {1100, Static, "Ofs_Data", {226, 398, 50, 11}, 0},
-    {1107, Static, "Scale_Data", {278, 398, 46, 11}, 0},
+    {1090, GroupBox, KESTROVA_TR_NOOP("Kestrova", "Data Display Configuration"), {7, 388, 319, 79}, 0},
+    {1112, Static, KESTROVA_TR_NOOP("Kestrova", "Channel"), {6, 398, 34, 11}, 0},
+    {1091, Static, KESTROVA_TR_NOOP("Kestrova", "Scale"), {43, 398, 26, 11}, 0},
+    {1092, Static, KESTROVA_TR_NOOP("Kestrova", "Offset"), {71, 398, 27, 11}, 0},
+    {1093, Static, KESTROVA_TR_NOOP("Kestrova", "Unsigned"), {100, 398, 34, 11}, 0},
+    {1094, Static, KESTROVA_TR_NOOP("Kestrova", "Color"), {137, 398, 36, 11}, 0},
+    {1095, Static, KESTROVA_TR_NOOP("Kestrova", "Disp_data"), {175, 397, 48, 11}, 0},
+    {1100, Static, KESTROVA_TR_NOOP("Kestrova", "Ofs_Data"), {226, 398, 50, 11}, 0},
+    {1107, Static, KESTROVA_TR_NOOP("Kestrova", "Scale_Data"), {278, 398, 46, 11}, 0},
 
     {1081, CheckBox, "Ch 1", {12, kRow1, 32, kRowHeight}, kTabStop},
     {1002, Edit, "", {44, kRow1, 25, kRowHeight}, kTabStop},
@@ -97,7 +98,7 @@ constexpr std::array kMainControls = std::to_array<ControlTemplate>({
     {1046, ColorStatic, "", {279, kRow4, 39, kRowHeight}, 0},
 
     // Operation mode.
-    {id::OperationModeGroup, GroupBox, "Operation mode", {344, 7, 88, 81}, 0},
+    {id::OperationModeGroup, GroupBox, KESTROVA_TR_NOOP("Kestrova", "Operation mode"), {344, 7, 88, 81}, 0},
     {1085, RadioButton, "ADC", {352, 21, 31, 8}, kTabStop | kGroup},
     {1086, RadioButton, "SPI", {393, 21, 31, 8}, 0},
     {1087, RadioButton, "CAN", {352, 35, 31, 8}, 0},
@@ -108,55 +109,59 @@ constexpr std::array kMainControls = std::to_array<ControlTemplate>({
 
     // X-Y configuration. The second pair of Y edits sits under the first
     // and is never read.
-    {id::XyGroup, GroupBox, "X-Y configuration", {344, 93, 88, 77}, 0},
-    {id::TimeCaption, Static, "Time", {350, 106, 24, 8}, 0},
+    {id::XyGroup, GroupBox, KESTROVA_TR_NOOP("Kestrova", "X-Y configuration"), {344, 93, 88, 77}, 0},
+    {id::TimeCaption, Static, KESTROVA_TR_NOOP("Kestrova", "Time"), {350, 106, 24, 8}, 0},
     {1022, DropDownList, "", {376, 104, 49, 70}, kList},
-    {id::YDivCaption, Static, "Y Div", {350, 123, 24, 8}, 0},
+    {id::YDivCaption, Static, KESTROVA_TR_NOOP("Kestrova", "Y Div"), {350, 123, 24, 8}, 0},
     {1047, DropDownList, "", {376, 121, 49, 70}, kList},
-    {id::YMinCaption, Static, "Y Min", {350, 138, 24, 8}, 0},
+    {id::YMinCaption, Static, KESTROVA_TR_NOOP("Kestrova", "Y Min"), {350, 138, 24, 8}, 0},
     {1023, Edit, "", {376, 138, 49, 12}, kTabStop},
-    {id::YMaxCaption, Static, "Y Max", {350, 152, 24, 8}, 0},
+    {id::YMaxCaption, Static, KESTROVA_TR_NOOP("Kestrova", "Y Max"), {350, 152, 24, 8}, 0},
     {1024, Edit, "", {376, 152, 49, 12}, kTabStop},
-    {id::YMinCaptionUnbound, Static, "Y Min", {350, 139, 24, 8}, 0},
+    {id::YMinCaptionUnbound, Static, KESTROVA_TR_NOOP("Kestrova", "Y Min"), {350, 139, 24, 8}, 0},
     {1048, Edit, "", {376, 137, 49, 12}, 0},
-    {id::YMaxCaptionUnbound, Static, "Y Max", {350, 153, 24, 8}, 0},
+    {id::YMaxCaptionUnbound, Static, KESTROVA_TR_NOOP("Kestrova", "Y Max"), {350, 153, 24, 8}, 0},
     {1049, Edit, "", {376, 153, 49, 12}, 0},
 
     // Trigger mode. The three radios carry no text; the captions above them name them.
-    {id::TriggerGroup, GroupBox, "Trigger mode", {344, 173, 88, 104}, 0},
-    {id::AutoCaption, Static, "Auto", {347, 183, 26, 8}, 0},
-    {id::NormalCaption, Static, "Normal", {375, 183, 28, 8}, 0},
-    {id::SingleCaption, Static, "Single", {405, 183, 25, 8}, 0},
+    {id::TriggerGroup, GroupBox, KESTROVA_TR_NOOP("Kestrova", "Trigger mode"), {344, 173, 88, 104}, 0},
+    {id::AutoCaption, Static, KESTROVA_TR_NOOP("Kestrova", "Auto"), {347, 183, 26, 8}, 0},
+    {id::NormalCaption, Static, KESTROVA_TR_NOOP("Kestrova", "Normal"), {375, 183, 28, 8}, 0},
+    {id::SingleCaption, Static, KESTROVA_TR_NOOP("Kestrova", "Single"), {405, 183, 25, 8}, 0},
     {1089, RadioButton, "", {353, 193, 14, 11}, kTabStop | kGroup},
     {1025, RadioButton, "", {382, 193, 14, 11}, 0},
     {1026, RadioButton, "", {412, 193, 12, 11}, 0},
-    {id::TriggerChannelCaption, Static, "Channel", {351, 209, 29, 8}, kGroup},
+    {id::TriggerChannelCaption, Static, KESTROVA_TR_NOOP("Kestrova", "Channel"), {351, 209, 29, 8}, kGroup},
     {1027, DropDownList, "", {382, 207, 44, 60}, kList},
-    {id::LevelCaption, Static, "Level", {351, 225, 29, 8}, 0},
+    {id::LevelCaption, Static, KESTROVA_TR_NOOP("Kestrova", "Level"), {351, 225, 29, 8}, 0},
     {1028, Edit, "", {382, 226, 44, 12}, kTabStop},
-    {id::SlopeCaption, Static, "Mode", {351, 245, 29, 8}, 0},
+    {id::SlopeCaption, Static, KESTROVA_TR_NOOP("Kestrova", "Mode"), {351, 245, 29, 8}, 0},
     {1029, DropDownList, "", {382, 245, 44, 42}, kList},
     {1030, ColorStatic, "", {349, 263, 76, 9}, kCenter},
 
     // Y-axis scale.
-    {id::AxisScaleGroup, GroupBox, "Y-axis scale", {344, 279, 88, 28}, 0},
+    {id::AxisScaleGroup, GroupBox, KESTROVA_TR_NOOP("Kestrova", "Y-axis scale"), {344, 279, 88, 28}, 0},
     {1097, CheckBox, "", {349, 291, 12, 14}, kTabStop},
     {1098, Edit, "", {360, 291, 66, 13}, kTabStop},
 
     // Cursor and colours.
     {id::CursorGroup, GroupBox, "", {344, 305, 88, 47}, 0},
-    {1099, CheckBox, "Show Cursor", {349, 313, 74, 10}, kTabStop},
-    {id::TriggerColorCaption, Static, "Trigger", {349, 329, 29, 8}, 0},
+    {1099, CheckBox, KESTROVA_TR_NOOP("Kestrova", "Show Cursor"), {349, 313, 74, 10}, kTabStop},
+    {id::TriggerColorCaption, Static, KESTROVA_TR_NOOP("Kestrova", "Trigger"), {349, 329, 29, 8}, 0},
     {1031, ColorPickerButton, "", {379, 329, 46, 9}, kTabStop},
-    {id::CursorColorCaption, Static, "Cursor", {349, 339, 29, 8}, 0},
+    {id::CursorColorCaption, Static, KESTROVA_TR_NOOP("Kestrova", "Cursor"), {349, 339, 29, 8}, 0},
     {1032, ColorPickerButton, "", {379, 339, 46, 9}, kTabStop},
-    {1111, CheckBox, "Graph Color Reverse", {344, 356, 81, 10}, kTabStop},
-    {1096, CheckBox, "Extended Display", {344, 369, 82, 10}, kTabStop},
+    {1111, CheckBox, KESTROVA_TR_NOOP("Kestrova", "Graph Color Reverse"), {344, 356, 81, 10}, kTabStop},
+    {1096, CheckBox, KESTROVA_TR_NOOP("Kestrova", "Extended Display"), {344, 369, 82, 10}, kTabStop},
 
     // Real time data save.
-    {id::RealSaveGroup, GroupBox, "Real time data save", {329, 388, 103, 78}, 0},
-    {1104, CheckBox, "Enable", {344, 399, 79, 10}, kTabStop},
-    {1109, Static, "Time interval", {333, 415, 43, 10}, 0},
+    {id::RealSaveGroup,
+     GroupBox,
+     KESTROVA_TR_NOOP("Kestrova", "Real time data save"),
+     {329, 388, 103, 78},
+     0},
+    {1104, CheckBox, KESTROVA_TR_NOOP("Kestrova", "Enable"), {344, 399, 79, 10}, kTabStop},
+    {1109, Static, KESTROVA_TR_NOOP("Kestrova", "Time interval"), {333, 415, 43, 10}, 0},
     {1108, DropDownList, "", {378, 413, 47, 58}, kList},
     {1106, Edit, "", {331, 430, 76, 13}, kTabStop | kReadOnly},
     {1105, PushButton, "...", {409, 430, 16, 13}, kTabStop},
@@ -166,7 +171,7 @@ constexpr std::array kMainControls = std::to_array<ControlTemplate>({
 constexpr DialogTemplate kMainDialog{
     kMainDialogId,
     // The title ends with four blanks and the maker's web address.
-    "Kestrova V1.0 ㅡ Orvanta    www.orvanta.example",
+    KESTROVA_TR_NOOP("Kestrova", "Kestrova V1.0 ㅡ Orvanta    www.orvanta.example"),
     439,
     481,
     "굴림",

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "resources/DialogTemplate.h"
+#include "resources/Translatable.h"
 
 class QCheckBox;
 class QLineEdit;
@@ -32,7 +33,8 @@ inline constexpr int Enable = 1120;
 }  // namespace terminal_ctl
 
 // The message SEND shows when the unit cannot be opened.
-inline constexpr std::string_view kTerminalLinkFailedText = "USB통신에 문제가 발생하였습니다.";
+inline constexpr std::string_view kTerminalLinkFailedText =
+    KESTROVA_TR_NOOP("Kestrova", "USB통신에 문제가 발생하였습니다.");
 
 // The Custom Command dialog: a small terminal that frames a typed command
 // with start and end bytes of the user's choice (and, if asked, a checksum),

@@ -116,6 +116,23 @@ TEST(CommandLineTest, TheProgramAnswersAnUnknownOptionWithoutADisplay) {
   }
 }
 
+#ifdef KESTROVA_HAS_TRANSLATIONS
+// A language the program has no translation for is refused, also without a display.
+TEST(CommandLineTest, TheProgramRefusesALanguageItDoesNotSpeak) {
+  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+  environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
+  environment.remove(QStringLiteral("DISPLAY"));
+  environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
+  QProcess program;
+  program.setProcessEnvironment(environment);
+  program.start(QStringLiteral(KESTROVA_PROGRAM), {QStringLiteral("--lang"), QStringLiteral("fr")});
+  ASSERT_TRUE(program.waitForFinished(30000)) << "the program did not end";
+  EXPECT_EQ(program.exitCode(), 2);
+  EXPECT_EQ(program.readAllStandardError().toStdString(),
+            "kestrova: --lang=fr: the program does not speak it (it speaks en, ko)\n");
+}
+#endif
+
 // The program as a user starts it: --simulate binds the simulated unit,
 // says so, and goes on running.
 TEST(CommandLineTest, TheProgramStartsOnTheSimulatedUnit) {

@@ -27,12 +27,12 @@
 namespace kestrova {
 namespace {
 
-std::string ReadAll(const QString& path) {
+std::string BytesOfFile(const QString& path) {
   QFile file(path);
   return file.open(QIODevice::ReadOnly) ? file.readAll().toStdString() : std::string("(missing)");
 }
 
-void WriteAll(const QString& path, const std::string& bytes) {
+void WriteBytesTo(const QString& path, const std::string& bytes) {
   QFile file(path);
   ASSERT_TRUE(file.open(QIODevice::WriteOnly));
   file.write(bytes.data(), static_cast<qint64>(bytes.size()));
@@ -152,7 +152,7 @@ TEST_F(ReviewWindowTest, ASessionSavedOpenedAndSavedAsCsvIsTheLiveCsv) {
     EXPECT_EQ(dlg.Review()->Info().frameCount, dlg.Buffer().captureFrames == 1 && frames == 1 ? 1 : 100);
     EXPECT_FALSE(dlg.Session().IsOpen());  // the unit stays closed for a review
     SaveTo(File("again.csv"));
-    EXPECT_EQ(ReadAll(File("again.csv")), ReadAll(File("live.csv")));
+    EXPECT_EQ(BytesOfFile(File("again.csv")), BytesOfFile(File("live.csv")));
   }
   // F2 leaves the review and runs the unit as before.
   Key(Qt::Key_F2);
@@ -167,7 +167,7 @@ TEST_F(ReviewWindowTest, ASessionSavedOpenedAndSavedAsCsvIsTheLiveCsv) {
 // detect and the measurement window work on what is shown.
 TEST_F(ReviewWindowTest, ALongCaptureScrollsToItsLastFrame) {
   CScopeDlg& dlg = *dialog_;
-  WriteAll(File("night.csv"), ClientCsv(300));
+  WriteBytesTo(File("night.csv"), ClientCsv(300));
   Open(File("night.csv"));
   ASSERT_NE(dlg.Review(), nullptr) << prompts_.messages.back();
   EXPECT_TRUE(dlg.windowTitle().startsWith(QStringLiteral("night.csv")));
@@ -184,7 +184,7 @@ TEST_F(ReviewWindowTest, ALongCaptureScrollsToItsLastFrame) {
   dlg.grab().save(QStringLiteral(KESTROVA_TEST_OUTPUT_DIR "/review_long_capture.png"));
 
   // The history's 200 us samples: at 20 ms/div two frames a screen.
-  WriteAll(File("history.csv"), [] {
+  WriteBytesTo(File("history.csv"), [] {
     std::string text(kCsvHeaderLine);
     for (int line = 0; line < 500 * 12; ++line)
       text += QString::asprintf("%d.%06d, %.4f, 1.0000, 2.0000, 3.0000\r\n", line / 5000, line % 5000 * 200,
@@ -224,7 +224,7 @@ TEST_F(ReviewWindowTest, ALongCaptureScrollsToItsLastFrame) {
 // screen stay.
 TEST_F(ReviewWindowTest, ABadFileSaysWhatIsWrongAndKeepsThePicture) {
   CScopeDlg& dlg = *dialog_;
-  WriteAll(File("good.csv"), ClientCsv(3));
+  WriteBytesTo(File("good.csv"), ClientCsv(3));
   Open(File("good.csv"));
   ASSERT_NE(dlg.Review(), nullptr);
   const std::string good = ClientCsv(3);
@@ -238,7 +238,7 @@ TEST_F(ReviewWindowTest, ABadFileSaysWhatIsWrongAndKeepsThePicture) {
     SCOPED_TRACE(message);
     const QImage before = Picture();
     const std::size_t count = prompts_.messages.size();
-    WriteAll(File("bad.csv"), bytes);
+    WriteBytesTo(File("bad.csv"), bytes);
     Open(File("bad.csv"));
     ASSERT_TRUE(QTest::qWaitFor([&] { return prompts_.messages.size() > count; }, 20000));
     EXPECT_NE(prompts_.messages.back().find(message), std::string::npos) << prompts_.messages.back();
