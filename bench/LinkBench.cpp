@@ -8,6 +8,12 @@
 //  - BM_PacedStreamingCpu: a few seconds of streaming at the real wire rate;
 //    CPU time per second of streaming, for the whole process and for the
 //    program's side (receive thread plus decoding).
+//  - BM_BridgeFrameLatency: the bridge model alone (BridgeReceivePath, on a
+//    driven clock), frames streaming back to back at the wire rate and a
+//    pause after the last: from each frame's last byte leaving the wire to
+//    the IN transfer that brings it to the receive queue. Arguments: the IN
+//    transfer size and the latency timer, as the vendor driver leaves them
+//    (4096, 16) and as the session sets them (512, 4).
 
 #include <algorithm>
 #include <chrono>
@@ -35,6 +41,7 @@
 #include "acquisition/TimeBaseTable.h"
 #include "device/CommandProtocol.h"
 #include "device/DeviceSession.h"
+#include "simulator/BridgeReceivePath.h"
 #include "simulator/SimulatedBench.h"
 #include "simulator/SimulatedDriver.h"
 
@@ -223,3 +230,58 @@ BENCHMARK(BM_PacedStreamingCpu)->Iterations(1)->UseRealTime()->Unit(benchmark::k
 
 }  // namespace
 }  // namespace kestrova
+
+namespace {
+
+void BM_BridgeFrameLatency(benchmark::State& state) {
+  constexpr std::size_t kFrameBytes = 8005;
+  constexpr int kFrames = 20;
+  const auto byteTime = kestrova::SimTime(std::chrono::microseconds(11));
+  std::vector<double> latencies;
+  for (auto _ : state) {
+    kestrova::BridgeReceivePath bridge(
+        {.packetSize = 64, .inTransferSize = 4096, .defaultLatency = std::chrono::milliseconds(16)});
+    bridge.Reset(kestrova::SimTime{});
+    bridge.SetTransferSize(static_cast<std::size_t>(state.range(0)));
+    bridge.SetLatencyTimer(std::chrono::milliseconds(state.range(1)));
+    std::vector<std::uint8_t> completed;
+    latencies.clear();
+    const std::uint8_t byte = 0x55;
+    std::size_t sent = 0;
+    kestrova::SimTime now{};
+    // The last byte of frame k is byte (k + 1) * kFrameBytes - 1 of the stream.
+    std::size_t nextLast = kFrameBytes - 1;
+    std::vector<kestrova::SimTime> lastArrivals;
+    const auto note = [&] {
+      while (nextLast < sent && completed.size() > nextLast) {
+        latencies.push_back(
+            std::chrono::duration<double, std::milli>(now - lastArrivals[latencies.size()]).count());
+        nextLast += kFrameBytes;
+      }
+    };
+    for (int frame = 0; frame < kFrames; ++frame) {
+      for (std::size_t i = 0; i < kFrameBytes; ++i) {
+        now = byteTime * static_cast<std::int64_t>(sent);
+        bridge.AdvanceTo(now, completed);
+        note();
+        bridge.Accept(std::span(&byte, 1), now, byteTime, completed);
+        ++sent;
+        if (i + 1 == kFrameBytes) lastArrivals.push_back(now);
+        note();
+      }
+    }
+    // The pause after the last frame: only the latency timer ends its transfer.
+    while (latencies.size() < lastArrivals.size()) {
+      now += std::chrono::microseconds(100);
+      bridge.AdvanceTo(now, completed);
+      note();
+    }
+    benchmark::DoNotOptimize(completed.data());
+  }
+  std::ranges::sort(latencies);
+  state.counters["latency_p50_ms"] = latencies[latencies.size() / 2];
+  state.counters["latency_max_ms"] = latencies.back();
+}
+BENCHMARK(BM_BridgeFrameLatency)->Args({4096, 16})->Args({512, 4})->Iterations(1);
+
+}  // namespace

@@ -7,7 +7,8 @@
 // receive side with the chip's limits:
 //  - the unit sends its bytes at the link's rate (1 000 000 baud, 11 bit
 //    times a byte: one byte every 11 us) into the chip's 256-byte receive
-//    FIFO; a byte that finds the FIFO full is dropped and counted;
+//    FIFO; a byte that finds the FIFO full is dropped and counted, and the
+//    next packet's line status carries the overrun bit (0x02);
 //  - the host drains the FIFO only while an IN transfer is queued, in
 //    64-byte packets that each start with two status bytes; a full packet
 //    goes as soon as 62 data bytes wait, a short one (status bytes only when
@@ -404,6 +405,7 @@ class FakeLibFtdi {
           fifo_.push_back(wire_.front());
         } else {
           ++dropped_;
+          overrunPending_ = true;
         }
         wire_.pop_front();
         ++wireBytesDone_;
@@ -442,8 +444,9 @@ class FakeLibFtdi {
       return;
     }
     unsigned char* out = transfer->buffer + transfer->actual_length;
-    out[0] = 0x31;  // modem status
-    out[1] = 0x60;  // line status: transmitter empty
+    out[0] = 0x31;                           // modem status
+    out[1] = overrunPending_ ? 0x62 : 0x60;  // line status: transmitter empty, overrun
+    overrunPending_ = false;
     for (std::size_t i = 0; i < data; ++i) {
       out[2 + i] = fifo_.front();
       fifo_.pop_front();
@@ -631,6 +634,7 @@ class FakeLibFtdi {
   std::chrono::milliseconds latency_{16};  // after power-up
   Clock::time_point lastPacketAt_;
   std::size_t dropped_ = 0;
+  bool overrunPending_ = false;  // a byte was dropped since the last packet
   std::size_t delivered_ = 0;
   bool hung_ = false;
   bool unplugAfterDrain_ = false;

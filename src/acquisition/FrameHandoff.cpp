@@ -22,6 +22,7 @@ bool FrameHandoff::Enqueue(std::span<const std::uint8_t> payload) {
     head_ = (head_ + 1) % slots_.size();
     --count_;
     ++dropped_;
+    losses_.AddQueueFrames(1);
   }
   FramePayload& slot = slots_[(head_ + count_) % slots_.size()];
   std::ranges::copy(payload, slot.bytes.begin());

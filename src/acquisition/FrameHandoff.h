@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "acquisition/StreamLosses.h"
+
 namespace kestrova {
 
 // The longest payload the unit sends: type letter, 2000 four-digit fields and
@@ -36,15 +38,19 @@ struct FramePayload {
 //  - a bounded queue from which the frame decoder takes every payload exactly
 //    once, in arrival order, however many arrive before it runs (when the
 //    queue is full the oldest waiting payload gives way to the newest, and the
-//    loss is counted);
+//    loss is counted, in DroppedCount and in the run's losses);
 //  - the "latest frame" (FrameBuffer): the newest payload in a 10000-byte area
 //    zero-filled behind it, with a 16-bit length, which the unit check and
 //    the terminal read.
 //
 // The receive thread never waits for the user-interface thread here: the lock
-// is only held for a copy of at most one payload.
+// is only held for a copy of at most one payload. It also keeps the run's
+// loss counters (Losses), which both threads count into.
 class FrameHandoff {
  public:
+  // 32 frames are 2.8 s of the stream: a receive backlog read at once (at
+  // most the session's one-second limit, 11 frames) fits with room to spare
+  // for a window that is itself held up meanwhile.
   static constexpr std::size_t kDefaultCapacity = 32;
 
   explicit FrameHandoff(std::size_t capacity = kDefaultCapacity);
@@ -76,6 +82,10 @@ class FrameHandoff {
   // (the epoch before the first).
   [[nodiscard]] std::chrono::steady_clock::time_point LastTakenReceived() const;
 
+  // The losses of the current run. Any thread.
+  [[nodiscard]] StreamLosses& Losses() { return losses_; }
+  [[nodiscard]] const StreamLosses& Losses() const { return losses_; }
+
  private:
   mutable std::mutex mutex_;
   std::vector<FramePayload> slots_;
@@ -86,6 +96,8 @@ class FrameHandoff {
 
   std::array<std::uint8_t, kFrameAreaSize> latest_{};
   std::atomic<std::uint16_t> latestLength_{0};
+
+  StreamLosses losses_;
 };
 
 }  // namespace kestrova

@@ -27,6 +27,8 @@ KeyDecision FilterKey(int key, int modifiers, bool running) {
       return {running ? KeyAction::None : KeyAction::ScreenSave, true};
     case Qt::Key_F7:
       return {KeyAction::Measurements, false};
+    case Qt::Key_F8:
+      return {KeyAction::PeakDetect, false};
     default:
       return {};
   }

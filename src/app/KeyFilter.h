@@ -3,7 +3,17 @@
 namespace kestrova {
 
 // What a key press in the main window does.
-enum class KeyAction { None, RefreshAndApply, Start, Stop, FileSave, ScreenSave, Measurements, OpenCapture };
+enum class KeyAction {
+  None,
+  RefreshAndApply,
+  Start,
+  Stop,
+  FileSave,
+  ScreenSave,
+  Measurements,
+  PeakDetect,
+  OpenCapture
+};
 
 struct KeyDecision {
   KeyAction action = KeyAction::None;
@@ -14,8 +24,9 @@ struct KeyDecision {
 // Enter and F4 re-read the controls (and apply while running) and are
 // consumed, as is Escape, so neither closes the window; F2 starts, F3 stops,
 // F5 and F6 save, each only in the state where that is allowed; F7 opens the
-// measurement window in either state. `key` is a
-// Qt::Key value and `modifiers` the Qt::KeyboardModifiers of the press.
+// measurement window and F8 turns peak detect on or off, in either state.
+// `key` is a Qt::Key value and `modifiers` the Qt::KeyboardModifiers of the
+// press.
 //
 // Ctrl+O opens a capture file for review, only while stopped.
 //

@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QTableWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "app/Translation.h"
 #include "resources/DialogTemplate.h"
@@ -37,8 +38,11 @@ CMeasurementDlg::CMeasurementDlg(Source source, QWidget* parent)
   }
   table_->setHorizontalHeaderLabels(headers);
   table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  table_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+  // The columns are sized in FitColumns: each as wide as its widest text,
+  // and together as wide as the table.
+  table_->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
   table_->verticalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+  table_->viewport()->installEventFilter(this);
 
   copy_ = new QPushButton(Tr(res::LoadResourceString(res::kCopyButtonStringId)), this);
   copy_->setAutoDefault(false);
@@ -86,6 +90,32 @@ void CMeasurementDlg::UpdateNow() {
       item->setText(Text(cells[c]));
     }
   }
+  FitColumns();
+}
+
+void CMeasurementDlg::FitColumns() {
+  QHeaderView& header = *table_->horizontalHeader();
+  const QAbstractItemView& view = *table_;  // where the widest text per column is public
+  const int columns = table_->columnCount();
+  std::vector<int> widths(static_cast<std::size_t>(columns));
+  int needed = 0;
+  for (int c = 0; c < columns; ++c) {
+    const int width = std::max(view.sizeHintForColumn(c), header.sectionSizeHint(c));
+    widths[static_cast<std::size_t>(c)] = width;
+    needed += width;
+  }
+  // What the texts leave over is shared out, so that the columns fill the
+  // table however wide the window is; a narrower window scrolls.
+  const int spare = std::max(0, table_->viewport()->width() - needed);
+  for (int c = 0; c < columns; ++c) {
+    const int share = spare * (c + 1) / columns - spare * c / columns;
+    header.resizeSection(c, widths[static_cast<std::size_t>(c)] + share);
+  }
+}
+
+bool CMeasurementDlg::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == table_->viewport() && event->type() == QEvent::Resize) FitColumns();
+  return QDialog::eventFilter(watched, event);
 }
 
 void CMeasurementDlg::CopyToClipboard() {

@@ -35,6 +35,9 @@ class CMeasurementDlg final : public QDialog {
   void UpdateNow();
   // How often the table was refreshed; for tests and tools.
   [[nodiscard]] int Updates() const { return updates_; }
+  // Milliseconds until the refresh RequestUpdate put off, -1 when none
+  // waits; for tests.
+  [[nodiscard]] int PendingUpdateMs() const { return pending_.isActive() ? pending_.remainingTime() : -1; }
   [[nodiscard]] QTableWidget& Table() const { return *table_; }
   // The table as MeasurementTableText gives it; what the copy puts on the clipboard.
   [[nodiscard]] const std::string& TableText() const { return text_; }
@@ -48,8 +51,12 @@ class CMeasurementDlg final : public QDialog {
   void showEvent(QShowEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  // Sizes the columns to their texts and shares out the table's spare width.
+  void FitColumns();
+
   Source source_;
   QTableWidget* table_ = nullptr;
   QPushButton* copy_ = nullptr;

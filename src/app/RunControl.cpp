@@ -15,13 +15,16 @@ namespace {
 
 constexpr ColorRef kRed = Rgb(255, 0, 0);
 
-void SleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+void SleepMs(int ms) {
+  std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
 
 }  // namespace
 
-RunControl::RunControl(ScopeSettings& settings, SampleBuffer& buffer, DeviceSession& session, ControlPanel& panel,
-                       AxisLabelBuilder& labels, Prompts& prompts, ColorTextField& statusLine,
-                       ColorTextField& triggerStatus, ScrollBarControl& historyScroll, RunControlHost& host)
+RunControl::RunControl(ScopeSettings& settings, SampleBuffer& buffer, DeviceSession& session,
+                       ControlPanel& panel, AxisLabelBuilder& labels, Prompts& prompts,
+                       ColorTextField& statusLine, ColorTextField& triggerStatus,
+                       ScrollBarControl& historyScroll, RunControlHost& host)
     : settings_(settings),
       buffer_(buffer),
       session_(session),
@@ -66,8 +69,10 @@ void RunControl::OnStart() {
   historyScroll_.SetPosition(0);
   ClearSampleBuffer(buffer_, settings_.mapping);
   // Frames of an earlier session that the window has not taken yet belong
-  // to no run any more.
+  // to no run any more, and neither do its losses.
   session_.Frames().DiscardQueued();
+  session_.Frames().Losses().Reset();
+  shownLosses_ = {};
 
   host_.BeginRealSave();
   host_.BuildGraticule();
@@ -123,6 +128,14 @@ void RunControl::OnLinkLost() {
   for (const int id : {ctl::Stop, ctl::Apply}) panel_.SetEnabled(id, false);
   host_.EndRealSave();
   host_.InvalidateDisplay();
+}
+
+void RunControl::ShowLosses() {
+  const LossCounts losses = session_.Frames().Losses().Counts();
+  if (losses == shownLosses_) return;
+  shownLosses_ = losses;
+  statusLine_.SetTextColor(kRed);
+  statusLine_.SetText(LossNoteText(losses));
 }
 
 bool RunControl::SingleShotDone() const {

@@ -3,6 +3,7 @@
 #include "acquisition/ControlPanel.h"
 #include "acquisition/SampleBuffer.h"
 #include "acquisition/ScopeSettings.h"
+#include "acquisition/StreamLosses.h"
 #include "app/Prompts.h"
 #include "device/DeviceSession.h"
 #include "resources/Translatable.h"
@@ -65,6 +66,9 @@ class RunControl {
   // Single shot: true when the frame just shown was the triggered one and
   // the run should stop now.
   [[nodiscard]] bool SingleShotDone() const;
+  // The run's losses on the status line, in red, when they changed since
+  // last shown (kept until the next Start).
+  void ShowLosses();
   // The trigger status line as a fresh capture starts it: black on green,
   // empty (Start, and the terminal when it opens).
   void ResetTriggerStatus();
@@ -83,6 +87,7 @@ class RunControl {
   ColorTextField& triggerStatus_;
   ScrollBarControl& historyScroll_;
   RunControlHost& host_;
+  LossCounts shownLosses_;
 };
 
 }  // namespace kestrova

@@ -313,7 +313,7 @@ bool CScopeDlg::event(QEvent* event) {
     return handled;
   }
   if (event->type() == kFrameReadyEvent) {
-    OnFrameReady();
+    OnFramesReady();
     return true;
   }
   if (event->type() == kLinkLostEvent) {
@@ -331,7 +331,17 @@ bool CScopeDlg::event(QEvent* event) {
 
 std::optional<FrameOutcome> CScopeDlg::OnFrameReady() {
   if (!frames_.TakeNext(frame_)) return std::nullopt;
-  return decoder_.OnFrameReady(frame_.View());
+  const FrameOutcome outcome = decoder_.OnFrameReady(frame_.View());
+  if (outcome == FrameOutcome::Rejected && running_.Get()) frames_.Losses().AddChecksumFrames(1);
+  return outcome;
+}
+
+void CScopeDlg::OnFramesReady(const std::function<void(FrameOutcome)>& each) {
+  while (const std::optional<FrameOutcome> outcome = OnFrameReady()) {
+    if (each) each(*outcome);
+    if (run_.SingleShotDone()) break;
+  }
+  run_.ShowLosses();
 }
 
 bool CScopeDlg::eventFilter(QObject* watched, QEvent* event) {
@@ -386,6 +396,9 @@ bool CScopeDlg::OnKey(int key, int modifiers) {
       break;
     case KeyAction::Measurements:
       OnMeasurements();
+      break;
+    case KeyAction::PeakDetect:
+      OnPeakDetect(settings_.peakDetect == 0);
       break;
     case KeyAction::None:
       break;

@@ -3,6 +3,7 @@
 #include <QDialog>
 #include <QImage>
 #include <QPoint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -71,14 +72,20 @@ class CScopeDlg final : public QDialog,
   void OnSessionEnd();
   void OnSysCommand(int command);
   // The outcome of the frame taken from the queue; empty when none waited.
+  // A frame refused for its checksum while running counts as lost.
   std::optional<FrameOutcome> OnFrameReady();
+  // The frame-ready handler: takes every waiting frame in order, each into
+  // the history and the log (`each` sees each outcome), so a backlog is
+  // decoded at once and drawn once; then the status line shows the run's
+  // losses. A Single capture's triggered frame ends the batch.
+  void OnFramesReady(const std::function<void(FrameOutcome)>& each = {});
   void OnLinkLost() { run_.OnLinkLost(); }
   void OnFileSave();
   void OnScreenSave();
   // "D": runs the Custom Command dialog modally while the unit is stopped.
   void OnOpenTerminal();
-  // The context menu's peak-detect item: draws the history time bases with
-  // or without it.
+  // F8 and the context menu's peak-detect item: draws the history time
+  // bases with or without it.
   void OnPeakDetect(bool on);
   // F7 and the context menu: opens the measurement window, or raises it.
   void OnMeasurements();

@@ -58,11 +58,13 @@ Failure CaptureRun::Run(const RunLimits& limits) {
     if (!writer_.End(trailer)) {
       if (!failure.failed()) failure = {ExitCode::OutputFailure, trailer};
     } else if (!trailer.empty() && !output_.Write(trailer) && !failure.failed()) {
-      failure = {ExitCode::OutputFailure, output_.Error()};
+      failure = WriteFailure();
     }
   }
   progress_.Update(counts_, true);
   progress_.Finish();
+  // Said whether or not the progress line was shown.
+  if (const std::string losses = LossSummary(counts_); !losses.empty()) note_(losses);
   if (!output_.Close() && !failure.failed()) failure = {ExitCode::OutputFailure, output_.Error()};
   if (failure.code == ExitCode::OutputFailure) failure.message += "; the output is incomplete";
   return failure;
@@ -70,12 +72,13 @@ Failure CaptureRun::Run(const RunLimits& limits) {
 
 Failure CaptureRun::Stream(const RunLimits& limits) {
   // The header first: an output that refuses it never sees the unit start.
-  if (!output_.Write(writer_.Begin(settings_))) return {ExitCode::OutputFailure, output_.Error()};
+  if (!output_.Write(writer_.Begin(settings_))) return WriteFailure();
 
   // Start, as the window's Start does it: a fresh history, nothing left
   // from an earlier session, the configuration with the run bit.
   AllocateSampleBuffer(buffer_, settings_);
   link_.Frames().DiscardQueued();
+  link_.Frames().Losses().Reset();
   link_.Running().Set(true);
   buffer_.lastFrameType = 0;
   SendConfiguration(link_.Session(), settings_, settings_.timeIndex);
@@ -115,9 +118,12 @@ Failure CaptureRun::TakeFrames(const RunLimits& limits, bool& done) {
     if (outcome == FrameOutcome::Rejected) ++counts_.checksumDropped;
     if (outcome != FrameOutcome::Stored) continue;
     const StoredFrame frame{settings_, buffer_, slot, counts_.stored, buffer_.lastFrameType, SecondsSince(start_)};
-    if (!output_.Write(writer_.Frame(frame))) return {ExitCode::OutputFailure, output_.Error()};
+    if (!output_.Write(writer_.Frame(frame))) {
+      done = true;
+      return WriteFailure();
+    }
     ++counts_.stored;
-    counts_.queueDropped = link_.Frames().DroppedCount();
+    NoteLinkLosses();
     // Single shot: the triggered frame ends the run, as in the window.
     const bool singleShot = buffer_.lastFrameType == 'T' && settings_.triggerStop != 0;
     if ((limits.frames && counts_.stored >= *limits.frames) || singleShot) {
@@ -125,8 +131,23 @@ Failure CaptureRun::TakeFrames(const RunLimits& limits, bool& done) {
       return {};
     }
   }
-  counts_.queueDropped = link_.Frames().DroppedCount();
+  NoteLinkLosses();
   return {};
+}
+
+void CaptureRun::NoteLinkLosses() {
+  const LossCounts losses = link_.Frames().Losses().Counts();
+  counts_.queueDropped = losses.queueFrames;
+  counts_.brokenFrames = losses.brokenFrames;
+  counts_.discardedBytes = losses.discardedBytes;
+  counts_.overruns = losses.overruns;
+}
+
+Failure CaptureRun::WriteFailure() const {
+  // A reader that closed the pipe (`| head`) ends the run as a stop request
+  // does: the unit is stopped and parked, and that is no failure.
+  if (output_.ReaderClosed()) return {};
+  return {ExitCode::OutputFailure, output_.Error()};
 }
 
 bool CaptureRun::Reconnect() {

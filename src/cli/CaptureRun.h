@@ -48,6 +48,10 @@ class CaptureRun {
   // Decodes and writes every frame waiting in the hand-off queue. `done`
   // when a limit is reached (or Single took its shot).
   Failure TakeFrames(const RunLimits& limits, bool& done);
+  // The receive side's losses into counts_.
+  void NoteLinkLosses();
+  // What a refused write means for the run.
+  [[nodiscard]] Failure WriteFailure() const;
   // The window's reconnection after a lost link.
   bool Reconnect();
 

@@ -1,5 +1,6 @@
 #include "cli/OutputSink.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <filesystem>
 #include <system_error>
@@ -8,6 +9,9 @@
 #ifdef _WIN32
 #include <fcntl.h>
 #include <io.h>
+#endif
+#if __has_include(<stdio_ext.h>)
+#include <stdio_ext.h>
 #endif
 
 namespace kestrova::cli {
@@ -57,13 +61,24 @@ bool OutputSink::Write(std::string_view text) {
     error_ = "writing " + Name() + " failed (is the disk full?)";
     return false;
   }
+  if (readerClosed_) return false;
+  errno = 0;
   if (std::fwrite(text.data(), 1, text.size(), stdout) == text.size() && std::fflush(stdout) == 0) return true;
+  if (errno == EPIPE) {
+    readerClosed_ = true;
+#if __has_include(<stdio_ext.h>)
+    // Nobody will read the rest: without this the flush at exit would try
+    // again, after SIGPIPE is no longer ignored, and the signal would end
+    // the program.
+    __fpurge(stdout);
+#endif
+  }
   error_ = "writing to standard output failed (was it closed?)";
   return false;
 }
 
 bool OutputSink::Close() {
-  if (IsStandardOutput()) return std::fflush(stdout) == 0;
+  if (IsStandardOutput()) return readerClosed_ || std::fflush(stdout) == 0;
   if (file_.Close()) return true;
   error_ = "closing " + Name() + " failed: the system reported a write error";
   return false;

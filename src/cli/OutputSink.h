@@ -24,6 +24,10 @@ class OutputSink {
   [[nodiscard]] bool Write(std::string_view text);
   // Closes the file; false when the system reported an error on closing.
   bool Close();
+  // True once a write found standard output's reader gone (a pipe into
+  // `head` that has read enough): normal in a shell, and the end of the run
+  // rather than a failure. What was still buffered is dropped then.
+  [[nodiscard]] bool ReaderClosed() const { return readerClosed_; }
 
   [[nodiscard]] bool IsStandardOutput() const { return path_ == "-"; }
   // The path for messages ("standard output" for "-").
@@ -34,6 +38,7 @@ class OutputSink {
   std::string path_;
   LogFile file_;
   std::string error_;
+  bool readerClosed_ = false;
 };
 
 }  // namespace kestrova::cli

@@ -24,13 +24,30 @@ bool StandardErrorIsTerminal() {
 
 }  // namespace
 
+// The losses other than checksums that are not zero, each after ", ".
+std::string OtherLosses(const RunCounts& counts) {
+  std::string text;
+  const auto part = [&text](std::uint64_t n, const char* what) {
+    if (n != 0) text += ", " + std::to_string(n) + what;
+  };
+  part(counts.queueDropped, " lost in the queue");
+  part(counts.brokenFrames, " broken in transit");
+  part(counts.discardedBytes, " bytes discarded");
+  part(counts.overruns, " USB overruns");
+  return text;
+}
+
 std::string ProgressText(const RunCounts& counts, double seconds) {
   const double rate = seconds > 0.0 ? static_cast<double>(counts.stored) / seconds : 0.0;
-  std::string text = std::to_string(counts.stored) + " frames in " + FormatFixed(seconds, 1) + " s, " +
-                     FormatFixed(rate, 1) + " frames/s, " + std::to_string(counts.checksumDropped) +
-                     " dropped by checksum";
-  if (counts.queueDropped != 0) text += ", " + std::to_string(counts.queueDropped) + " lost in the queue";
-  return text;
+  return std::to_string(counts.stored) + " frames in " + FormatFixed(seconds, 1) + " s, " +
+         FormatFixed(rate, 1) + " frames/s, " + std::to_string(counts.checksumDropped) +
+         " dropped by checksum" + OtherLosses(counts);
+}
+
+std::string LossSummary(const RunCounts& counts) {
+  const std::string others = OtherLosses(counts);
+  if (counts.checksumDropped == 0 && others.empty()) return {};
+  return "losses: " + std::to_string(counts.checksumDropped) + " dropped by checksum" + others;
 }
 
 ProgressLine::ProgressLine(bool enabled) : enabled_(enabled && StandardErrorIsTerminal()) {}

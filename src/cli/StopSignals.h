@@ -7,7 +7,8 @@ namespace kestrova::cli {
 // that the run polls between frames, so the unit is stopped and parked and
 // the output closed after its last whole frame; a second one ends the
 // program at once. A closed pipe on standard output (SIGPIPE) becomes a
-// failed write instead of killing the program with the unit running.
+// refused write, which ends the run as a stop request does, instead of
+// killing the program with the unit running.
 //
 // One instance at a time; created and destroyed on the main thread, which
 // alone polls it. The handler runs wherever the system runs it and only

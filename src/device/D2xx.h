@@ -47,6 +47,14 @@ inline constexpr ULONG FT_PURGE_TX = 2;
 
 inline constexpr DWORD FT_EVENT_RXCHAR = 1;
 
+// FT_GetModemStatus: the modem status in the low byte, the bridge's line
+// status in the next; its overrun bit says bytes were lost in the bridge's
+// receive FIFO.
+inline constexpr ULONG kLineStatusOverrun = 0x02u << 8;
+// FT_SetUSBParameters: transfer sizes are multiples of 64, 64 to 65536.
+inline constexpr ULONG kUsbTransferGranule = 64;
+inline constexpr ULONG kUsbTransferMax = 65536;
+
 // One entry of the device information list, laid out as the platform lays it
 // out: 100 bytes on 32-bit Windows, 104 on 64-bit platforms.
 struct FT_DEVICE_LIST_INFO_NODE {

@@ -109,9 +109,16 @@ d2xx::FT_HANDLE DeviceSession::OpenConfigured(bool parkLatency) {
   d2xx::FT_HANDLE handle = nullptr;
   if (driver.OpenEx(serialNumber_.data(), d2xx::FT_OPEN_BY_SERIAL_NUMBER, handle) != FT_OK) return nullptr;
   if (handle == nullptr) return nullptr;  // "success" without a handle is no success
+  // The park command goes out at once with the shortest timer; a streaming
+  // session gets the timer and transfer size that bound a frame's delay.
+  const auto setTimers = [&] {
+    return parkLatency
+               ? driver.SetLatencyTimer(handle, 1) == FT_OK
+               : driver.SetLatencyTimer(handle, kStreamLatencyMs) == FT_OK &&
+                     driver.SetUSBParameters(handle, kStreamInTransferSize, kStreamOutTransferSize) == FT_OK;
+  };
   const bool configured =
-      driver.ResetDevice(handle) == FT_OK && (!parkLatency || driver.SetLatencyTimer(handle, 1) == FT_OK) &&
-      driver.SetDivisor(handle, 3) == FT_OK &&
+      driver.ResetDevice(handle) == FT_OK && setTimers() && driver.SetDivisor(handle, 3) == FT_OK &&
       driver.SetDataCharacteristics(handle, d2xx::FT_BITS_8, d2xx::FT_STOP_BITS_2, d2xx::FT_PARITY_NONE) ==
           FT_OK &&
       driver.SetFlowControl(handle, d2xx::FT_FLOW_NONE, 0, 0) == FT_OK &&
@@ -274,22 +281,59 @@ bool DeviceSession::ReceiveQueued(ReceiveState& state) {
     return false;
   }
   if (count == 0) return false;
+  // Asked before the read, so a frame handed on has been counted with it.
+  CheckOverrun(state);
+  StreamLosses& losses = frames_.Losses();
   if (count > kReceiveQueueLimit) {
-    // A backlog this large is dropped rather than read in pieces, so the
-    // display never lags behind the unit. The frame in progress goes with
-    // it: its next bytes were purged, so whatever would complete it belongs
-    // to another frame, and a checksum passes such a splice once in 256.
-    state.driver.Purge(state.handle, d2xx::FT_PURGE_RX);
+    // A runaway backlog: its oldest bytes are thrown away so the window
+    // stays within a second of the unit. The frame in progress is lost with
+    // them (what would complete it was discarded), and so is the start of
+    // the first frame after them, whose remainder the extractor skips.
+    d2xx::DWORD discarded = 0;
+    const bool read =
+        ReadPieces(state, count - kReceiveQueueLimit, [&discarded](std::span<const std::uint8_t> piece) {
+          discarded += static_cast<d2xx::DWORD>(piece.size());
+        });
+    losses.AddDiscardedBytes(discarded);
+    if (state.extractor.InFrame()) losses.AddBrokenFrames(1);
     state.extractor.DropFrame();
-    return true;
+    if (!read) return false;
+    count = kReceiveQueueLimit;
   }
-  d2xx::DWORD bytesRead = 0;
-  const auto readBuffer = std::span(state.readBuffer).first(count);
-  if (!LinkResult(state, LinkCall::Read, state.driver.Read(state.handle, readBuffer, bytesRead)))
-    return false;
-  state.extractor.Feed(readBuffer.first(std::min(bytesRead, count)),
-                       [this](std::span<const std::uint8_t> payload) { DeliverFrame(payload); });
+  // Frames broken on the way are counted before the next frame goes out, so
+  // the window that takes it sees them.
+  const auto deliver = [&](std::span<const std::uint8_t> payload) {
+    losses.AddBrokenFrames(state.extractor.TakeBrokenFrames());
+    DeliverFrame(payload);
+  };
+  const bool read = ReadPieces(
+      state, count, [&](std::span<const std::uint8_t> piece) { state.extractor.Feed(piece, deliver); });
+  losses.AddBrokenFrames(state.extractor.TakeBrokenFrames());
+  return read;
+}
+
+bool DeviceSession::ReadPieces(ReceiveState& state, d2xx::DWORD count,
+                               const std::function<void(std::span<const std::uint8_t>)>& use) {
+  while (count > 0) {
+    const auto piece =
+        std::span(state.readBuffer).first(std::min<std::size_t>(count, state.readBuffer.size()));
+    d2xx::DWORD bytesRead = 0;
+    if (!LinkResult(state, LinkCall::Read, state.driver.Read(state.handle, piece, bytesRead))) return false;
+    const std::size_t got = std::min<std::size_t>(bytesRead, piece.size());
+    use(piece.first(got));
+    if (got < piece.size()) return true;  // fewer than counted: the rest comes with the next event
+    count -= static_cast<d2xx::DWORD>(got);
+  }
   return true;
+}
+
+void DeviceSession::CheckOverrun(ReceiveState& state) {
+  d2xx::ULONG status = 0;
+  // A failing call tells nothing here; a dead link fails the status call.
+  if (state.driver.GetModemStatus(state.handle, status) != FT_OK) return;
+  const bool overrun = (status & d2xx::kLineStatusOverrun) != 0;
+  if (overrun && !state.overrunShown) frames_.Losses().AddOverruns(1);
+  state.overrunShown = overrun;
 }
 
 void DeviceSession::DeliverFrame(std::span<const std::uint8_t> payload) {

@@ -56,8 +56,23 @@ class DeviceSession {
 
   // Bytes of serialNumber, terminating NUL included.
   static constexpr std::size_t kSerialNumberSize = 16;
-  // A larger receive queue is discarded instead of read.
-  static constexpr std::uint32_t kReceiveQueueLimit = 10000;
+  // The longest receive backlog that is read whole: one second of the
+  // stream (1 000 000 baud, 11 bit times a byte). A backlog is read in
+  // pieces and every frame in it reaches the window, which draws only the
+  // newest; of a longer one (a receive thread held off for more than a
+  // second) the oldest bytes beyond this are read and discarded, and
+  // counted, so the window never lags more than a second behind the unit.
+  static constexpr std::uint32_t kReceiveQueueLimit = 90909;
+  // Bytes one read asks for.
+  static constexpr std::size_t kReadPiece = 16384;
+  // What the bridge is set to while the session streams: a 4 ms latency
+  // timer, and 512-byte IN transfers (8 packets, 496 data bytes, 5.5 ms of
+  // the stream) in place of the vendor driver's 4 KiB (44 ms), so a
+  // frame's last byte reaches the receive queue within about 5.5 ms. The
+  // OUT size stays the driver's default.
+  static constexpr d2xx::UCHAR kStreamLatencyMs = 4;
+  static constexpr d2xx::ULONG kStreamInTransferSize = 512;
+  static constexpr d2xx::ULONG kStreamOutTransferSize = 4096;
   // Receive-loop wait of a driver that must be polled for data.
   static constexpr std::chrono::milliseconds kWaitTick{10};
   // Idle waits of a running session before the link is probed.
@@ -158,15 +173,24 @@ class DeviceSession {
     DriverApi& driver;
     d2xx::FT_HANDLE handle;
     FrameExtractor extractor{};
-    std::vector<std::uint8_t> readBuffer = std::vector<std::uint8_t>(kReceiveQueueLimit);
+    std::vector<std::uint8_t> readBuffer = std::vector<std::uint8_t>(kReadPiece);
     std::array<bool, 3> failureReported{};  // per LinkCall
+    bool overrunShown = false;              // the last modem status had the overrun bit
   };
 
   // Receive thread.
   void ReceiveLoop(DriverApi& driver, d2xx::FT_HANDLE handle, Signals& events);
-  // Reads the whole receive queue into the extractor (or purges it when it
-  // is too long). True when something was queued.
+  // Reads the whole receive queue into the extractor (beyond
+  // kReceiveQueueLimit its oldest bytes are discarded). True when
+  // something was queued.
   bool ReceiveQueued(ReceiveState& state);
+  // Reads `count` bytes in pieces and hands each piece to `use`; stops
+  // early when the driver has fewer. False when a read failed.
+  bool ReadPieces(ReceiveState& state, d2xx::DWORD count,
+                  const std::function<void(std::span<const std::uint8_t>)>& use);
+  // Counts an overrun the bridge reports (once per report, however many
+  // status reads show it in a row).
+  void CheckOverrun(ReceiveState& state);
   void SendPending(ReceiveState& state, Signals& events);
   void SendPendingAtClose(ReceiveState& state);
   void DeliverFrame(std::span<const std::uint8_t> payload);

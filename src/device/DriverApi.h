@@ -14,7 +14,8 @@ namespace kestrova {
 //
 // Threads: listing, reload, open and configuration calls come from the
 // user-interface thread while no receive thread runs on that handle; status,
-// read, write and purge on an open session come from its receive thread; Close
+// modem status, read, write and purge on an open session come from its
+// receive thread; Close
 // comes from the user-interface thread after the receive thread has ended.
 class DriverApi {
  public:
@@ -36,12 +37,17 @@ class DriverApi {
                                                  d2xx::UCHAR stopBits, d2xx::UCHAR parity) = 0;
   virtual d2xx::FT_STATUS SetFlowControl(d2xx::FT_HANDLE handle, d2xx::USHORT flowControl, d2xx::UCHAR xon,
                                          d2xx::UCHAR xoff) = 0;
+  // FT_SetUSBParameters: the host driver's IN and OUT transfer sizes.
+  virtual d2xx::FT_STATUS SetUSBParameters(d2xx::FT_HANDLE handle, d2xx::ULONG inTransferSize,
+                                           d2xx::ULONG outTransferSize) = 0;
   virtual d2xx::FT_STATUS Purge(d2xx::FT_HANDLE handle, d2xx::ULONG mask) = 0;
   // Registers the event that the driver sets when characters arrive. The
   // event must stay valid until the handle is closed.
   virtual d2xx::FT_STATUS SetEventNotification(d2xx::FT_HANDLE handle, d2xx::DWORD mask, Event& event) = 0;
   virtual d2xx::FT_STATUS GetStatus(d2xx::FT_HANDLE handle, d2xx::DWORD& rxQueue, d2xx::DWORD& txQueue,
                                     d2xx::DWORD& eventStatus) = 0;
+  // FT_GetModemStatus: modem status and line status (d2xx::kLineStatusOverrun).
+  virtual d2xx::FT_STATUS GetModemStatus(d2xx::FT_HANDLE handle, d2xx::ULONG& status) = 0;
   // FT_Read of exactly buffer.size() bytes.
   virtual d2xx::FT_STATUS Read(d2xx::FT_HANDLE handle, std::span<std::uint8_t> buffer,
                                d2xx::DWORD& bytesRead) = 0;

@@ -4,6 +4,7 @@ namespace kestrova {
 
 bool FrameExtractor::Push(std::uint8_t byte) {
   if (byte == kStx) {
+    if (inFrame_) ++brokenFrames_;
     inFrame_ = true;
     length_ = 0;
     return false;
@@ -17,6 +18,7 @@ bool FrameExtractor::Push(std::uint8_t byte) {
   }
   if (length_ == collect_.size()) {
     // One byte more than the longest payload: the frame is over-long.
+    ++brokenFrames_;
     inFrame_ = false;
     length_ = 0;
     return false;

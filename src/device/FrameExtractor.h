@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <utility>
 
 #include "acquisition/FrameHandoff.h"
 
@@ -51,6 +52,10 @@ class FrameExtractor {
     length_ = 0;
   }
 
+  // Frames given up since the last call: cut short by the next STX, or
+  // over-long. A frame DropFrame forgets is not counted.
+  [[nodiscard]] std::uint64_t TakeBrokenFrames() { return std::exchange(brokenFrames_, 0); }
+
   [[nodiscard]] bool InFrame() const { return inFrame_; }
   // Bytes collected so far in the frame in progress.
   [[nodiscard]] std::size_t Length() const { return length_; }
@@ -60,6 +65,7 @@ class FrameExtractor {
   std::size_t length_ = 0;
   std::size_t completedLength_ = 0;
   bool inFrame_ = false;
+  std::uint64_t brokenFrames_ = 0;
 };
 
 }  // namespace kestrova

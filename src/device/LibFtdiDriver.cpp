@@ -178,6 +178,18 @@ class LibFtdiDriver final : public DriverApi {
     }
   }
 
+  // The backend keeps its own IN transfers queued (LibFtdiTuning), no
+  // longer than the session asks for; sizes the vendor library would refuse
+  // are refused here too.
+  FT_STATUS SetUSBParameters(FT_HANDLE handle, ULONG inTransferSize, ULONG outTransferSize) override {
+    if (Find(handle) == nullptr) return d2xx::FT_INVALID_HANDLE;
+    const auto valid = [](ULONG size) {
+      return size >= d2xx::kUsbTransferGranule && size <= d2xx::kUsbTransferMax &&
+             size % d2xx::kUsbTransferGranule == 0;
+    };
+    return valid(inTransferSize) && valid(outTransferSize) ? FT_OK : d2xx::FT_INVALID_PARAMETER;
+  }
+
   FT_STATUS Purge(FT_HANDLE handle, ULONG mask) override {
     LibFtdiPort* port = Find(handle);
     return port == nullptr ? d2xx::FT_INVALID_HANDLE : port->Purge(mask);
@@ -196,6 +208,14 @@ class LibFtdiDriver final : public DriverApi {
     eventStatus = 0;
     LibFtdiPort* port = Find(handle);
     return port == nullptr ? d2xx::FT_INVALID_HANDLE : port->Status(rxQueue);
+  }
+
+  FT_STATUS GetModemStatus(FT_HANDLE handle, ULONG& status) override {
+    status = 0;
+    LibFtdiPort* port = Find(handle);
+    if (port == nullptr) return d2xx::FT_INVALID_HANDLE;
+    status = port->ModemStatus();
+    return FT_OK;
   }
 
   FT_STATUS Read(FT_HANDLE handle, std::span<std::uint8_t> buffer, DWORD& bytesRead) override {

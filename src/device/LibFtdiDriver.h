@@ -78,21 +78,33 @@ struct LibFtdiTuning {
   static constexpr unsigned char kLatencyTimerMs = 4;
   static constexpr std::chrono::milliseconds kHungAfter{500};
   // How long registering the receive event waits for the bridge's first
-  // answer; a bridge that does not answer then is not opened.
+  // answer (longer when the reader was held off meanwhile); a bridge that
+  // does not answer then is not opened.
   static constexpr std::chrono::milliseconds kFirstAnswerWait{250};
   // One turn of the reader's event handling; bounds nothing the user waits
   // for (stop cancels the transfers, which ends the turn).
   static constexpr std::chrono::milliseconds kEventTurn{50};
   static constexpr std::chrono::milliseconds kUsbWriteTimeout{100};
-  // Received bytes the backend holds for the receive thread; beyond this
-  // new bytes are dropped (the session purges long before, at 10000).
-  static constexpr std::size_t kReceiveRingSize = 65536;
+  // Received bytes the backend holds for the receive thread, 1.4 s of the
+  // stream: more than the session's backlog limit (one second), so the
+  // session sees a runaway backlog before this ring fills. Bytes beyond it
+  // are dropped and reported like a FIFO overrun.
+  static constexpr std::size_t kReceiveRingSize = 131072;
+};
+
+// The two status bytes of a transfer's packets: the last packet's modem
+// status, and every packet's line status bits together (an overrun in any
+// packet is kept).
+struct PacketStatus {
+  std::uint8_t modem = 0;
+  std::uint8_t line = 0;
 };
 
 // Appends the data bytes of a bulk-in transfer to `out`: the bridge starts
-// every packet of packetSize bytes with two status bytes.
-void AppendWithoutStatusBytes(std::span<const unsigned char> transfer, std::size_t packetSize,
-                              std::vector<std::uint8_t>& out);
+// every packet of packetSize bytes with two status bytes, which are
+// returned.
+PacketStatus AppendWithoutStatusBytes(std::span<const unsigned char> transfer, std::size_t packetSize,
+                                      std::vector<std::uint8_t>& out);
 
 // A loader that binds the driver interface to libftdi1 (the open-source FTDI
 // library over libusb), mapped call by call:
@@ -114,6 +126,10 @@ void AppendWithoutStatusBytes(std::span<const unsigned char> transfer, std::size
 //    and sets the event; the status call reports the ring's fill, and read
 //    takes from it. A USB error or a hung bridge ends the reader; the status
 //    call then fails once the ring is drained;
+//  - modem status: the status bytes of the packets received since the last
+//    call (an overrun in any of them is reported once);
+//  - USB parameters: checked and accepted; the IN transfers are the
+//    backend's own (LibFtdiTuning), already as short as the session asks;
 //  - write: ftdi_write_data; a short write fails;
 //  - reload: not supported (as the vendor library on Linux).
 //

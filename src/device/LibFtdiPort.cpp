@@ -32,13 +32,19 @@ std::size_t PacketSize(const ftdi_context& context) {
 
 }  // namespace
 
-void AppendWithoutStatusBytes(std::span<const unsigned char> transfer, std::size_t packetSize,
-                              std::vector<std::uint8_t>& out) {
+PacketStatus AppendWithoutStatusBytes(std::span<const unsigned char> transfer, std::size_t packetSize,
+                                      std::vector<std::uint8_t>& out) {
   constexpr std::size_t kStatusBytes = 2;
+  PacketStatus status;
   for (std::size_t offset = 0; offset < transfer.size(); offset += packetSize) {
     const auto packet = transfer.subspan(offset, std::min(packetSize, transfer.size() - offset));
+    if (packet.size() >= kStatusBytes) {
+      status.modem = packet[0];
+      status.line |= packet[1];
+    }
     if (packet.size() > kStatusBytes) out.insert(out.end(), packet.begin() + kStatusBytes, packet.end());
   }
+  return status;
 }
 
 LibFtdiPort::LibFtdiPort(const LibFtdiCalls& calls, ftdi_context* context)
@@ -65,6 +71,7 @@ FT_STATUS LibFtdiPort::Notify(Event& event) {
   }
   if (slots_.size() == static_cast<std::size_t>(LibFtdiTuning::kInTransfers)) {
     lastAnswer_ = calls_.steady_now();
+    firstAnswerBy_ = lastAnswer_ + LibFtdiTuning::kFirstAnswerWait;
     SubmitAll();
   } else {
     failed_ = true;
@@ -72,7 +79,10 @@ FT_STATUS LibFtdiPort::Notify(Event& event) {
   // Started even when a submission failed: the transfers that did go out
   // are reaped by it.
   reader_ = std::jthread([this] { ReaderLoop(); });
-  changed_.wait_for(lock, LibFtdiTuning::kFirstAnswerWait, [this] { return answered_ || failed_; });
+  // The bridge has missed its chance once the reader has handled events
+  // past the time allowed, not merely once that time has passed: a busy
+  // machine may hold the reader off longer than the bridge takes.
+  changed_.wait(lock, [this] { return answered_ || failed_ || unansweredPastWait_; });
   if (answered_ && !failed_) return FT_OK;
   lock.unlock();
   Shutdown();
@@ -82,21 +92,35 @@ FT_STATUS LibFtdiPort::Notify(Event& event) {
 FT_STATUS LibFtdiPort::Status(DWORD& rxQueue) {
   const std::lock_guard lock(mutex_);
   rxQueue = static_cast<DWORD>(count_);
-  return failed_ && count_ == 0 ? d2xx::FT_IO_ERROR : FT_OK;
+  // A failure is told once nothing more can arrive: every byte read and
+  // every transfer reaped (one completed before the failure may still
+  // hold the unit's last bytes).
+  return failed_ && count_ == 0 && inFlight_ == 0 ? d2xx::FT_IO_ERROR : FT_OK;
+}
+
+d2xx::ULONG LibFtdiPort::ModemStatus() {
+  const std::lock_guard lock(mutex_);
+  const d2xx::ULONG status = modemStatus_ | (static_cast<d2xx::ULONG>(lineStatusSeen_) << 8);
+  lineStatusSeen_ = 0;
+  return status;
 }
 
 DWORD LibFtdiPort::Take(std::span<std::uint8_t> buffer) {
   Event* wake = nullptr;
   std::size_t taken = 0;
   {
+    // Two block copies at most: the reader waits for this lock in every
+    // transfer's completion, so it is held as briefly as can be.
     const std::lock_guard lock(mutex_);
     taken = std::min(buffer.size(), count_);
-    for (std::size_t i = 0; i < taken; ++i) buffer[i] = ring_[(head_ + i) % ring_.size()];
+    const std::size_t first = std::min(taken, ring_.size() - head_);
+    std::copy_n(ring_.begin() + static_cast<std::ptrdiff_t>(head_), first, buffer.begin());
+    std::copy_n(ring_.begin(), taken - first, buffer.begin() + static_cast<std::ptrdiff_t>(first));
     head_ = (head_ + taken) % ring_.size();
     count_ -= taken;
     // The reader has stopped on an error and sets nothing more: come back
     // for the status call that reports it.
-    if (failed_ && count_ == 0) wake = event_;
+    if (failed_ && count_ == 0 && inFlight_ == 0) wake = event_;
   }
   if (wake != nullptr) wake->Set();
   return static_cast<DWORD>(taken);
@@ -158,18 +182,29 @@ void LibFtdiPort::TransferDone(Slot& slot) {
         // Status bytes only is a quiet bridge answering: it is alive.
         answered_ = true;
         lastAnswer_ = calls_.steady_now();
-        if (Serving()) {
+        // What it holds is kept after a failure too (another transfer's
+        // resubmission found the unit gone): it arrived before.
+        if (!stopping_ && purging_ == 0) {
           scratch_.clear();
-          AppendWithoutStatusBytes(received, packetSize_, scratch_);
+          const PacketStatus status = AppendWithoutStatusBytes(received, packetSize_, scratch_);
+          modemStatus_ = status.modem;
+          lineStatusSeen_ |= status.line;
           if (!scratch_.empty()) {
             Append(scratch_);
             wake = event_;
           }
-          Submit(slot);
         }
+        if (Serving()) Submit(slot);
         break;
       case LIBUSB_TRANSFER_CANCELLED:
-        // Purge, close or an earlier failure: whatever it holds is dropped.
+        // Purge or close: whatever it holds is dropped. Cancelled by a
+        // failure, it keeps the packets that arrived before.
+        if (failed_ && !stopping_ && purging_ == 0) {
+          scratch_.clear();
+          AppendWithoutStatusBytes(received, packetSize_, scratch_);
+          Append(scratch_);
+          wake = event_;
+        }
         break;
       case LIBUSB_TRANSFER_TIMED_OUT:
         // The transfers have no time-out of their own; should one end so,
@@ -178,15 +213,17 @@ void LibFtdiPort::TransferDone(Slot& slot) {
         break;
       default:
         // Unplugged or broken: keep what arrived, then fail the pipe.
-        if (Serving()) {
+        if (!stopping_ && purging_ == 0) {
           scratch_.clear();
           AppendWithoutStatusBytes(received, packetSize_, scratch_);
           Append(scratch_);
-          Fail();
+          if (!failed_) Fail();
           wake = event_;
         }
         break;
     }
+    // The last transfer of a failed pipe is reaped: the failure can be told.
+    if (failed_ && inFlight_ == 0) wake = event_;
   }
   changed_.notify_all();
   if (wake != nullptr) wake->Set();
@@ -194,6 +231,10 @@ void LibFtdiPort::TransferDone(Slot& slot) {
 
 void LibFtdiPort::ReaderLoop() {
   SetCurrentThreadName(kUsbReaderThreadName);
+  // It only resubmits transfers, which must never wait for a busy machine;
+  // where the system lets an unprivileged thread rise above the others, it
+  // does.
+  RaiseCurrentThreadPriority();
   for (;;) {
     {
       const std::lock_guard lock(mutex_);
@@ -205,6 +246,10 @@ void LibFtdiPort::ReaderLoop() {
     Event* wake = nullptr;
     {
       const std::lock_guard lock(mutex_);
+      if (!answered_ && !unansweredPastWait_ && calls_.steady_now() >= firstAnswerBy_) {
+        unansweredPastWait_ = true;
+        changed_.notify_all();
+      }
       // A bridge answers every IN request within its latency timer; a long
       // silence is a bridge that has stopped working, told as a lost link.
       const bool silent = calls_.steady_now() - lastAnswer_ >= LibFtdiTuning::kHungAfter;
@@ -247,10 +292,15 @@ void LibFtdiPort::Fail() {
 }
 
 void LibFtdiPort::Append(std::span<const std::uint8_t> bytes) {
-  // Bytes that do not fit are dropped: by then the session purges the
-  // backlog anyway.
+  // Bytes that do not fit are dropped and reported as an overrun, like
+  // bytes the chip had no room for: by then the session's backlog limit has
+  // long been passed.
   const std::size_t kept = std::min(ring_.size() - count_, bytes.size());
-  for (std::size_t i = 0; i < kept; ++i) ring_[(head_ + count_ + i) % ring_.size()] = bytes[i];
+  if (kept < bytes.size()) lineStatusSeen_ |= static_cast<std::uint8_t>(d2xx::kLineStatusOverrun >> 8);
+  const std::size_t tail = (head_ + count_) % ring_.size();
+  const std::size_t first = std::min(kept, ring_.size() - tail);
+  std::copy_n(bytes.begin(), first, ring_.begin() + static_cast<std::ptrdiff_t>(tail));
+  std::copy_n(bytes.begin() + static_cast<std::ptrdiff_t>(first), kept - first, ring_.begin());
   count_ += kept;
 }
 

@@ -21,8 +21,8 @@ namespace kestrova {
 // bulk-in pipe, the reader thread that handles their completions, and the
 // ring of received bytes the session reads from.
 //
-// Threads: Notify, Shutdown from the user-interface thread; Status, Take
-// from the session's receive thread; Purge from the receive thread (or the
+// Threads: Notify, Shutdown from the user-interface thread; Status,
+// ModemStatus, Take from the session's receive thread; Purge from the receive thread (or the
 // user-interface thread before Notify). Transfer callbacks run on whichever
 // thread libusb handles events on: the reader, or a thread inside a
 // synchronous libftdi call (a write, a flush). Every field they touch is
@@ -44,6 +44,9 @@ class LibFtdiPort {
   // The bytes waiting; a failed pipe (USB error, hung bridge) reports its
   // failure only once every byte received before it has been taken.
   d2xx::FT_STATUS Status(d2xx::DWORD& rxQueue);
+  // The last packet's modem status and, in the second byte, the line
+  // status bits of every packet since the last call (then cleared).
+  d2xx::ULONG ModemStatus();
   // Takes up to buffer.size() waiting bytes.
   d2xx::DWORD Take(std::span<std::uint8_t> buffer);
   // Receive purge: cancels and reaps every queued transfer (their bytes were
@@ -87,11 +90,17 @@ class LibFtdiPort {
   bool stopping_ = false;  // Shutdown has begun
   bool failed_ = false;    // a USB error or a hung bridge ended the reader
   bool answered_ = false;  // some transfer has completed since Notify
+  // Notify waits for the first answer until then, and until the reader has
+  // handled events past it without one (unansweredPastWait_).
+  std::chrono::steady_clock::time_point firstAnswerBy_;
+  bool unansweredPastWait_ = false;
   std::chrono::steady_clock::time_point lastAnswer_;
   std::vector<std::uint8_t> ring_ = std::vector<std::uint8_t>(LibFtdiTuning::kReceiveRingSize);
   std::size_t head_ = 0;   // oldest waiting byte
   std::size_t count_ = 0;  // bytes waiting
   std::vector<std::uint8_t> scratch_;
+  std::uint8_t modemStatus_ = 0;
+  std::uint8_t lineStatusSeen_ = 0;  // line status bits since ModemStatus
   Event* event_ = nullptr;
 
   std::jthread reader_;

@@ -7,6 +7,11 @@
 #ifndef _WIN32
 #include <pthread.h>
 #endif
+#ifdef __linux__
+#include <sched.h>
+#include <sys/resource.h>
+#include <unistd.h>
+#endif
 
 namespace kestrova {
 
@@ -32,6 +37,24 @@ void SetCurrentThreadName(std::string_view name) {
 #else
   pthread_setname_np(pthread_self(), cut.c_str());
 #endif
+}
+
+ThreadPriority RaiseCurrentThreadPriority() {
+#ifdef __linux__
+  sched_param realTime{};
+  realTime.sched_priority = 1;
+  if (pthread_setschedparam(pthread_self(), SCHED_FIFO, &realTime) == 0) return ThreadPriority::RealTime;
+  // RLIMIT_NICE n lets a process go down to the nice value 20 - n.
+  rlimit limit{};
+  if (getrlimit(RLIMIT_NICE, &limit) != 0) return ThreadPriority::Unchanged;
+  constexpr int kSteps = 10;
+  const int floor = 20 - static_cast<int>(std::min<rlim_t>(limit.rlim_cur, 40));
+  const auto thread = static_cast<id_t>(gettid());
+  const int current = getpriority(PRIO_PROCESS, thread);
+  const int target = std::max(floor, current - kSteps);
+  if (target < current && setpriority(PRIO_PROCESS, thread, target) == 0) return ThreadPriority::Niced;
+#endif
+  return ThreadPriority::Unchanged;
 }
 
 }  // namespace kestrova

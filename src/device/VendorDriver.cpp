@@ -38,10 +38,12 @@ struct Functions {
   (FT_HANDLE handle, UCHAR wordLength, UCHAR stopBits, UCHAR parity) = nullptr;
   FT_STATUS(KESTROVA_D2XX_API* SetFlowControl)
   (FT_HANDLE handle, USHORT flowControl, UCHAR xon, UCHAR xoff) = nullptr;
+  FT_STATUS(KESTROVA_D2XX_API* SetUSBParameters)(FT_HANDLE handle, ULONG inSize, ULONG outSize) = nullptr;
   FT_STATUS(KESTROVA_D2XX_API* Purge)(FT_HANDLE handle, ULONG mask) = nullptr;
   FT_STATUS(KESTROVA_D2XX_API* SetEventNotification)(FT_HANDLE handle, DWORD mask, void* param) = nullptr;
   FT_STATUS(KESTROVA_D2XX_API* GetStatus)
   (FT_HANDLE handle, DWORD* rxBytes, DWORD* txBytes, DWORD* eventStatus) = nullptr;
+  FT_STATUS(KESTROVA_D2XX_API* GetModemStatus)(FT_HANDLE handle, ULONG* status) = nullptr;
   FT_STATUS(KESTROVA_D2XX_API* Read)
   (FT_HANDLE handle, void* buffer, DWORD bytesToRead, DWORD* bytesReturned) = nullptr;
   FT_STATUS(KESTROVA_D2XX_API* Write)
@@ -218,6 +220,9 @@ class VendorDriver final : public DriverApi {
   FT_STATUS SetFlowControl(FT_HANDLE handle, USHORT flowControl, UCHAR xon, UCHAR xoff) override {
     return functions_.SetFlowControl(handle, flowControl, xon, xoff);
   }
+  FT_STATUS SetUSBParameters(FT_HANDLE handle, ULONG inTransferSize, ULONG outTransferSize) override {
+    return functions_.SetUSBParameters(handle, inTransferSize, outTransferSize);
+  }
   FT_STATUS Purge(FT_HANDLE handle, ULONG mask) override { return functions_.Purge(handle, mask); }
 
   // The library is given its own record, not the program's event. On
@@ -237,6 +242,9 @@ class VendorDriver final : public DriverApi {
   }
   FT_STATUS GetStatus(FT_HANDLE handle, DWORD& rxQueue, DWORD& txQueue, DWORD& eventStatus) override {
     return functions_.GetStatus(handle, &rxQueue, &txQueue, &eventStatus);
+  }
+  FT_STATUS GetModemStatus(FT_HANDLE handle, ULONG& status) override {
+    return functions_.GetModemStatus(handle, &status);
   }
   FT_STATUS Read(FT_HANDLE handle, std::span<std::uint8_t> buffer, DWORD& bytesRead) override {
     return functions_.Read(handle, buffer.data(), static_cast<DWORD>(buffer.size()), &bytesRead);
@@ -288,9 +296,11 @@ bool ResolveAll(const SharedLibrary& library, Functions& f) {
   ok = library.Resolve(f.SetDivisor, "FT_SetDivisor") && ok;
   ok = library.Resolve(f.SetDataCharacteristics, "FT_SetDataCharacteristics") && ok;
   ok = library.Resolve(f.SetFlowControl, "FT_SetFlowControl") && ok;
+  ok = library.Resolve(f.SetUSBParameters, "FT_SetUSBParameters") && ok;
   ok = library.Resolve(f.Purge, "FT_Purge") && ok;
   ok = library.Resolve(f.SetEventNotification, "FT_SetEventNotification") && ok;
   ok = library.Resolve(f.GetStatus, "FT_GetStatus") && ok;
+  ok = library.Resolve(f.GetModemStatus, "FT_GetModemStatus") && ok;
   ok = library.Resolve(f.Read, "FT_Read") && ok;
   ok = library.Resolve(f.Write, "FT_Write") && ok;
   ok = library.Resolve(f.Close, "FT_Close") && ok;

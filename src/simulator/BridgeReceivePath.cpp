@@ -17,6 +17,7 @@ BridgeReceivePath::BridgeReceivePath(BridgeTiming timing)
       transferData_(
           std::max<std::size_t>(1, timing.inTransferSize / std::max(timing.packetSize, kSmallestPacket)) *
           packetData_),
+      defaultTransferData_(transferData_),
       defaultLatency_(std::max(timing.defaultLatency, std::chrono::milliseconds(1))),
       latency_(defaultLatency_) {
   held_.reserve(transferData_);
@@ -25,6 +26,7 @@ BridgeReceivePath::BridgeReceivePath(BridgeTiming timing)
 void BridgeReceivePath::Reset(SimTime now) {
   Discard();
   latency_ = defaultLatency_;
+  transferData_ = defaultTransferData_;
   lastSend_ = now;
 }
 
@@ -35,6 +37,10 @@ void BridgeReceivePath::Discard() {
 
 void BridgeReceivePath::SetLatencyTimer(std::chrono::milliseconds latency) {
   latency_ = std::max(latency, std::chrono::milliseconds(1));
+}
+
+void BridgeReceivePath::SetTransferSize(std::size_t inTransferSize) {
+  transferData_ = std::max<std::size_t>(1, inTransferSize / (packetData_ + kStatusBytes)) * packetData_;
 }
 
 int BridgeReceivePath::Accept(std::span<const std::uint8_t> bytes, SimTime firstArrival, SimTime byteTime,

@@ -44,14 +44,18 @@ class BridgeReceivePath {
  public:
   explicit BridgeReceivePath(BridgeTiming timing = {});
 
-  // Nothing held, the default latency timer, the timer restarted at `now`:
-  // the state of a freshly opened handle.
+  // Nothing held, the default latency timer and transfer size, the timer
+  // restarted at `now`: the state of a freshly opened handle.
   void Reset(SimTime now);
   // Drops what the chip and the queued transfer hold (a receive purge); the
   // timer keeps running.
   void Discard();
   // The chip's latency timer; 0 is taken as 1 ms, the shortest the chip has.
   void SetLatencyTimer(std::chrono::milliseconds latency);
+  // The host driver's IN transfer size (whole packets, at least one); a
+  // transfer under way that already holds as much completes with the next
+  // packet.
+  void SetTransferSize(std::size_t inTransferSize);
 
   // Bytes leaving the wire back to back, one every `byteTime`, the first at
   // `firstArrival`. Appends the bytes of every transfer that completes by
@@ -84,6 +88,7 @@ class BridgeReceivePath {
 
   std::size_t packetData_;
   std::size_t transferData_;
+  std::size_t defaultTransferData_;
   SimTime defaultLatency_;
   SimTime latency_;
   std::vector<std::uint8_t> held_;  // the transfer's data bytes, then the chip's

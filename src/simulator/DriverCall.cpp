@@ -21,6 +21,8 @@ constexpr std::array<std::string_view, kDriverCallCount> kNames = {
     "FT_Close",
     "FT_CreateDeviceInfoList",
     "FT_GetDeviceInfoList",
+    "FT_SetUSBParameters",
+    "FT_GetModemStatus",
 };
 
 }  // namespace

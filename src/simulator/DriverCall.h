@@ -27,11 +27,13 @@ enum class DriverCall {
   Close,
   CreateDeviceInfoList,
   GetDeviceInfoList,
+  SetUSBParameters,
+  GetModemStatus,
 };
 
-inline constexpr std::size_t kDriverCallCount = 16;
+inline constexpr std::size_t kDriverCallCount = 18;
 
-// "FT_ListDevices", "FT_Reload", ... "FT_GetDeviceInfoList".
+// "FT_ListDevices", "FT_Reload", ... "FT_GetModemStatus".
 std::string_view DriverCallName(DriverCall call);
 // The call with that function name, or nothing.
 std::optional<DriverCall> DriverCallByName(std::string_view name);

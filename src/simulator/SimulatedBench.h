@@ -30,7 +30,7 @@ inline constexpr SimTime kWireByteTime = std::chrono::microseconds(11);
 
 // The most a device's receive queue holds; bytes arriving beyond it are
 // lost, as when nobody reads a real bridge.
-inline constexpr std::size_t kReceiveQueueCapacity = 65536;
+inline constexpr std::size_t kReceiveQueueCapacity = 131072;
 
 inline constexpr std::string_view kSimulatedUnitDescription = "Orvanta USBCOM";
 
@@ -63,6 +63,7 @@ enum class FaultRepeat { Once, UntilCleared };
 struct LinkSettings {
   int resets = 0;
   std::optional<d2xx::UCHAR> latencyTimer;
+  std::optional<std::array<d2xx::ULONG, 2>> usbParameters;  // IN and OUT transfer size
   std::optional<d2xx::USHORT> divisor;
   std::optional<std::array<d2xx::UCHAR, 3>> dataCharacteristics;  // word length, stop bits, parity
   std::optional<d2xx::USHORT> flowControl;
@@ -176,6 +177,7 @@ class SimulatedBench {
     LinkSettings link;
     std::uint64_t bytesDelivered = 0;
     std::uint64_t bytesLost = 0;
+    std::uint64_t bytesLostShown = 0;  // bytesLost at the last FT_GetModemStatus
   };
   struct Handle {
     std::size_t device = 0;

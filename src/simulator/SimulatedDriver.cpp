@@ -156,6 +156,7 @@ FT_STATUS SimulatedDriver::OpenEx(const char* serialNumber, DWORD flags, FT_HAND
   found->sent = 0;
   found->wireFree = std::max(found->wireFree, bench_->clock_->Now());
   found->bridge.Reset(bench_->clock_->Now());
+  found->bytesLostShown = found->bytesLost;
   handle = ToHandle(id);
   bench_->WireChanged();
   return FT_OK;
@@ -237,6 +238,40 @@ FT_STATUS SimulatedDriver::SetEventNotification(FT_HANDLE handle, DWORD mask, Ev
   if (found.device == nullptr) return found.status;
   found.device->link.eventMask = mask;
   found.device->rxEvent = (mask & d2xx::FT_EVENT_RXCHAR) != 0 ? &event : nullptr;
+  return FT_OK;
+}
+
+FT_STATUS SimulatedDriver::SetUSBParameters(FT_HANDLE handle, d2xx::ULONG inTransferSize,
+                                            d2xx::ULONG outTransferSize) {
+  const std::lock_guard lock(bench_->mutex_);
+  if (const auto fault = bench_->TakeFault(DriverCall::SetUSBParameters)) return *fault;
+  const Lookup found = Find(handle);
+  if (found.device == nullptr) return found.status;
+  const auto valid = [](d2xx::ULONG size) {
+    return size >= d2xx::kUsbTransferGranule && size <= d2xx::kUsbTransferMax &&
+           size % d2xx::kUsbTransferGranule == 0;
+  };
+  if (!valid(inTransferSize) || !valid(outTransferSize)) return kFtInvalidParameter;
+  // Bytes that came before the change went in transfers of the old size.
+  bench_->Pump(*found.device, bench_->clock_->Now());
+  if (!found.device->attached) return kFtIoError;
+  found.device->link.usbParameters = std::array{inTransferSize, outTransferSize};
+  found.device->bridge.SetTransferSize(inTransferSize);
+  bench_->WireChanged();  // a shorter transfer completes sooner
+  return FT_OK;
+}
+
+FT_STATUS SimulatedDriver::GetModemStatus(FT_HANDLE handle, d2xx::ULONG& status) {
+  const std::lock_guard lock(bench_->mutex_);
+  status = 0;
+  if (const auto fault = bench_->TakeFault(DriverCall::GetModemStatus)) return *fault;
+  const Lookup found = Find(handle);
+  if (found.device == nullptr) return found.status;
+  Device& device = *found.device;
+  bench_->Pump(device, bench_->clock_->Now());
+  if (!device.attached) return kFtIoError;
+  if (device.bytesLost != device.bytesLostShown) status |= d2xx::kLineStatusOverrun;
+  device.bytesLostShown = device.bytesLost;
   return FT_OK;
 }
 

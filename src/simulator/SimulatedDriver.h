@@ -20,7 +20,11 @@ namespace kestrova {
 //    receive queue and gives the bridge the driver's default latency timer.
 //  - Reset, latency timer, divisor, data characteristics and flow control
 //    are accepted and recorded (SimulatedBench::StatusOf); the latency timer
-//    also times the bridge's short packets from then on.
+//    also times the bridge's short packets from then on, and the USB
+//    parameters set the IN transfer's size (sizes the vendor library
+//    refuses are refused).
+//  - FT_GetModemStatus reports the overrun bit when bytes found the receive
+//    queue full since it was last asked.
 //  - Received bytes reach the receive queue in whole IN transfers, and the
 //    registered event is set for each (BridgeReceivePath): about 23 times a
 //    second while the unit streams, not for every byte.
@@ -53,10 +57,13 @@ class SimulatedDriver final : public DriverApi {
                                          d2xx::UCHAR parity) override;
   d2xx::FT_STATUS SetFlowControl(d2xx::FT_HANDLE handle, d2xx::USHORT flowControl, d2xx::UCHAR xon,
                                  d2xx::UCHAR xoff) override;
+  d2xx::FT_STATUS SetUSBParameters(d2xx::FT_HANDLE handle, d2xx::ULONG inTransferSize,
+                                   d2xx::ULONG outTransferSize) override;
   d2xx::FT_STATUS Purge(d2xx::FT_HANDLE handle, d2xx::ULONG mask) override;
   d2xx::FT_STATUS SetEventNotification(d2xx::FT_HANDLE handle, d2xx::DWORD mask, Event& event) override;
   d2xx::FT_STATUS GetStatus(d2xx::FT_HANDLE handle, d2xx::DWORD& rxQueue, d2xx::DWORD& txQueue,
                             d2xx::DWORD& eventStatus) override;
+  d2xx::FT_STATUS GetModemStatus(d2xx::FT_HANDLE handle, d2xx::ULONG& status) override;
   d2xx::FT_STATUS Read(d2xx::FT_HANDLE handle, std::span<std::uint8_t> buffer,
                        d2xx::DWORD& bytesRead) override;
   d2xx::FT_STATUS Write(d2xx::FT_HANDLE handle, std::span<const std::uint8_t> bytes,

@@ -92,9 +92,12 @@ int TestWaveform::AdcValue(int channel, std::int64_t n) const {
     }
     default: {
       // A pulse that rings five times per event and decays with a quarter
-      // of the event period; its first trough dips below zero.
+      // of the event period. Its first trough stays above zero, so the
+      // default (unsigned) reading shows it; with B2 the pulse rides lower
+      // and that trough dips below zero, for the signed reading.
       const double t = Phase(n, 2);
-      value = 30.0 + 60.0 * std::exp(-t / 0.25) * std::cos(kTwoPi * 5.0 * t);
+      const double ring = std::exp(-t / 0.25) * std::cos(kTwoPi * 5.0 * t);
+      value = Bit(options_, 1) ? 30.0 + 60.0 * ring : 40.0 + 55.0 * ring;
       break;
     }
   }

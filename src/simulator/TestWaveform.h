@@ -7,15 +7,16 @@ namespace kestrova {
 
 // The signals the simulated unit captures: four deterministic channels per
 // operation mode, fixed by a seed. They are laid out in samples per screen,
-// so that a screen shows a few periods whatever the time base, and they stay
-// mostly within 0..100 raw units so that they are visible (and channel 1
-// triggers) with the program's default axis and level.
+// so that a screen shows a few periods whatever the time base, and without
+// options they stay within 0..100 raw units so that they are visible (and
+// channel 1 triggers) with the program's default axis and level.
 //
 //   ADC:  1 sine 5..95 (3 periods a screen), 2 square 20/80 (5 periods),
 //         3 triangle 10..90 with +-1 noise (2 periods), 4 a ringing pulse
-//         that settles at 30 and briefly undershoots to about -10
-//         (two's complement), twice a screen. Option B1 (the wide input
-//         range) shows every channel six times smaller about 50.
+//         from 95 that settles at 40 with its trough at about 3, twice a
+//         screen. Option B1 (the wide input range) shows every channel six
+//         times smaller about 50; B2 lowers channel 4's pulse to settle at
+//         30, so that its trough dips to about -10 (two's complement).
 //   SPI:  1 SCLK, 2 MOSI, 3 MISO, 4 /CS, 0 or 100; 16-bit transfers. B1
 //         widens the gap between transfers, B2 makes the clock idle high,
 //         B3 shifts the data by half a clock.

@@ -35,6 +35,7 @@ TEST(FrameHandoff, AFullQueueGivesWayToTheNewestAndCountsTheLoss) {
   for (const char* p : {"a", "b", "c", "d", "e"}) handoff.Enqueue(Bytes(p));
   EXPECT_EQ(handoff.QueuedCount(), 3U);
   EXPECT_EQ(handoff.DroppedCount(), 2U);
+  EXPECT_EQ(handoff.Losses().Counts().queueFrames, 2U);
   FramePayload out;
   std::string order;
   while (handoff.TakeNext(out)) order += AsText(out);

@@ -2,6 +2,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QElapsedTimer>
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QTableWidget>
@@ -60,7 +61,7 @@ class DisplayExtrasTest : public ::testing::Test {
   std::unique_ptr<CScopeDlg> dialog_;
 };
 
-TEST_F(DisplayExtrasTest, ThePeakDetectItemTogglesTheSettingAndIsKept) {
+TEST_F(DisplayExtrasTest, ThePeakDetectItemAndF8ToggleTheSettingAndItIsKept) {
   CScopeDlg& dlg = Open();
   ASSERT_EQ(dlg.Settings().peakDetect, 0);
   ChooseFromMenu(Qt::Key_P);
@@ -71,6 +72,16 @@ TEST_F(DisplayExtrasTest, ThePeakDetectItemTogglesTheSettingAndIsKept) {
   CScopeDlg& again = Open();
   EXPECT_EQ(again.Settings().peakDetect, 1);
   ChooseFromMenu(Qt::Key_P);
+  EXPECT_EQ(again.Settings().peakDetect, 0);
+
+  // F8 does what the item does, whichever control has the focus; with a
+  // modifier held it is another chord.
+  QWidget* list = again.Panel().Controls().Find(ctl::TimeList);
+  QTest::keyClick(list, Qt::Key_F8);
+  EXPECT_EQ(again.Settings().peakDetect, 1);
+  QTest::keyClick(list, Qt::Key_F8, Qt::ShiftModifier);
+  EXPECT_EQ(again.Settings().peakDetect, 1);
+  QTest::keyClick(again.Panel().Controls().Find(ctl::StatusLine), Qt::Key_F8);
   EXPECT_EQ(again.Settings().peakDetect, 0);
 }
 
@@ -108,6 +119,21 @@ TEST_F(DisplayExtrasTest, F7WhileStreamingShowsMeasurementsAtMostTenTimesASecond
     }
   }
 
+  // The columns fill the table, each at least as wide as its heading, in a
+  // window much wider than the texts need too.
+  const auto columnsWidth = [&] {
+    int total = 0;
+    for (int column = 0; column < table.columnCount(); ++column) total += table.columnWidth(column);
+    return total;
+  };
+  EXPECT_GE(columnsWidth(), table.viewport()->width());
+  view->resize(1400, view->height());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return table.viewport()->width() > 1200; }, 20000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return columnsWidth() == table.viewport()->width(); }, 20000))
+      << columnsWidth() << " of " << table.viewport()->width();
+  for (int column = 0; column < table.columnCount(); ++column)
+    EXPECT_GE(table.columnWidth(column), table.horizontalHeader()->sectionSizeHint(column)) << column;
+
   // The copy key puts the table's text on the clipboard.
   QTest::keyClick(&table, Qt::Key_C, Qt::ControlModifier);
   const QString copied = QGuiApplication::clipboard()->text();
@@ -117,8 +143,30 @@ TEST_F(DisplayExtrasTest, F7WhileStreamingShowsMeasurementsAtMostTenTimesASecond
 
   // Unticking a channel drops its row.
   QTest::mouseClick(dlg.Panel().Controls().Find(ctl::ChannelEnable[2]), Qt::LeftButton);
-  ASSERT_TRUE(QTest::qWaitFor([&] { return table.rowCount() == 3; }, 2000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return table.rowCount() == 3; }, 20000));
   dlg.OnStop();
+}
+
+// A refresh asked for within 100 ms of the last one waits only for the
+// rest of those 100 ms.
+TEST(MeasurementWindowTest, APutOffRefreshWaitsOnlyForTheRestOfTheInterval) {
+  CMeasurementDlg view([] { return std::vector<MeasurementRow>{}; });
+  view.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+  view.UpdateNow();
+  QElapsedTimer since;  // started after the window's own clock: never ahead of it
+  since.start();
+  QTest::qWait(60);
+  const qint64 waited = since.elapsed();
+  const int updates = view.Updates();
+  view.RequestUpdate();
+  if (view.Updates() == updates) {
+    // (A machine that held the test up past 100 ms refreshes at once.)
+    EXPECT_GE(view.PendingUpdateMs(), 0);
+    EXPECT_LE(view.PendingUpdateMs(), CMeasurementDlg::kMinimumUpdateMs - waited + 1);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return view.Updates() > updates; }, 20000));
+  }
+  EXPECT_EQ(view.PendingUpdateMs(), -1);
 }
 
 TEST_F(DisplayExtrasTest, TheMeasurementWindowComesBackWhereItWas) {

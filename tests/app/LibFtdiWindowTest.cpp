@@ -51,7 +51,8 @@ class LibFtdiWindowTest : public ::testing::Test {
   }
   bool LinkLostShown() {
     return QTest::qWaitFor(
-        [&] { return !dialog_->Running() && dialog_->Panel().Text(ctl::StatusLine) == kLinkLostText; }, 5000);
+        [&] { return !dialog_->Running() && dialog_->Panel().Text(ctl::StatusLine) == kLinkLostText; },
+        20000);
   }
 
   fakes::FakeLibFtdi fake_;

@@ -377,6 +377,26 @@ TEST_F(ScopeDlgTest, AFailedReadReconnectsOnceAndGoesOnStreaming) {
   dlg.OnStop();
 }
 
+// A frame lost to its checksum is told on the status line, in red, through
+// Stop, until the next Start.
+TEST_F(ScopeDlgTest, LossesAreNotedOnTheStatusLineUntilTheNextStart) {
+  CScopeDlg& dlg = Open();
+  Press(Qt::Key_F2);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return dlg.Buffer().frameCount >= 1; }, 20000));
+  EXPECT_EQ(dlg.Panel().Text(ctl::StatusLine), "");
+  ASSERT_TRUE(bench_->CorruptNextChecksum("SIM00001"));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return dlg.Panel().Text(ctl::StatusLine) == "손실: 프레임 1개"; }, 20000))
+      << dlg.Panel().Text(ctl::StatusLine);
+  EXPECT_EQ(dlg.Panel().ColorStatic(ctl::StatusLine)->TextColor(), Rgb(255, 0, 0));
+
+  Press(Qt::Key_F3);
+  ASSERT_FALSE(dlg.Running());
+  EXPECT_EQ(dlg.Panel().Text(ctl::StatusLine), "손실: 프레임 1개");
+  Press(Qt::Key_F2);
+  EXPECT_EQ(dlg.Panel().Text(ctl::StatusLine), "");
+  Press(Qt::Key_F3);
+}
+
 TEST_F(ScopeDlgTest, AVanishedUnitIsReportedInRedAndTheRunEnds) {
   CScopeDlg& dlg = Open();
   dlg.OnStart();
@@ -433,7 +453,8 @@ std::vector<std::string> ControlsCutByTheBottomEdge(CScopeDlg& dlg) {
     if (!control->isVisibleTo(&dlg)) continue;
     const QRect area(control->mapTo(&dlg, QPoint(0, 0)), control->size());
     if (area.top() < dlg.height() && area.bottom() >= dlg.height())
-      cut.push_back(control->metaObject()->className() + (" \"" + control->property("text").toString().toStdString() + "\""));
+      cut.push_back(control->metaObject()->className() +
+                    (" \"" + control->property("text").toString().toStdString() + "\""));
   }
   return cut;
 }
@@ -446,7 +467,8 @@ TEST_F(ScopeDlgTest, ExtendedDisplayShowsTheChannelPanelInATallerWindow) {
   const int compact = dlg.height();
   EXPECT_LE(dlg.frameGeometry().height(), 612);
   EXPECT_EQ(ControlsCutByTheBottomEdge(dlg), std::vector<std::string>{});
-  for (const int below : {ctl::ChannelCaption, ctl::OfsDataCaption, ctl::ScaleDataCaption, res::id::RealSaveGroup})
+  for (const int below :
+       {ctl::ChannelCaption, ctl::OfsDataCaption, ctl::ScaleDataCaption, res::id::RealSaveGroup})
     EXPECT_GE(dlg.Panel().Controls().Find(below)->y(), compact) << below;
   EXPECT_FALSE(dlg.Panel().IsVisible(ctl::ScaleEdit[0]));
   const QSize display = dlg.Panel().Controls().Find(ctl::Display)->size();

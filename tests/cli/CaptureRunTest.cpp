@@ -28,15 +28,17 @@ class CountingWriter final : public FrameWriter {
 
 class CaptureRunTest : public ::testing::Test {
  protected:
-  Failure Run(const RunLimits& limits, const SettingsOptions& options = {},
-              std::function<bool()> stop = [] { return false; }) {
+  Failure Run(
+      const RunLimits& limits, const SettingsOptions& options = {},
+      std::function<bool()> stop = [] { return false; }) {
     settings_ = BuildCaptureSettings(options).settings;
     UnitLink link(MakeSimulatedDriverLoader(bench_), "the simulated unit");
     EXPECT_FALSE(link.ChooseUnit("").failed());
     OutputSink output((scratch_ / "out.txt").string());
     ProgressLine progress(false);
-    CaptureRun run(link, settings_, writer_, output, progress,
-                   [this](const std::string& line) { notes_.push_back(line); }, std::move(stop));
+    CaptureRun run(
+        link, settings_, writer_, output, progress,
+        [this](const std::string& line) { notes_.push_back(line); }, std::move(stop));
     const Failure failure = run.Run(limits);
     counts_ = run.Counts();
     return failure;
@@ -87,6 +89,14 @@ TEST_F(CaptureRunTest, NothingTriggeredWithinTheTimeout) {
   EXPECT_FALSE(Unit().streaming);
 }
 
+// The time-out runs from the last frame, not from the start: a unit that
+// keeps sending for longer than it is never timed out.
+TEST_F(CaptureRunTest, TheTimeoutCountsFromTheLastFrame) {
+  const Failure failure = Run({.frames = 12, .seconds = {}, .timeout = 0.6});
+  EXPECT_FALSE(failure.failed()) << failure.message;
+  EXPECT_EQ(writer_.types.size(), 12U);
+}
+
 // A driver call that fails once loses the link; the run reconnects as the
 // window does, says so, and keeps the frames of both sides.
 TEST_F(CaptureRunTest, LostLinkIsReconnectedAndTheFramesKept) {
@@ -106,11 +116,13 @@ TEST_F(CaptureRunTest, LostLinkIsReconnectedAndTheFramesKept) {
   EXPECT_EQ(Output(), "begin\nframe 0\nframe 1\nframe 2\nframe 3\n");
 }
 
-// Wrong checksums are counted and skipped.
+// Wrong checksums are counted and skipped, and the last line says so.
 TEST_F(CaptureRunTest, FramesWithAWrongChecksumAreCountedAsDropped) {
   bool corrupted = false;
   const Failure failure = Run({.frames = 3, .seconds = {}, .timeout = {}}, {}, [this, &corrupted] {
-    if (writer_.types.size() == 1 && !corrupted) {
+    // At the first look, so the corrupted frame is one of the run's however
+    // many frames come at a time.
+    if (!corrupted) {
       corrupted = true;
       bench_->CorruptNextChecksum("SIM00001");
     }
@@ -119,6 +131,7 @@ TEST_F(CaptureRunTest, FramesWithAWrongChecksumAreCountedAsDropped) {
   EXPECT_FALSE(failure.failed()) << failure.message;
   EXPECT_EQ(writer_.types.size(), 3U);
   EXPECT_EQ(counts_.checksumDropped, 1);
+  EXPECT_EQ(notes_, std::vector<std::string>{"losses: 1 dropped by checksum"});
 }
 
 }  // namespace

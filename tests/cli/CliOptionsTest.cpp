@@ -10,10 +10,10 @@ namespace {
 
 TEST(CliOptions, ReadsACaptureWithItsSettings) {
   const ParseResult r = ParseArguments({"--simulate", "capture", "--frames=5", "-o", "out.csv", "--format", "jsonl",
-                                        "--mode", "UART", "--option", "1,3", "--time-base", "10MS", "--ymin", "-5",
-                                        "--trigger", "single", "--trigger-channel", "2", "--edge", "falling",
-                                        "--channels", "1,4", "--scale", "2", "--scale", "4=0.5", "--offset", "1=3",
-                                        "--signed", "2,3", "--level", "0x10", "--timeout", "2.5"});
+                                        "--mode", "UART", "--option", "1", "--time-base", "10MS", "--ymin", "-5",
+                                        "--trigger", "single", "--trigger-channel", "2", "--option", "3", "--edge",
+                                        "falling", "--channels", "1,4", "--scale", "2", "--scale", "4=0.5", "--offset",
+                                        "1=3", "--signed", "2,3", "--level", "0x10", "--timeout", "2.5"});
   ASSERT_TRUE(r.ok()) << r.error;
   const Options& o = r.options;
   EXPECT_EQ(o.command, Command::Capture);
@@ -24,7 +24,7 @@ TEST(CliOptions, ReadsACaptureWithItsSettings) {
   EXPECT_EQ(o.format, OutputFormat::Jsonl);
   const SettingsOptions& s = o.settings;
   EXPECT_EQ(s.mode, 3);
-  EXPECT_EQ(s.optionBits, (std::array<bool, 3>{true, false, true}));
+  EXPECT_EQ(s.optionBits, (std::array<bool, 3>{true, false, true}));  // --option adds up
   EXPECT_EQ(s.timeIndex, 6);
   EXPECT_EQ(s.yMin, "-5");
   EXPECT_EQ(s.trigger, 2);

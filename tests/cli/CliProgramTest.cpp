@@ -381,6 +381,18 @@ TEST(CliLog, InterruptedLogKeepsWholeLines) {
   for (const std::string& entry : lines) EXPECT_TRUE(std::regex_match(entry, line)) << entry;
 }
 
+// `-o - | head -3`: a reader that has read enough and closes the pipe ends
+// the run as a signal does (exit 0, nothing said), long before the frames
+// asked for; a signal at exit would say 141.
+TEST(CliCapture, ReaderClosingThePipeEndsTheRunQuietly) {
+  ScratchFolder scratch;
+  const ProgramResult result =
+      testing::RunIntoClosingPipe({"--simulate", "capture", "--frames", "1000", "-o", "-"}, scratch, 3);
+  EXPECT_EQ(result.exitCode, 0);
+  EXPECT_EQ(result.err, "");
+  EXPECT_GE(Lines(result.out).size(), 3U);
+}
+
 // SIGTERM ends a long capture with the frames taken so far, each whole.
 TEST(CliCapture, TerminatedCaptureKeepsWholeFrames) {
   ScratchFolder scratch;

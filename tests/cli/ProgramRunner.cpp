@@ -1,5 +1,7 @@
 #include "ProgramRunner.h"
 
+#include <algorithm>
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
@@ -21,8 +23,10 @@ namespace {
 std::atomic<int> g_scratchCount{0};
 
 #ifndef _WIN32
+// Standard output to the file `out`, or to the descriptor `outPipe` when it
+// is one (its other end, `closeInChild`, is closed in the program).
 int Spawn(const std::vector<std::string>& arguments, const std::filesystem::path& out,
-          const std::filesystem::path& err) {
+          const std::filesystem::path& err, int outPipe = -1, int closeInChild = -1) {
   std::vector<std::string> words{KESTROVA_CLI_PROGRAM};
   words.insert(words.end(), arguments.begin(), arguments.end());
   std::vector<char*> argv;
@@ -31,7 +35,14 @@ int Spawn(const std::vector<std::string>& arguments, const std::filesystem::path
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  if (outPipe >= 0) {
+    posix_spawn_file_actions_adddup2(&actions, outPipe, STDOUT_FILENO);
+    posix_spawn_file_actions_addclose(&actions, outPipe);
+    posix_spawn_file_actions_addclose(&actions, closeInChild);
+  } else {
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0644);
+  }
   posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
   pid_t pid = -1;
   const int failed = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
@@ -106,6 +117,26 @@ ProgramResult RunProgram(const std::vector<std::string>& arguments, const Scratc
 ProgramResult RunProgram(const std::vector<std::string>& arguments, const ScratchFolder& scratch) {
   RunningProgram program(arguments, scratch);
   return program.Wait();
+}
+
+ProgramResult RunIntoClosingPipe(const std::vector<std::string>& arguments, const ScratchFolder& scratch,
+                                 int lines) {
+  std::array<int, 2> ends{-1, -1};
+  ProgramResult result;
+  if (pipe(ends.data()) != 0) return result;
+  const std::filesystem::path err = scratch / "stderr.txt";
+  const int pid = Spawn(arguments, {}, err, ends[1], ends[0]);
+  close(ends[1]);
+  std::array<char, 4096> block{};
+  while (pid > 0 && std::ranges::count(result.out, '\n') < lines) {
+    const ssize_t got = read(ends[0], block.data(), block.size());
+    if (got <= 0) break;
+    result.out.append(block.data(), static_cast<std::size_t>(got));
+  }
+  close(ends[0]);
+  if (pid > 0) result.exitCode = WaitFor(pid);
+  result.err = ReadFile(err);
+  return result;
 }
 
 RunningProgram::RunningProgram(const std::vector<std::string>& arguments, const ScratchFolder& scratch)

@@ -39,6 +39,12 @@ void SetEnvironment(const std::string& name, const std::string& value);
 ProgramResult RunProgram(const std::vector<std::string>& arguments, const ScratchFolder& scratch);
 
 #ifndef _WIN32
+// Runs the program with standard output into a pipe that is closed once
+// `lines` lines came through it (or it ended), as `| head -n` does; `out`
+// holds what was read.
+ProgramResult RunIntoClosingPipe(const std::vector<std::string>& arguments, const ScratchFolder& scratch,
+                                 int lines);
+
 // The program running in the background, for tests that signal it.
 class RunningProgram {
  public:

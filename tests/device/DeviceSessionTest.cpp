@@ -29,8 +29,13 @@ void LetTheLoopIdle() {
   std::this_thread::sleep_for(std::chrono::milliseconds(800));
 }
 
-constexpr std::array<std::string_view, 7> kOpenSequence = {
+// Twenty turns of the loop's short tick (10 ms) come well within this even
+// on a busy machine; at the idle wait (500 ms) they would take ten seconds.
+constexpr std::chrono::milliseconds kTwentyShortTicks{5000};
+
+constexpr std::array<std::string_view, 9> kOpenSequence = {
     "OpenEx KV0001 1",           "ResetDevice #1",
+    "SetLatencyTimer #1 4",      "SetUSBParameters #1 512 4096",
     "SetDivisor #1 3",           "SetDataCharacteristics #1 8 2 0",
     "SetFlowControl #1 0 0 0",   "Purge #1 3",
     "SetEventNotification #1 1",
@@ -451,37 +456,90 @@ TEST(DeviceSessionReceiveTest, WhileTheTerminalIsOpenFramesGoOnlyToIt) {
   EXPECT_EQ(rig.frames.LatestText(), "back");
 }
 
-TEST(DeviceSessionReceiveTest, AnOverfullQueueIsPurgedWithTheFrameInProgress) {
+// Every payload waiting in the hand-off queue, oldest first.
+std::vector<std::string> TakeAllPayloads(FrameHandoff& frames) {
+  std::vector<std::string> payloads;
+  FramePayload payload;
+  while (frames.TakeNext(payload))
+    payloads.emplace_back(payload.bytes.begin(), payload.bytes.begin() + payload.length);
+  return payloads;
+}
+
+// A backlog of exactly the limit (one second of the stream) is read whole,
+// in pieces, and every frame in it is handed on in order: the frame in
+// progress before it included.
+TEST(DeviceSessionReceiveTest, ABacklogUpToTheLimitIsReadInPiecesEveryFrameInOrder) {
   SessionRig rig;
   ASSERT_TRUE(rig.OpenWithUnit());
   rig.driver.Receive(fakes::FrameStart("AB"));
   ASSERT_TRUE(rig.driver.WaitUntil([&] { return rig.driver.CountCalls("Read #1 3") == 1; }));
 
-  // 10001 bytes with a whole frame inside: purged, never read.
-  std::string burst = Framed("LOST");
-  burst.resize(10001, 'z');
-  rig.driver.Receive(burst);
-  ASSERT_TRUE(rig.driver.WaitUntil([&] { return rig.driver.CountCalls("Purge #1 1") == 1; }));
-  EXPECT_EQ(rig.driver.RxQueued(), 0U);
+  std::string backlog = "CD\x03";
+  std::vector<std::string> expected = {"ABCD"};
+  for (int i = 0; i < 20; ++i) {
+    expected.push_back("F" + std::to_string(i));
+    backlog += Framed(expected.back()) + std::string(3000, 'z');
+  }
+  backlog.resize(DeviceSession::kReceiveQueueLimit - Framed("LAST").size(), 'z');
+  backlog += Framed("LAST");
+  expected.emplace_back("LAST");
+  ASSERT_EQ(backlog.size(), DeviceSession::kReceiveQueueLimit);
+  rig.driver.Receive(backlog);
 
-  // The tail after the purge belongs to some later frame: "AB" + "CD" was
-  // never sent, so it must not come out as a payload.
-  rig.driver.Receive(std::string("CD\x03") + Framed("NEXT"));
-  ASSERT_TRUE(rig.events.WaitUntil([&] { return rig.events.FrameReadyCount() == 1; }));
-  EXPECT_EQ(rig.frames.LatestText(), "NEXT");
-  EXPECT_EQ(rig.driver.CountCalls("Read #1 10001"), 0);
+  ASSERT_TRUE(rig.events.WaitUntil([&] { return rig.events.FrameReadyCount() == 22; }));
+  EXPECT_THAT(TakeAllPayloads(rig.frames), ElementsAreArray(expected));
+  constexpr std::size_t kWholePieces = DeviceSession::kReceiveQueueLimit / DeviceSession::kReadPiece;
+  EXPECT_EQ(rig.driver.CountCalls("Read #1 " + std::to_string(DeviceSession::kReadPiece)), kWholePieces);
+  EXPECT_EQ(rig.driver.CountCalls(
+                "Read #1 " + std::to_string(DeviceSession::kReceiveQueueLimit % DeviceSession::kReadPiece)),
+            1);
+  EXPECT_EQ(rig.driver.CountCalls("Purge #1 1"), 0);
+  EXPECT_FALSE(rig.frames.Losses().Counts().Any());
 }
 
-TEST(DeviceSessionReceiveTest, TenThousandQueuedBytesAreRead) {
+// One byte more than the limit: that oldest byte is read and discarded, and
+// the frame in progress goes with it; the newest second is read as usual.
+TEST(DeviceSessionReceiveTest, ARunawayBacklogLosesOnlyItsOldestBytesAndCountsThem) {
   SessionRig rig;
   ASSERT_TRUE(rig.OpenWithUnit());
-  std::string burst = Framed("KEPT");
-  burst.resize(10000, 'z');
-  rig.driver.Receive(burst);
-  ASSERT_TRUE(rig.events.WaitUntil([&] { return rig.events.FrameReadyCount() == 1; }));
-  EXPECT_EQ(rig.driver.CountCalls("Read #1 10000"), 1);
+  rig.driver.Receive(fakes::FrameStart("AB"));
+  ASSERT_TRUE(rig.driver.WaitUntil([&] { return rig.driver.CountCalls("Read #1 3") == 1; }));
+
+  // "C" is discarded; "D" + ETX must not complete "AB" into a payload.
+  std::string backlog = "CD\x03" + Framed("KEPT");
+  backlog.resize(DeviceSession::kReceiveQueueLimit + 1 - Framed("LAST").size(), 'z');
+  backlog += Framed("LAST");
+  rig.driver.Receive(backlog);
+
+  ASSERT_TRUE(rig.events.WaitUntil([&] { return rig.events.FrameReadyCount() == 2; }));
+  EXPECT_THAT(TakeAllPayloads(rig.frames), ElementsAre("KEPT", "LAST"));
   EXPECT_EQ(rig.driver.CountCalls("Purge #1 1"), 0);
-  EXPECT_EQ(rig.frames.LatestText(), "KEPT");
+  EXPECT_EQ(rig.frames.Losses().Counts(), (LossCounts{.brokenFrames = 1, .discardedBytes = 1}));
+}
+
+// Frames cut short by the next start and overruns the bridge reports are
+// counted; an overrun shown by several status reads in a row counts once.
+TEST(DeviceSessionReceiveTest, BrokenFramesAndBridgeOverrunsAreCounted) {
+  SessionRig rig;
+  ASSERT_TRUE(rig.OpenWithUnit());
+  int frames = 0;
+  const auto receive = [&](const std::string& bytes, d2xx::ULONG modemStatus) {
+    rig.driver.SetModemStatus(modemStatus);
+    rig.driver.Receive(bytes);
+    ++frames;
+    ASSERT_TRUE(rig.events.WaitUntil([&] { return rig.events.FrameReadyCount() == frames; }));
+  };
+  receive(
+      "\x02"
+      "AB" +
+          Framed("CD"),
+      0);
+  receive(Framed("E"), d2xx::kLineStatusOverrun | 0x60);
+  receive(Framed("F"), d2xx::kLineStatusOverrun);
+  receive(Framed("G"), 0);
+  receive(Framed("H"), d2xx::kLineStatusOverrun);
+  EXPECT_EQ(rig.frames.Losses().Counts(), (LossCounts{.brokenFrames = 1, .overruns = 2}));
+  EXPECT_THAT(TakeAllPayloads(rig.frames), ElementsAre("CD", "E", "F", "G", "H"));
 }
 
 TEST(DeviceSessionReceiveTest, ProbesTheLinkOnlyWhileRunning) {
@@ -531,14 +589,15 @@ TEST(DeviceSessionReceiveTest, ReadAndWriteFailuresAreReportedAndTheLoopGoesOn) 
 }
 
 // A driver that sets the event signals new bytes only: the bytes a failed
-// read left queued are read on a later turn without anything new arriving.
+// read left queued are read on a later turn without anything new arriving,
+// retried at the short tick.
 TEST(DeviceSessionReceiveTest, BytesLeftByAFailedReadAreReadWithoutANewEvent) {
   SessionRig rig;
   ASSERT_TRUE(rig.OpenWithUnit());
   rig.running.Set(true);
-  rig.driver.FailCall("Read", fakes::kIoError, 3);
+  rig.driver.FailCall("Read", fakes::kIoError, 20);
   rig.driver.Receive(Framed("waiting"));
-  ASSERT_TRUE(rig.events.WaitUntil([&] { return rig.events.FrameReadyCount() == 1; }));
+  ASSERT_TRUE(rig.events.WaitUntil([&] { return rig.events.FrameReadyCount() == 1; }, kTwentyShortTicks));
   EXPECT_EQ(rig.frames.LatestText(), "waiting");
   EXPECT_EQ(rig.events.LinkLostCount(), 1);
 }
@@ -558,10 +617,12 @@ TEST(DeviceSessionReceiveTest, PollingDriverDeliversAndReportsADeadLinkOnce) {
   LetTheLoopIdle();
   EXPECT_EQ(rig.events.LinkLostCount(), 1);
 
-  // Back, then gone again: a new failure, a new notification.
+  // Back, and polled at the short tick; then gone again: a new failure, a
+  // new notification.
   rig.driver.ClearFailures();
   const int polls = rig.driver.CountCalls("GetStatus");
-  ASSERT_TRUE(rig.driver.WaitUntil([&] { return rig.driver.CountCalls("GetStatus") > polls + 1; }));
+  ASSERT_TRUE(rig.driver.WaitUntil([&] { return rig.driver.CountCalls("GetStatus") >= polls + 20; },
+                                   kTwentyShortTicks));
   rig.driver.FailCall("GetStatus");
   ASSERT_TRUE(rig.events.WaitUntil([&] { return rig.events.LinkLostCount() == 2; }));
 }

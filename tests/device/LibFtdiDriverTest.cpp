@@ -49,7 +49,9 @@ std::vector<std::string> OpenCalls(const std::string& port) {
 std::vector<std::string> ConfigureCalls(const std::string& port, bool park) {
   std::vector<std::string> calls = OpenCalls(port);
   calls.push_back("ftdi_usb_reset " + port);
-  if (park) calls.push_back("ftdi_set_latency_timer " + port + " 1");
+  // The session sets the timer again (4 ms streaming, 1 ms parking); the
+  // USB parameters have no libftdi call.
+  calls.push_back("ftdi_set_latency_timer " + port + (park ? " 1" : " 4"));
   calls.insert(calls.end(), {
                                 "ftdi_set_baudrate " + port + " 1000000",
                                 "ftdi_set_line_property " + port + " 8 2 0",
@@ -210,8 +212,8 @@ constexpr std::chrono::milliseconds kStall{50};
 
 // `count` random moments over the stream of `frames` frames, one in each of
 // `count` equal slots and at least one stall apart: each stall holds the
-// thread off for 50 ms, not stalls piled onto each other (a hold of more than
-// 110 ms, 10000 bytes, is purged by the session on purpose).
+// thread off for 50 ms, not stalls piled onto each other (holds piled past
+// the 176 ms the queued transfers cover would overflow the chip).
 std::vector<std::chrono::microseconds> StallMoments(int frames, int count) {
   const auto stream = fakes::FakeLibFtdi::kByteTime * (frames * 8005);
   const auto slot = stream / count;
@@ -274,6 +276,14 @@ TEST(LibFtdiDriverTest, HeldOffCompletionsLoseNothingWithTransfersQueuedAhead) {
       for (int f = 0; f < c.frames; ++f) fake.Send(fakes::Framed(StreamPayload(f)));
       for (int ms = 0; ms < 300; ++ms) fake.AdvanceClock(std::chrono::milliseconds(1));
       EXPECT_GT(fake.DroppedBytes(), 0U);
+      // The overflow reaches the program as the line status's overrun bit.
+      d2xx::ULONG seen = 0;
+      EXPECT_TRUE(Eventually([&] {
+        d2xx::ULONG status = 0;
+        EXPECT_EQ(port.driver->GetModemStatus(port.handle, status), d2xx::FT_OK);
+        seen |= status;
+        return (seen & d2xx::kLineStatusOverrun) != 0;
+      }));
       fake.StallCompletionsAt({}, std::chrono::milliseconds(0));
       EXPECT_EQ(port.driver->Close(port.handle), d2xx::FT_OK);
       continue;
@@ -482,9 +492,10 @@ TEST(LibFtdiDriverTest, StripsTheTwoStatusBytesOfEveryPacket) {
   struct Case {
     std::string transfer;
     std::string data;
+    std::uint8_t line = 0x60;  // every packet's line status bits together
   };
   for (const Case& c :
-       {Case{"", ""}, Case{"\x31\x60", ""},  // NOLINT(modernize-raw-string-literal): bytes, not text
+       {Case{"", "", 0}, Case{"\x31\x60", ""},  // NOLINT(modernize-raw-string-literal): bytes, not text
         Case{"\x31\x60"
              "abcd",
              "abcd"},
@@ -494,15 +505,16 @@ TEST(LibFtdiDriverTest, StripsTheTwoStatusBytesOfEveryPacket) {
              "efgh"
              "\x31\x60",
              "abcdefgh"},
-        Case{"\x31\x60"
+        Case{"\x31\x62"
              "abcd"
              "\x31\x60"
              "e",
-             "abcde"}}) {
+             "abcde", 0x62}}) {
     std::vector<std::uint8_t> out = {'>'};
     const std::vector<unsigned char> transfer(c.transfer.begin(), c.transfer.end());
-    AppendWithoutStatusBytes(transfer, 6, out);
+    const PacketStatus status = AppendWithoutStatusBytes(transfer, 6, out);
     EXPECT_EQ(std::string(out.begin(), out.end()), ">" + c.data);
+    EXPECT_EQ(status.line, c.line);
   }
 }
 
@@ -535,6 +547,77 @@ TEST(LibFtdiDriverTest, AnUnplugIsReportedOnceAfterTheBytesBeforeIt) {
   ASSERT_TRUE(rig.session.EnsureOpen());
   rig.session.QueueCommand(std::string_view("\x02?\x03"));
   ASSERT_TRUE(rig.events.WaitUntil([&] { return rig.events.LinkLostCount() == 1; }));
+}
+
+// The unit's last bytes come in a transfer that is reaped after another
+// one found the unit gone on being queued again: they are still read, and
+// only then is the link reported lost.
+TEST(LibFtdiDriverTest, TheLastBytesBeforeAnUnplugAreReadWhicheverTransferFailsFirst) {
+  fakes::FakeLibFtdi fake;
+  fake.Attach({kVendor, kUnitProduct, "Orvanta USBCOM", "KV0001"});
+  fake.UseVirtualClock();
+  LibFtdiRig rig(fake);
+  rig.session.SetSerialNumber("KV0001");
+  ASSERT_TRUE(rig.session.EnsureOpen());
+  ASSERT_TRUE(Eventually([&] { return fake.AllTransfersQueued(); }));
+  // The completions are held back while a quiet answer and then the one
+  // with the bytes complete, and the unit goes: the quiet one is handled
+  // first, and queuing it again fails.
+  fake.StallCompletionsAt({std::chrono::microseconds(0)}, std::chrono::milliseconds(10));
+  fake.AdvanceClock(std::chrono::milliseconds(4));
+  fake.Send(fakes::Framed("last"));
+  fake.Unplug();
+  fake.AdvanceClock(std::chrono::milliseconds(4));
+  ASSERT_EQ(fake.DeliveredBytes(), 6U);
+  fake.AdvanceClock(std::chrono::milliseconds(3));
+  ASSERT_TRUE(rig.events.WaitUntil([&] { return rig.events.LinkLostCount() >= 1; }));
+  EXPECT_EQ(rig.frames.LatestText(), "last");
+  rig.session.CloseSession();
+  EXPECT_EQ(rig.events.LinkLostCount(), 1);
+}
+
+// The chip answers a queued transfer when its latency timer runs out, one
+// period after its last packet, period after period, also when the clock
+// lands exactly on the expiry: the bytes waiting, or only its status bytes.
+TEST(LibFtdiDriverTest, TheChipModelAnswersExactlyWhenItsLatencyTimerRunsOut) {
+  fakes::FakeLibFtdi fake;
+  fake.UseVirtualClock();
+  LibFtdiCalls calls = fake.Calls();
+  std::array<std::array<unsigned char, 512>, 4> buffers{};
+  const auto submit = [&](std::size_t k) {
+    libusb_transfer* transfer = calls.libusb_alloc_transfer(0);
+    transfer->endpoint = fakes::FakeLibFtdi::kInEndpoint;
+    transfer->type = LIBUSB_TRANSFER_TYPE_BULK;
+    transfer->callback = [](libusb_transfer*) {};
+    transfer->buffer = buffers[k].data();
+    transfer->length = static_cast<int>(buffers[k].size());
+    ASSERT_EQ(calls.libusb_submit_transfer(transfer), 0);
+  };
+  constexpr std::chrono::microseconds kPeriod = std::chrono::milliseconds(16);  // after power-up
+  constexpr std::chrono::microseconds kJustBefore = kPeriod - std::chrono::microseconds(1);
+  // Long idle: a request is answered at once, and so is one a timer period
+  // later; the timer starts again from that packet, now.
+  submit(0);
+  ASSERT_EQ(fake.QueuedTransfers(), 0U);
+  fake.AdvanceClock(kPeriod);
+  submit(1);
+  ASSERT_EQ(fake.QueuedTransfers(), 0U);
+
+  submit(2);
+  fake.Send("abc");
+  fake.AdvanceClock(kJustBefore);
+  EXPECT_EQ(fake.QueuedTransfers(), 1U);
+  EXPECT_EQ(fake.BytesInChip(), 3U);
+  fake.AdvanceClock(std::chrono::microseconds(1));
+  EXPECT_EQ(fake.QueuedTransfers(), 0U);
+  EXPECT_EQ(fake.DeliveredBytes(), 3U);
+
+  submit(3);
+  fake.AdvanceClock(kJustBefore);
+  EXPECT_EQ(fake.QueuedTransfers(), 1U);
+  fake.AdvanceClock(std::chrono::microseconds(1));
+  EXPECT_EQ(fake.QueuedTransfers(), 0U);
+  EXPECT_EQ(fake.StrayCalls(), 0);
 }
 
 // What the stream meter times its latency from: each Send's last byte

@@ -83,6 +83,16 @@ class RecordingDriver {
   void Receive(std::string_view text) {
     Receive(std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
   }
+  // What GetModemStatus answers from now on (it is not logged: the session
+  // asks after every read).
+  void SetModemStatus(d2xx::ULONG status) {
+    const std::lock_guard lock(mutex_);
+    modemStatus_ = status;
+  }
+  [[nodiscard]] d2xx::ULONG ModemStatus() const {
+    const std::lock_guard lock(mutex_);
+    return modemStatus_;
+  }
   // A reply the unit sends whenever a write equal to `command` arrives.
   void ReplyTo(std::string command, std::string reply) {
     const std::lock_guard lock(mutex_);
@@ -293,6 +303,7 @@ class RecordingDriver {
   std::vector<std::string> calls_;
   std::vector<std::vector<std::uint8_t>> writes_;
   std::vector<std::uint8_t> rxQueue_;
+  d2xx::ULONG modemStatus_ = 0;
   std::array<char, 64> handleTokens_{};
   std::map<d2xx::FT_HANDLE, int> handleNumbers_;
   std::vector<d2xx::FT_HANDLE> openHandles_;
@@ -346,6 +357,16 @@ class RecordingDriverApi final : public DriverApi {
     return d_.Call("SetFlowControl " + d_.Name(handle) + " " + std::to_string(flowControl) + " " +
                        std::to_string(xon) + " " + std::to_string(xoff),
                    Ok);
+  }
+  d2xx::FT_STATUS SetUSBParameters(d2xx::FT_HANDLE handle, d2xx::ULONG inTransferSize,
+                                   d2xx::ULONG outTransferSize) override {
+    return d_.Call("SetUSBParameters " + d_.Name(handle) + " " + std::to_string(inTransferSize) + " " +
+                       std::to_string(outTransferSize),
+                   Ok);
+  }
+  d2xx::FT_STATUS GetModemStatus(d2xx::FT_HANDLE /*handle*/, d2xx::ULONG& status) override {
+    status = d_.ModemStatus();
+    return d2xx::FT_OK;
   }
   d2xx::FT_STATUS Purge(d2xx::FT_HANDLE handle, d2xx::ULONG mask) override {
     return d_.Call("Purge " + d_.Name(handle) + " " + std::to_string(mask), [&] { return d_.DoPurge(mask); });

@@ -89,6 +89,7 @@ class FakeLibrary {
     replyTo_ = Resolve<FakeFtd2xxReplyToFn>("FakeFtd2xx_ReplyTo");
     callLog_ = Resolve<FakeFtd2xxCallLogFn>("FakeFtd2xx_CallLog");
     signalCount_ = Resolve<FakeFtd2xxSignalCountFn>("FakeFtd2xx_SignalCount");
+    setModemStatus_ = Resolve<FakeFtd2xxSetModemStatusFn>("FakeFtd2xx_SetModemStatus");
     reset_();
   }
   ~FakeLibrary() {
@@ -116,6 +117,7 @@ class FakeLibrary {
     return lines;
   }
   [[nodiscard]] int SignalCount() const { return signalCount_(); }
+  void SetModemStatus(unsigned status) const { setModemStatus_(status); }
 
  private:
   template <typename F>
@@ -131,6 +133,7 @@ class FakeLibrary {
   FakeFtd2xxReplyToFn replyTo_ = nullptr;
   FakeFtd2xxCallLogFn callLog_ = nullptr;
   FakeFtd2xxSignalCountFn signalCount_ = nullptr;
+  FakeFtd2xxSetModemStatusFn setModemStatus_ = nullptr;
 };
 
 // A session on the vendor backend, as the window wires it.
@@ -268,6 +271,8 @@ TEST(VendorDriverTest, EndToEndFromTheWireToDecodedSamples) {
                                       "FT_ListDevices index 1 description",
                                       "FT_OpenEx KV0001 1",
                                       "FT_ResetDevice #1",
+                                      "FT_SetLatencyTimer #1 4",
+                                      "FT_SetUSBParameters #1 512 4096",
                                       "FT_SetDivisor #1 3",
                                       "FT_SetDataCharacteristics #1 8 2 0",
                                       "FT_SetFlowControl #1 0 0 0",
@@ -301,6 +306,14 @@ TEST(VendorDriverTest, EndToEndFromTheWireToDecodedSamples) {
       ASSERT_EQ(buffer.Values(slot, c)[static_cast<std::size_t>(i)], GeneratedSample(c, i)) << c << "/" << i;
     }
   }
+
+  // The bridge's overrun bit, in the line status byte of FT_GetModemStatus,
+  // is counted as a loss.
+  EXPECT_EQ(rig.frames.Losses().Counts().overruns, 0U);
+  lib.SetModemStatus(0x0260);
+  lib.Receive(fakes::Framed("X"));
+  ASSERT_TRUE(rig.events.WaitUntil([&] { return rig.events.FrameReadyCount() == 2; }));
+  EXPECT_EQ(rig.frames.Losses().Counts().overruns, 1U);
 
   rig.session.CloseSession();
   EXPECT_EQ(lib.Log().back(), "FT_Close #1");

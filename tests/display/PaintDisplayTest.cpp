@@ -112,7 +112,8 @@ TEST(PaintDisplay, NothingOfTheTracesWhileNoFrameIsStored) {
 }
 
 // At "1 s" the window is the whole ring and every frame gives 5 columns:
-// samples 0, 100, 200, 300 and 400.
+// samples 0, 100, 200, 300 and 400. The read-out takes the first sample of
+// its column with peak detect on as well.
 TEST(PaintDisplay, OneSecondPerDivisionShowsFiveColumnsOfEachOfHundredFrames) {
   Scene scene(k1s);
   scene.running = true;
@@ -126,12 +127,15 @@ TEST(PaintDisplay, OneSecondPerDivisionShowsFiveColumnsOfEachOfHundredFrames) {
   const Canvas frame = scene.Paint().frame;
   for (int x = 0; x < 499; ++x) EXPECT_EQ(PlotPixel(frame, x, 20 + 3 * (x / 5)), kCh1) << x;
 
-  EXPECT_EQ(CapturedAt(scene, 0), "37000.0000");
-  EXPECT_EQ(CapturedAt(scene, 1), "37100.0000");
-  EXPECT_EQ(CapturedAt(scene, 4), "37400.0000");
-  EXPECT_EQ(CapturedAt(scene, 5), "38000.0000");
-  EXPECT_EQ(CapturedAt(scene, 317), "200.0000");  // slot (37 + 63) % 100 = 0, sample 200
-  EXPECT_EQ(CapturedAt(scene, 499), "36400.0000");
+  for (const int peakDetect : {0, 1}) {
+    scene.settings.peakDetect = peakDetect;
+    EXPECT_EQ(CapturedAt(scene, 0), "37000.0000") << peakDetect;
+    EXPECT_EQ(CapturedAt(scene, 1), "37100.0000") << peakDetect;
+    EXPECT_EQ(CapturedAt(scene, 4), "37400.0000") << peakDetect;
+    EXPECT_EQ(CapturedAt(scene, 5), "38000.0000") << peakDetect;
+    EXPECT_EQ(CapturedAt(scene, 317), "200.0000") << peakDetect;  // slot (37 + 63) % 100 = 0, sample 200
+    EXPECT_EQ(CapturedAt(scene, 499), "36400.0000") << peakDetect;
+  }
 }
 
 TEST(PaintDisplay, FewerFramesThanTheWindowNeedsLeaveTheRestOfThePlotEmpty) {

@@ -152,7 +152,8 @@ TEST(LinkStreamTest, IdentificationReplyGoesToTheWindowOrToTheOpenTerminal) {
 
   link.frames.ClearLatestLength();
   link.session->QueueCommand(IdentificationQuery());
-  ASSERT_TRUE(WaitFor([&] { return link.frames.LatestLength() != 0; }, "a frame"));
+  // The notification is posted after the frame is stored: wait for it.
+  ASSERT_TRUE(WaitFor([&] { return link.events.FrameReadyCount() >= 1; }, "the frame-ready notification"));
   EXPECT_EQ(link.frames.LatestText(), expected);
   EXPECT_EQ(link.events.FrameReadyCount(), 1);
 

@@ -170,6 +170,13 @@ class TappedDriver final : public DriverApi {
                                  d2xx::UCHAR xoff) override {
     return inner_->SetFlowControl(handle, flowControl, xon, xoff);
   }
+  d2xx::FT_STATUS SetUSBParameters(d2xx::FT_HANDLE handle, d2xx::ULONG inTransferSize,
+                                   d2xx::ULONG outTransferSize) override {
+    return inner_->SetUSBParameters(handle, inTransferSize, outTransferSize);
+  }
+  d2xx::FT_STATUS GetModemStatus(d2xx::FT_HANDLE handle, d2xx::ULONG& status) override {
+    return inner_->GetModemStatus(handle, status);
+  }
   d2xx::FT_STATUS Purge(d2xx::FT_HANDLE handle, d2xx::ULONG mask) override {
     return inner_->Purge(handle, mask);
   }
@@ -295,7 +302,8 @@ inline std::optional<std::vector<std::size_t>> MatchSent(const std::vector<Decod
 struct LinkOptions {
   bool manualClock = false;
   int timeIndex = 4;
-  // Channel 4 is read as signed samples, so both conversions are checked.
+  // Channel 4 is read as signed samples, with B2 so that it dips below
+  // zero: both conversions are checked.
   bool signedChannel4 = true;
 };
 
@@ -314,7 +322,10 @@ class Link {
 
     settings.timeIndex = options.timeIndex;
     settings.timePerDivision = TimeBaseAt(options.timeIndex).perDivision;
-    if (options.signedChannel4) settings.unsignedSamples[0][3] = 0;
+    if (options.signedChannel4) {
+      settings.unsignedSamples[0][3] = 0;
+      settings.optionBits[0][1] = 1;
+    }
     AllocateSampleBuffer(buffer, settings);
     scroll.SetRange(0, TimeBaseAt(options.timeIndex).scrollMax);
   }

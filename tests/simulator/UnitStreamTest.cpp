@@ -265,26 +265,27 @@ TEST(SimulatedUnitTriggerTest, SendsMonitorFramesWhenTheLevelIsNeverCrossed) {
 }
 
 TEST(SimulatedUnitTriggerTest, ComparesSignedOrUnsignedAsTheControlWordSays) {
-  // Channel 4 dips briefly below zero. Rising through 0: only a signed
-  // comparison sees values below 0.
-  const auto signedZero = FramesWith(Control{.signedChannel = true, .channel = 3}, 0x0000);
+  // With B2 channel 4 dips briefly below zero. Rising through 0: only a
+  // signed comparison sees values below 0.
+  const auto signedZero = FramesWith(Control{.options = 2, .signedChannel = true, .channel = 3}, 0x0000);
   ASSERT_FALSE(signedZero.empty());
   EXPECT_EQ(signedZero[0][0], 'T');
   const auto crossing = Decode(signedZero[0])[3];
   EXPECT_LT(AsNumber(crossing[kTriggerSample - 1], true), 0);
   EXPECT_GE(AsNumber(crossing[kTriggerSample], true), 0);
-  for (const Payload& frame : FramesWith(Control{.signedChannel = false, .channel = 3}, 0x0000)) {
+  for (const Payload& frame :
+       FramesWith(Control{.options = 2, .signedChannel = false, .channel = 3}, 0x0000)) {
     EXPECT_EQ(frame[0], 'M');
   }
 
   // Falling through 0x8000: unsigned, the dip reads as 65 5xx and the way
   // back up to small values falls through 32768; signed, -32768 is never
   // passed.
-  const auto unsignedWrap = FramesWith(Control{.rising = false, .channel = 3}, 0x8000);
+  const auto unsignedWrap = FramesWith(Control{.options = 2, .rising = false, .channel = 3}, 0x8000);
   ASSERT_FALSE(unsignedWrap.empty());
   EXPECT_EQ(unsignedWrap[0][0], 'T');
   for (const Payload& frame :
-       FramesWith(Control{.rising = false, .signedChannel = true, .channel = 3}, 0x8000)) {
+       FramesWith(Control{.options = 2, .rising = false, .signedChannel = true, .channel = 3}, 0x8000)) {
     EXPECT_EQ(frame[0], 'M');
   }
 }

@@ -155,6 +155,7 @@ int MeterLibFtdi(const MeterOptions& options) {
   const FrameSequence::Summary summary = sequence.Check(sent);
   const std::uint64_t handoffDrops = dlg.Session().Frames().DroppedCount() - handoffDropsBefore;
   const bool stillRunning = dlg.Running();
+  const std::string lossNote = dlg.Panel().Text(ctl::StatusLine);
   dlg.OnStop();  // closes the log
   const std::uint64_t logLines = CountLines(logPath);
   const std::size_t bytesDropped = chip.DroppedBytes();
@@ -193,8 +194,8 @@ int MeterLibFtdi(const MeterOptions& options) {
       static_cast<unsigned long long>(summary.missing), static_cast<unsigned long long>(summary.duplicated),
       static_cast<unsigned long long>(summary.reordered), static_cast<unsigned long long>(summary.foreign),
       static_cast<unsigned long long>(handoffDrops), static_cast<unsigned long long>(logLines));
-  std::printf("bytes the chip dropped: %zu; receive purges while streaming (backlog past the limit): %zu\n",
-              bytesDropped, purges);
+  std::printf("bytes the chip dropped: %zu; receive purges while streaming: %zu; the window's status line: \"%s\"\n",
+              bytesDropped, purges, lossNote.c_str());
   std::printf(
       "paints %llu; latency last byte into the chip -> end of paint over %zu frames (%llu replaced "
       "unpainted): p50 %.2f ms, p99 %.2f ms, max %.2f ms\n",
@@ -211,6 +212,7 @@ int MeterLibFtdi(const MeterOptions& options) {
   if (!summary.Faultless()) fail("frames lost, repeated, out of order or never sent");
   if (bytesDropped != 0) fail("the chip dropped bytes");
   if (logLines != summary.stored) fail("the real-time log has not one line per stored frame");
+  if ((!summary.Faultless() || bytesDropped != 0) && lossNote.empty()) fail("a loss the window did not show");
   return ok ? 0 : 1;
 }
 

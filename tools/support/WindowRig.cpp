@@ -52,29 +52,29 @@ WindowRig::~WindowRig() {
 bool WindowRig::eventFilter(QObject* watched, QEvent* event) {
   if (watched != dialog_.get()) return QObject::eventFilter(watched, event);
   if (event->type() == kFrameReadyEvent) {
-    const std::optional<FrameOutcome> outcome = dialog_->OnFrameReady();
-    if (!outcome) return true;
-    ++tally_.taken;
-    switch (*outcome) {
-      case FrameOutcome::Rejected:
-        ++tally_.rejected;
-        break;
-      case FrameOutcome::NotSampleData:
-        ++tally_.notSampleData;
-        break;
-      case FrameOutcome::MonitorDropped:
-        ++tally_.monitorDropped;
-        break;
-      case FrameOutcome::Stored: {
-        ++tally_.stored;
-        const SampleBuffer& buffer = dialog_->Buffer();
-        const bool history = IsHistoryTimeBase(dialog_->Settings().timePerDivision);
-        const int slot =
-            history ? (buffer.writeIndex + kHistoryFrames - 1) % kHistoryFrames : buffer.writeIndex;
-        if (onStored_) onStored_(slot);
-        break;
+    dialog_->OnFramesReady([this](FrameOutcome outcome) {
+      ++tally_.taken;
+      switch (outcome) {
+        case FrameOutcome::Rejected:
+          ++tally_.rejected;
+          break;
+        case FrameOutcome::NotSampleData:
+          ++tally_.notSampleData;
+          break;
+        case FrameOutcome::MonitorDropped:
+          ++tally_.monitorDropped;
+          break;
+        case FrameOutcome::Stored: {
+          ++tally_.stored;
+          const SampleBuffer& buffer = dialog_->Buffer();
+          const bool history = IsHistoryTimeBase(dialog_->Settings().timePerDivision);
+          const int slot =
+              history ? (buffer.writeIndex + kHistoryFrames - 1) % kHistoryFrames : buffer.writeIndex;
+          if (onStored_) onStored_(slot);
+          break;
+        }
       }
-    }
+    });
     return true;
   }
   if (event->type() == kLinkLostEvent) {

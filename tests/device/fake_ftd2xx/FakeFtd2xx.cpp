@@ -86,6 +86,7 @@ struct State {
   std::map<std::string, std::string> replies;
   std::string log;
   std::vector<unsigned char> rxQueue;
+  DWORD modemStatus = 0;
   std::array<char, 32> handleTokens{};
   std::map<FT_HANDLE, int> handleNumbers;
   int handleCount = 0;
@@ -104,7 +105,8 @@ struct State {
 
 std::string FromHex(const std::string& hex) {
   std::string bytes;
-  for (std::size_t i = 0; i + 1 < hex.size(); i += 2) bytes += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
+  for (std::size_t i = 0; i + 1 < hex.size(); i += 2)
+    bytes += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
   return bytes;
 }
 
@@ -283,6 +285,21 @@ FAKE_EXPORT FT_STATUS FAKE_API FT_SetLatencyTimer(FT_HANDLE handle, unsigned cha
   return SimpleCall("FT_SetLatencyTimer", handle, std::to_string(latency));
 }
 
+FAKE_EXPORT FT_STATUS FAKE_API FT_SetUSBParameters(FT_HANDLE handle, DWORD inSize, DWORD outSize) {
+  return SimpleCall("FT_SetUSBParameters", handle, std::to_string(inSize) + " " + std::to_string(outSize));
+}
+
+FAKE_EXPORT FT_STATUS FAKE_API FT_GetModemStatus(FT_HANDLE handle, DWORD* status) {
+  State& s = TheState();
+  const std::lock_guard lock(s.mutex);
+  // Not logged: the program asks after every read.
+  const auto scripted = s.statuses.find("FT_GetModemStatus");
+  if (scripted != s.statuses.end()) return scripted->second;
+  if (!KnownHandle(s, handle)) return kInvalidHandle;
+  *status = s.modemStatus;
+  return kOk;
+}
+
 FAKE_EXPORT FT_STATUS FAKE_API FT_SetDivisor(FT_HANDLE handle, unsigned short divisor) {
   return SimpleCall("FT_SetDivisor", handle, std::to_string(divisor));
 }
@@ -428,7 +445,14 @@ FAKE_EXPORT void FakeFtd2xx_Reset() {
   s.replies.clear();
   s.log.clear();
   s.rxQueue.clear();
+  s.modemStatus = 0;
   s.signals = 0;
+}
+
+FAKE_EXPORT void FakeFtd2xx_SetModemStatus(unsigned status) {
+  State& s = TheState();
+  const std::lock_guard lock(s.mutex);
+  s.modemStatus = status;
 }
 
 FAKE_EXPORT void FakeFtd2xx_AddDevice(const char* serial, const char* description) {

@@ -24,6 +24,8 @@ using FakeFtd2xxReplyToFn = void (*)(const unsigned char* command, std::size_t c
                                      const unsigned char* reply, std::size_t replyLength);
 // The call log, one call per line; copies what fits and answers the length.
 using FakeFtd2xxCallLogFn = std::size_t (*)(char* buffer, std::size_t size);
+// What FT_GetModemStatus answers from now on (modem status, line status).
+using FakeFtd2xxSetModemStatusFn = void (*)(unsigned status);
 // How often the registered record was signalled.
 using FakeFtd2xxSignalCountFn = int (*)();
 }

@@ -1,0 +1,41 @@
+#include <gtest/gtest.h>
+
+#include "acquisition/StreamLosses.h"
+
+namespace kestrova {
+namespace {
+
+TEST(LossNoteText, NamesOnlyWhatWasLost) {
+  struct Case {
+    LossCounts counts;
+    const char* note;
+  };
+  const Case cases[] = {
+      {{}, ""},
+      {{.checksumFrames = 1}, "손실: 프레임 1개"},
+      {{.checksumFrames = 2, .brokenFrames = 3, .queueFrames = 4}, "손실: 프레임 9개"},
+      {{.discardedBytes = 5151}, "손실: 5151바이트"},
+      {{.overruns = 2}, "손실: USB 넘침 2회"},
+      {{.brokenFrames = 1, .discardedBytes = 24015, .overruns = 3},
+       "손실: 프레임 1개, 24015바이트, USB 넘침 3회"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(LossNoteText(c.counts), c.note);
+}
+
+TEST(StreamLosses, CountsEachKindAndResets) {
+  StreamLosses losses;
+  losses.AddChecksumFrames(1);
+  losses.AddBrokenFrames(2);
+  losses.AddQueueFrames(3);
+  losses.AddDiscardedBytes(4);
+  losses.AddOverruns(5);
+  EXPECT_EQ(
+      losses.Counts(),
+      (LossCounts{
+          .checksumFrames = 1, .brokenFrames = 2, .queueFrames = 3, .discardedBytes = 4, .overruns = 5}));
+  losses.Reset();
+  EXPECT_FALSE(losses.Counts().Any());
+}
+
+}  // namespace
+}  // namespace kestrova
