@@ -2,23 +2,55 @@
 # the desktop entry, icon and AppStream metainfo, and the udev rule that gives
 # the logged-in user the unit. `cmake --install` puts them in the standard
 # places; `cpack -G DEB` makes a Debian package of the same files. On Windows
-# (the cross build) the command-line client alone, in a zip: `cpack -G ZIP`.
+# (the cross build) both programs in a zip (`cpack -G ZIP`) and in an
+# installer (`cpack -G NSIS`).
 # Tests and benchmarks are not installed.
 
 set(CPACK_PACKAGE_VERSION "${PROJECT_VERSION}")
 set(CPACK_PACKAGE_VENDOR "The Kestrova developers")
 
 if(WIN32)
-  # Static runtimes (see the toolchain file): the program needs nothing
-  # beside it but the vendor's Ftd2xx.dll, which the vendor's driver
-  # installer puts on the system.
+  # Static runtimes and a static Qt (see the toolchain file): the programs
+  # need nothing beside them but the vendor's Ftd2xx.dll, which the vendor's
+  # driver installer puts on the system. A build without Qt packs the
+  # command-line client alone.
+  set(_kestrova_windows "${PROJECT_SOURCE_DIR}/packaging/windows")
   install(TARGETS kestrova-cli RUNTIME DESTINATION .)
-  install(FILES "${PROJECT_SOURCE_DIR}/packaging/windows/README-cli.txt" DESTINATION .)
-  set(CPACK_PACKAGE_NAME "kestrova-cli")
+  if(TARGET kestrova)
+    install(TARGETS kestrova RUNTIME DESTINATION .)
+    install(FILES "${_kestrova_windows}/README.txt" "${_kestrova_windows}/LICENSES.txt" DESTINATION .)
+    install(FILES /usr/share/common-licenses/LGPL-3 RENAME LGPL-3.txt DESTINATION licenses)
+    install(FILES /usr/share/common-licenses/GPL-3 RENAME GPL-3.txt DESTINATION licenses)
+    set(CPACK_PACKAGE_NAME "kestrova")
+    set(CPACK_GENERATOR ZIP NSIS)
+  else()
+    install(FILES "${_kestrova_windows}/README-cli.txt" DESTINATION .)
+    set(CPACK_PACKAGE_NAME "kestrova-cli")
+    set(CPACK_GENERATOR ZIP)
+  endif()
   set(CPACK_SYSTEM_NAME "windows-x64")
-  set(CPACK_GENERATOR ZIP)
   set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
   set(CPACK_STRIP_FILES ON)
+
+  # The installer (cpack -G NSIS): both programs under Program Files, the
+  # Start-menu entry "Kestrova" and an uninstaller in the programs list.
+  set(CPACK_PACKAGE_INSTALL_DIRECTORY "Kestrova")
+  set(CPACK_PACKAGE_INSTALL_REGISTRY_KEY "Kestrova")
+  set(CPACK_PACKAGE_EXECUTABLES "kestrova" "Kestrova")
+  set(CPACK_NSIS_PACKAGE_NAME "Kestrova")
+  set(CPACK_NSIS_DISPLAY_NAME "Kestrova")
+  set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES64")
+  set(CPACK_NSIS_DEFINES "Target amd64-unicode")
+  set(CPACK_NSIS_INSTALLED_ICON_NAME "kestrova.exe")
+  set(CPACK_NSIS_ENABLE_UNINSTALL_BEFORE_INSTALL ON)
+  set(CPACK_RESOURCE_FILE_LICENSE "${_kestrova_windows}/LICENSES.txt")
+  if(KESTROVA_ICON_FILE)
+    set(CPACK_NSIS_MUI_ICON "${KESTROVA_ICON_FILE}")
+    set(CPACK_NSIS_MUI_UNIICON "${KESTROVA_ICON_FILE}")
+  endif()
+  # The installer is named apart from the zip: kestrova-1.0-windows-x64-setup.exe.
+  configure_file("${_kestrova_windows}/CPackOptions.cmake.in" "${PROJECT_BINARY_DIR}/CPackOptions.cmake" @ONLY)
+  set(CPACK_PROJECT_CONFIG_FILE "${PROJECT_BINARY_DIR}/CPackOptions.cmake")
   include(CPack)
   return()
 endif()

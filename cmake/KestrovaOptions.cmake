@@ -52,3 +52,14 @@ function(kestrova_add_library name)
   target_link_libraries(${name} PUBLIC ${ARG_PUBLIC_LINK} PRIVATE ${ARG_PRIVATE_LINK})
   kestrova_target_defaults(${name})
 endfunction()
+
+# A static Qt (the Windows build) has its plugins linked into the program
+# that uses them: the platform plugins named here (Qt6::QWindowsIntegrationPlugin,
+# Qt6::QOffscreenIntegrationPlugin, ...), and no others. A shared Qt loads
+# them at run time and needs nothing.
+function(kestrova_import_qt_plugins target)
+  get_target_property(_kestrova_qt_type Qt6::Core TYPE)
+  if(_kestrova_qt_type STREQUAL "STATIC_LIBRARY")
+    qt_import_plugins(${target} INCLUDE ${ARGN} EXCLUDE_BY_TYPE imageformats)
+  endif()
+endfunction()

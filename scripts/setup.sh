@@ -8,7 +8,7 @@ packages=(
   clang libclang-rt-14-dev clang-tidy clang-format
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev libgl-dev
-  fonts-nanum
+  fonts-nanum fonts-dejavu-core
   libftdi1-dev desktop-file-utils appstream dpkg-dev file unzip
   g++-mingw-w64-x86-64-posix wine64 libz-mingw-w64-dev nsis
   libzip-dev sigrok-cli libcli11-dev

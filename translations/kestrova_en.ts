@@ -539,5 +539,21 @@ Do you want to replace it?</translation>
         <source>sigrok session (*.sr)</source>
         <translation>sigrok session (*.sr)</translation>
     </message>
+    <message>
+        <source>프레임 %1개</source>
+        <translation>%1 frames</translation>
+    </message>
+    <message>
+        <source>%1바이트</source>
+        <translation>%1 bytes</translation>
+    </message>
+    <message>
+        <source>USB 넘침 %1회</source>
+        <translation>USB overruns: %1</translation>
+    </message>
+    <message>
+        <source>손실: %1</source>
+        <translation>Lost: %1</translation>
+    </message>
 </context>
 </TS>

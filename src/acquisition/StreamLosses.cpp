@@ -2,6 +2,8 @@
 
 #include <string_view>
 
+#include "resources/Translatable.h"
+
 namespace kestrova {
 
 LossCounts StreamLosses::Counts() const {
@@ -17,19 +19,21 @@ void StreamLosses::Reset() {
     counter->store(0, std::memory_order_relaxed);
 }
 
-std::string LossNoteText(const LossCounts& counts) {
+std::string LossNoteText(const LossCounts& counts, const TranslateText& translate) {
   if (!counts.Any()) return {};
-  std::string text = "손실: ";
-  std::string_view separator;
-  const auto part = [&](std::uint64_t n, std::string_view before, std::string_view after) {
-    if (n == 0) return;
-    text.append(separator).append(before).append(std::to_string(n)).append(after);
-    separator = ", ";
+  const auto text = [&](std::string_view source) {
+    return translate ? translate(source) : std::string(source);
   };
-  part(counts.Frames(), "프레임 ", "개");
-  part(counts.discardedBytes, "", "바이트");
-  part(counts.overruns, "USB 넘침 ", "회");
-  return text;
+  std::string parts;
+  const auto part = [&](std::uint64_t n, std::string_view source) {
+    if (n == 0) return;
+    if (!parts.empty()) parts.append(", ");
+    parts.append(WithArgument(text(source), std::to_string(n)));
+  };
+  part(counts.Frames(), KESTROVA_TR_NOOP("Kestrova", "프레임 %1개"));
+  part(counts.discardedBytes, KESTROVA_TR_NOOP("Kestrova", "%1바이트"));
+  part(counts.overruns, KESTROVA_TR_NOOP("Kestrova", "USB 넘침 %1회"));
+  return WithArgument(text(KESTROVA_TR_NOOP("Kestrova", "손실: %1")), parts);
 }
 
 }  // namespace kestrova

@@ -2,7 +2,9 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <string_view>
 
 namespace kestrova {
 
@@ -44,7 +46,9 @@ class StreamLosses {
 
 // The status line's note of a run's losses: "" when nothing was lost, else
 // for instance "손실: 프레임 3개, 24015바이트, USB 넘침 2회" (only the parts
-// that are not zero).
-std::string LossNoteText(const LossCounts& counts);
+// that are not zero). Each piece is a translatable text with "%1" for its
+// number; `translate` gives the piece in the window's language.
+using TranslateText = std::function<std::string(std::string_view)>;
+std::string LossNoteText(const LossCounts& counts, const TranslateText& translate = {});
 
 }  // namespace kestrova

@@ -90,7 +90,7 @@ QWidget* CreateMultiLineEdit(QDialog& dialog, const res::ControlTemplate& contro
   edit->setLineWrapMode(QPlainTextEdit::WidgetWidth);
   edit->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   edit->setVerticalScrollBarPolicy((control.style & res::style::kVScroll) != 0 ? Qt::ScrollBarAlwaysOn
-                                                                                 : Qt::ScrollBarAlwaysOff);
+                                                                               : Qt::ScrollBarAlwaysOff);
   if ((control.style & res::style::kReadOnly) != 0) {
     edit->setReadOnly(true);
     ShowReadOnly(*edit);
@@ -225,12 +225,15 @@ QRect DialogBuilder::ToPixels(const res::DuRect& rect) {
 }
 
 void DialogBuilder::InstallFontSubstitutions() {
-  // "굴림" on Windows; elsewhere the first installed of these, all with Korean glyphs.
+  // "굴림" where it is installed (Korean Windows; elsewhere Windows has it
+  // only with its optional Korean fonts, but Malgun Gothic always); else the
+  // first installed of these, all with Korean glyphs.
   const QString family = QStringLiteral("굴림");
   if (!QFont::substitutes(family).isEmpty()) return;
-  QFont::insertSubstitutions(family, {QStringLiteral("Gulim"), QStringLiteral("NanumGothic"),
-                                      QStringLiteral("Nanum Gothic"), QStringLiteral("Noto Sans CJK KR"),
-                                      QStringLiteral("UnDotum"), QStringLiteral("Baekmuk Gulim")});
+  QFont::insertSubstitutions(
+      family, {QStringLiteral("Gulim"), QStringLiteral("Malgun Gothic"), QStringLiteral("NanumGothic"),
+               QStringLiteral("Nanum Gothic"), QStringLiteral("Noto Sans CJK KR"), QStringLiteral("UnDotum"),
+               QStringLiteral("Baekmuk Gulim")});
 }
 
 DialogControls DialogBuilder::Build(QDialog& dialog, const res::DialogTemplate& dialogTemplate) {

@@ -135,7 +135,7 @@ void RunControl::ShowLosses() {
   if (losses == shownLosses_) return;
   shownLosses_ = losses;
   statusLine_.SetTextColor(kRed);
-  statusLine_.SetText(LossNoteText(losses));
+  statusLine_.SetText(LossNoteText(losses, TrUtf8));
 }
 
 bool RunControl::SingleShotDone() const {

@@ -44,7 +44,12 @@ int CScopeApp::InitInstance(DriverBackend driver) {
   {
     CScopeDlg dialog(std::move(choice.loader), profile, prompts);
     prompts.SetParent(&dialog);
-    const ShutdownSignals shutdown([&dialog] { dialog.OnSessionEnd(); });
+    // The process may be ended as soon as the request is handled (the
+    // session's end on Windows): the settings reach the store before that.
+    const ShutdownSignals shutdown([&dialog, &profile] {
+      dialog.OnSessionEnd();
+      profile.Sync();
+    });
     dialog.exec();
   }
   profile.Sync();

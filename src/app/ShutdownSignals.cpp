@@ -2,11 +2,17 @@
 
 #include <QCoreApplication>
 #include <QSocketNotifier>
+#include <atomic>
 #include <utility>
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <QAbstractNativeEventFilter>
+#include <QWinEventNotifier>
+#include <memory>
+
+#include "device/Win32.h"
+#else
 #include <array>
-#include <atomic>
 #include <cerrno>
 #include <csignal>
 
@@ -16,15 +22,16 @@
 
 namespace kestrova {
 
+static_assert(std::atomic<bool>::is_always_lock_free);
+
 #ifndef _WIN32
+static_assert(std::atomic<int>::is_always_lock_free);
 
 namespace {
 
 constexpr std::array<int, 3> kWatchedSignals = {SIGTERM, SIGINT, SIGHUP};
 
 // Shared with the signal handler, which may only touch lock-free atomics.
-static_assert(std::atomic<int>::is_always_lock_free);
-static_assert(std::atomic<bool>::is_always_lock_free);
 std::atomic<int> g_pipeWrite{-1};
 std::atomic<bool> g_requested{false};
 
@@ -105,16 +112,102 @@ void ShutdownSignals::OnSignalPipe() {
 
 #else
 
-// Windows: no console signals for a windowed program; the session's end
-// arrives as aboutToQuit.
-ShutdownSignals::ShutdownSignals(std::function<void()> onRequest, QObject* parent)
-    : QObject(parent), onRequest_(std::move(onRequest)) {
-  connect(qApp, &QCoreApplication::aboutToQuit, this, &ShutdownSignals::Deliver, Qt::DirectConnection);
+namespace {
+
+// Set by the console handler, waited for on the user-interface thread;
+// made once and kept for the life of the process, as a handler the system
+// has already started may still use them after the watcher is gone.
+HANDLE g_wake = nullptr;
+HANDLE g_handled = nullptr;
+std::atomic<bool> g_requested{false};
+std::atomic<bool> g_watching{false};
+
+// How long the system's handler thread holds the process up for the
+// program to finish: Windows ends a process this long after the console
+// closes (5 s), less a margin.
+constexpr DWORD kCloseGraceMs = 4500;
+
+BOOL WINAPI OnConsoleEvent(DWORD event) {
+  if (!g_watching.load()) return FALSE;
+  const bool again = g_requested.exchange(true);
+  switch (event) {
+    case CTRL_C_EVENT:
+    case CTRL_BREAK_EVENT:
+      // Ctrl+C again while the first is still being handled: the default
+      // handler ends the program, in case it is stuck.
+      if (again) return FALSE;
+      ::SetEvent(g_wake);
+      return TRUE;
+    case CTRL_CLOSE_EVENT:
+    case CTRL_LOGOFF_EVENT:
+    case CTRL_SHUTDOWN_EVENT:
+      // The process ends when this returns: hold it until the window has
+      // closed the log, parked the unit and saved the settings.
+      ::SetEvent(g_wake);
+      ::WaitForSingleObject(g_handled, kCloseGraceMs);
+      return TRUE;
+    default:
+      return FALSE;
+  }
 }
 
-ShutdownSignals::~ShutdownSignals() = default;
+}  // namespace
 
-void ShutdownSignals::OnSignalPipe() {}
+// The end of the desktop session reaches every top-level window as
+// WM_ENDSESSION (after WM_QUERYENDSESSION, which this leaves to Qt); the
+// process may be ended as soon as the message is answered, so the request
+// is handled before it is.
+class ShutdownSignals::SessionEndFilter final : public QAbstractNativeEventFilter {
+ public:
+  explicit SessionEndFilter(ShutdownSignals& owner) : owner_(owner) {}
+  bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr* /*result*/) override {
+    if (eventType != "windows_generic_MSG" && eventType != "windows_dispatcher_MSG") return false;
+    const MSG* msg = static_cast<const MSG*>(message);
+    if (msg->message == WM_ENDSESSION && msg->wParam != FALSE) owner_.Deliver();
+    // Qt sees it too (its own end-of-session handling).
+    return false;
+  }
+
+ private:
+  ShutdownSignals& owner_;
+};
+
+ShutdownSignals::ShutdownSignals(std::function<void()> onRequest, QObject* parent)
+    : QObject(parent),
+      onRequest_(std::move(onRequest)),
+      sessionEnd_(std::make_unique<SessionEndFilter>(*this)) {
+  connect(qApp, &QCoreApplication::aboutToQuit, this, &ShutdownSignals::Deliver, Qt::DirectConnection);
+  QCoreApplication::instance()->installNativeEventFilter(sessionEnd_.get());
+
+  if (g_watching.load()) return;  // another instance has the console
+  if (g_wake == nullptr) g_wake = ::CreateEventW(nullptr, FALSE, FALSE, nullptr);
+  if (g_handled == nullptr) g_handled = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  if (g_wake == nullptr || g_handled == nullptr) return;
+  ::ResetEvent(g_wake);
+  ::ResetEvent(g_handled);
+  g_requested = false;
+  notifier_ = new QWinEventNotifier(g_wake, this);
+  connect(notifier_, &QWinEventNotifier::activated, this, &ShutdownSignals::OnSignalPipe);
+  g_watching = true;
+  if (::SetConsoleCtrlHandler(OnConsoleEvent, TRUE) == FALSE) {
+    g_watching = false;
+    delete std::exchange(notifier_, nullptr);
+  }
+}
+
+ShutdownSignals::~ShutdownSignals() {
+  if (QCoreApplication::instance() != nullptr)
+    QCoreApplication::instance()->removeNativeEventFilter(sessionEnd_.get());
+  if (notifier_ == nullptr) return;
+  g_watching = false;
+  ::SetConsoleCtrlHandler(OnConsoleEvent, FALSE);
+  delete notifier_;
+}
+
+void ShutdownSignals::OnSignalPipe() {
+  Deliver();
+  ::SetEvent(g_handled);
+}
 
 #endif
 

@@ -2,8 +2,10 @@
 
 #include <QObject>
 #include <functional>
+#include <memory>
 
 class QSocketNotifier;
+class QWinEventNotifier;
 
 namespace kestrova {
 
@@ -19,9 +21,13 @@ namespace kestrova {
 //   a socket notifier reads on the user-interface thread. A SIGINT that
 //   comes after a first request ends the program at once, as Ctrl+C normally
 //   does, in case it is stuck; further SIGTERM and SIGHUP are absorbed.
-// - Everywhere: the desktop session ending as Qt reports it (aboutToQuit; on
-//   Windows it is emitted while the session-end message is handled, after
-//   which the system ends the process).
+// - On Windows: the console's control events, for a program started from a
+//   console: Ctrl+C and Ctrl+Break as SIGINT above; the console closing,
+//   log-off and shutdown hold the system's handler thread (and so the end of
+//   the process) until the request has been handled. And the end of the
+//   desktop session, which reaches the windows as WM_ENDSESSION: handled
+//   before the message is answered, as the system may end the process then.
+// - Everywhere: the desktop session ending as Qt reports it (aboutToQuit).
 //
 // The request is delivered once. One instance at a time in a process; it
 // restores the previous signal handlers when destroyed. Created, used and
@@ -38,7 +44,7 @@ class ShutdownSignals final : public QObject {
   ShutdownSignals& operator=(ShutdownSignals&&) = delete;
   ~ShutdownSignals() override;
 
-  // False when the signal handlers could not be installed (no pipe); the
+  // False when the signal (console) handlers could not be installed; the
   // session end is watched all the same.
   [[nodiscard]] bool WatchingSignals() const { return notifier_ != nullptr; }
 
@@ -47,7 +53,13 @@ class ShutdownSignals final : public QObject {
   void OnSignalPipe();
 
   std::function<void()> onRequest_;
+#ifdef _WIN32
+  class SessionEndFilter;
+  std::unique_ptr<SessionEndFilter> sessionEnd_;
+  QWinEventNotifier* notifier_ = nullptr;
+#else
   QSocketNotifier* notifier_ = nullptr;
+#endif
   bool delivered_ = false;
 };
 

@@ -51,6 +51,11 @@ int main(int argc, char** argv) {
     return 2;
   }
 
+#ifdef _WIN32
+  // The offscreen platform (-platform offscreen) reads fonts from one folder
+  // only, by default one beside Qt's libraries, which a static Qt has not.
+  if (qEnvironmentVariableIsEmpty("QT_QPA_FONTDIR")) qputenv("QT_QPA_FONTDIR", qgetenv("WINDIR") + "\\Fonts");
+#endif
   QApplication application(argc, argv);
   QApplication::setOrganizationName(QStringLiteral("Kestrova"));
   QApplication::setApplicationName(QStringLiteral("Kestrova"));

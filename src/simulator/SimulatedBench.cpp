@@ -1,6 +1,7 @@
 #include "simulator/SimulatedBench.h"
 
 #include <algorithm>
+#include <chrono>
 #include <utility>
 
 #include "device/ThreadName.h"
@@ -14,6 +15,8 @@ constexpr std::size_t kMaxSerialLength = 15;
 constexpr d2xx::WORD kOtherProductId = 0x6001;
 // The longest the wire thread sleeps while a device is open.
 constexpr SimTime kWireSleep = std::chrono::milliseconds(50);
+// The longest the wire thread waits, in real time, while no device is open.
+constexpr std::chrono::milliseconds kIdleWireWait{200};
 
 d2xx::ULONG DeviceId(d2xx::WORD product) {
   return (static_cast<d2xx::ULONG>(d2xx::kUnitVendorId) << 16U) | product;
@@ -49,7 +52,15 @@ SimulatedBench::SimulatedBench(SimulatedBenchOptions options)
 SimulatedBench::~SimulatedBench() {
   if (listenerToken_ != 0) clock_->RemoveAdvanceListener(listenerToken_);
   if (wireThread_.joinable()) {
-    wireThread_.request_stop();
+    // The stop is requested with the wire's lock held, so the wire thread is
+    // either waiting (and woken) or has yet to test the stop before it waits:
+    // a wake-up lost between that test and the wait hung this join under
+    // Wine's threads.
+    {
+      const std::lock_guard lock(mutex_);
+      wireThread_.request_stop();
+    }
+    wireWake_.notify_all();
     wireThread_.join();
   }
 }
@@ -59,8 +70,9 @@ void SimulatedBench::WireLoop(const std::stop_token& stop) {
   std::unique_lock lock(mutex_);
   while (!stop.stop_requested()) {
     if (!AnyOpen()) {
-      // Nothing to carry until a device is opened.
-      wireWake_.wait(lock, stop, [this] { return AnyOpen(); });
+      // Nothing to carry until a device is opened. The wait is bounded so
+      // that a wake-up a platform's threads lose costs a moment, not a hang.
+      wireWake_.wait_for(lock, stop, kIdleWireWait, [this] { return AnyOpen(); });
       continue;
     }
     const SimTime now = clock_->Now();

@@ -1,3 +1,7 @@
+#include <map>
+#include <string>
+#include <string_view>
+
 #include <gtest/gtest.h>
 
 #include "acquisition/StreamLosses.h"
@@ -20,6 +24,17 @@ TEST(LossNoteText, NamesOnlyWhatWasLost) {
        "손실: 프레임 1개, 24015바이트, USB 넘침 3회"},
   };
   for (const Case& c : cases) EXPECT_EQ(LossNoteText(c.counts), c.note);
+}
+
+TEST(LossNoteText, EachPieceIsTranslatedWithItsNumberInPlace) {
+  const std::map<std::string_view, std::string> english = {{"손실: %1", "Lost: %1"},
+                                                           {"프레임 %1개", "%1 frames"},
+                                                           {"%1바이트", "%1 bytes"},
+                                                           {"USB 넘침 %1회", "USB overruns: %1"}};
+  const auto translate = [&](std::string_view source) { return english.at(source); };
+  EXPECT_EQ(LossNoteText({.checksumFrames = 2, .discardedBytes = 7, .overruns = 1}, translate),
+            "Lost: 2 frames, 7 bytes, USB overruns: 1");
+  EXPECT_EQ(LossNoteText({}, translate), "");
 }
 
 TEST(StreamLosses, CountsEachKindAndResets) {

@@ -3,9 +3,11 @@
 #include <QSettings>
 #include <QTemporaryDir>
 #include <climits>
+#include <string>
 
 #include <gtest/gtest.h>
 
+#include "ScratchUserSettings.h"
 #include "app/QtProfile.h"
 
 namespace kestrova {
@@ -13,14 +15,11 @@ namespace {
 
 constexpr std::string_view kSection = "Kestrova View Info";
 
-// Points the per-user native settings at a fresh temporary directory.
+// The per-user native settings in a fresh scratch store.
 class Profile : public ::testing::Test {
  protected:
-  void SetUp() override {
-    ASSERT_TRUE(dir_.isValid());
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir_.path());
-  }
-  QTemporaryDir dir_;
+  void SetUp() override { ASSERT_TRUE(scratch_.Valid()); }
+  test::ScratchUserSettings scratch_;
 };
 
 TEST_F(Profile, IntsAndTextsSurviveANewProfile) {
@@ -52,10 +51,22 @@ TEST_F(Profile, LivesInTheUsersKestrovaStore) {
     QtProfile profile;
     profile.PutInt(kSection, "Select Signal", 2);
     EXPECT_TRUE(profile.Sync());
-    EXPECT_TRUE(profile.Location().startsWith(dir_.path()));
+#ifdef _WIN32
+    EXPECT_EQ(profile.Location(), QStringLiteral("\\HKEY_CURRENT_USER\\Software\\Kestrova\\Kestrova"));
   }
-  const QString file = QDir(dir_.path()).filePath(QStringLiteral("Kestrova/Kestrova.conf"));
+  // A number is a DWORD, as other Windows programs (and regedit) expect.
+  DWORD value = 0;
+  DWORD size = sizeof value;
+  EXPECT_EQ(::RegGetValueW(scratch_.Key(), L"Software\\Kestrova\\Kestrova\\Kestrova View Info",
+                           L"Select Signal", RRF_RT_REG_DWORD, nullptr, &value, &size),
+            ERROR_SUCCESS);
+  EXPECT_EQ(value, 2U);
+#else
+    EXPECT_TRUE(profile.Location().startsWith(scratch_.Folder()));
+  }
+  const QString file = QDir(scratch_.Folder()).filePath(QStringLiteral("Kestrova/Kestrova.conf"));
   EXPECT_TRUE(QFile::exists(file)) << file.toStdString();
+#endif
 }
 
 TEST_F(Profile, MissingKeysGiveTheFallback) {
@@ -90,8 +101,27 @@ TEST_F(Profile, TextsThatLookLikeSyntaxComeBackUnchanged) {
 }
 
 TEST_F(Profile, HandEditedValuesAreReadSafely) {
-  QDir(dir_.path()).mkpath(QStringLiteral("Kestrova"));
-  QFile file(QDir(dir_.path()).filePath(QStringLiteral("Kestrova/Kestrova.conf")));
+#ifdef _WIN32
+  // As regedit leaves them: texts where numbers belong, a 64-bit number.
+  const wchar_t* section = L"Software\\Kestrova\\Kestrova\\Kestrova View Info";
+  const auto putText = [&](const wchar_t* name, const std::wstring& text) {
+    ASSERT_EQ(::RegSetKeyValueW(scratch_.Key(), section, name, REG_SZ, text.c_str(),
+                                static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t))),
+              ERROR_SUCCESS);
+  };
+  putText(L"Time Index", L"abc");
+  putText(L"Y Division", L"12junk");
+  const ULONGLONG wide = 99999999999ULL;
+  ASSERT_EQ(::RegSetKeyValueW(scratch_.Key(), section, L"Auto", REG_QWORD, &wide, sizeof wide),
+            ERROR_SUCCESS);
+  putText(L"Select Signal", L" 3 ");
+  putText(L"Device Serial", L"FT1,FT2");
+  const DWORD five = 5;
+  ASSERT_EQ(::RegSetKeyValueW(scratch_.Key(), section, L"Real Save Index", REG_DWORD, &five, sizeof five),
+            ERROR_SUCCESS);
+#else
+  QDir(scratch_.Folder()).mkpath(QStringLiteral("Kestrova"));
+  QFile file(QDir(scratch_.Folder()).filePath(QStringLiteral("Kestrova/Kestrova.conf")));
   ASSERT_TRUE(file.open(QIODevice::WriteOnly));
   file.write(
       "[Kestrova%20View%20Info]\n"
@@ -102,6 +132,7 @@ TEST_F(Profile, HandEditedValuesAreReadSafely) {
       "Device%20Serial=FT1,FT2\n"
       "Real%20Save%20Index=5\n");
   file.close();
+#endif
 
   const QtProfile profile;
   EXPECT_EQ(profile.GetInt(kSection, "Time Index", 4), 4);

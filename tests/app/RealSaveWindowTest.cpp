@@ -6,9 +6,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <chrono>
-#include <functional>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <memory>
 #include <optional>
@@ -33,8 +33,14 @@ namespace kestrova {
 namespace {
 
 // Answers the save dialog with a chosen path and every question with Yes.
+// A UTF-8 path as the file system names it (the log's name is Korean; a
+// narrow name would go through the Windows code page).
+std::filesystem::path FilePath(const std::string& utf8) {
+  return std::u8string(utf8.begin(), utf8.end());
+}
+
 std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(FilePath(path), std::ios::binary);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
@@ -179,7 +185,8 @@ class FastRealSaveWindowTest : public RealSaveWindowTest {
       for (std::size_t c = 0; c < kChannelCount && same; ++c) {
         const auto values = dialog_->Buffer().Values(slot, static_cast<int>(c));
         for (std::size_t i = 0; i < kSamplesPerFrame && same; ++i) {
-          const std::uint16_t raw = sent.waveform.Sample(static_cast<int>(c), sent.firstSample + static_cast<std::int64_t>(i));
+          const std::uint16_t raw =
+              sent.waveform.Sample(static_cast<int>(c), sent.firstSample + static_cast<std::int64_t>(i));
           const double number = settings.unsignedSamples[m][c] != 0
                                     ? static_cast<double>(raw)
                                     : static_cast<double>(static_cast<std::int16_t>(raw));
@@ -257,7 +264,7 @@ TEST_F(RealSaveWindowTest, AFileThatCannotBeCreatedIsReportedAndTheRunGoesOnWith
 }
 
 TEST_F(RealSaveWindowTest, AStartThatCannotOpenTheUnitLeavesThePreviousLog) {
-  { std::ofstream(path_, std::ios::binary) << "previous run\r\n"; }
+  { std::ofstream(FilePath(path_), std::ios::binary) << "previous run\r\n"; }
   ChooseLog(path_);
   bench_->FailCall(DriverCall::OpenEx, FaultRepeat::UntilCleared);
   Press(Qt::Key_F2);

@@ -1,7 +1,6 @@
 #include <QAbstractButton>
 #include <QKeyEvent>
 #include <QSettings>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QWindow>
@@ -12,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "../controls/PopupDriver.h"
+#include "ScratchUserSettings.h"
 #include "acquisition/ControlIds.h"
 #include "acquisition/MemoryProfile.h"
 #include "acquisition/SettingsPersistence.h"
@@ -321,8 +321,8 @@ TEST_F(ScopeDlgTest, SettingsComeBackOnTheNextStart) {
 
 // Every setting through a real settings file and back, in several modes.
 TEST_F(ScopeDlgTest, AllSettingsSurviveARestartThroughTheSettingsFile) {
-  QTemporaryDir directory;
-  QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, directory.path());
+  const test::ScratchUserSettings scratch;
+  ASSERT_TRUE(scratch.Valid());
   {
     QtProfile store;
     CScopeDlg dlg(MakeSimulatedDriverLoader(bench_), store, prompts_);

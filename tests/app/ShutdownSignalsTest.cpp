@@ -1,7 +1,8 @@
-// Termination signals close the program the way EXIT does. POSIX only: a
-// windowed program on Windows gets no such signals.
-#ifndef _WIN32
+// Termination requests from outside the window close the program the way
+// EXIT does: the POSIX signals, and on Windows the session's end and the
+// console's control events.
 
+#include <QAbstractNativeEventFilter>
 #include <QApplication>
 #include <QTemporaryDir>
 #include <QTest>
@@ -18,8 +19,17 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#ifdef _WIN32
+#include <filesystem>
+
+#include <io.h>
+#include <share.h>
+
+#include "device/Win32.h"
+#else
 #include <sys/file.h>
 #include <unistd.h>
+#endif
 
 #include "acquisition/ControlIds.h"
 #include "acquisition/MemoryProfile.h"
@@ -28,11 +38,36 @@
 #include "app/ScopeDlg.h"
 #include "app/ShutdownSignals.h"
 #include "simulator/SimulatedDriver.h"
-#include "terminal/CommandDlg.h"
 #include "support/AnsweringPrompts.h"
+#include "terminal/CommandDlg.h"
 
 namespace kestrova {
 namespace {
+
+#ifdef _WIN32
+
+// True when nobody holds the file open for writing any more (the log is closed).
+bool Unlocked(const std::string& path) {
+  const std::filesystem::path name(std::u8string(path.begin(), path.end()));
+  int fd = -1;
+  if (::_wsopen_s(&fd, name.c_str(), _O_WRONLY | _O_APPEND | _O_BINARY, _SH_DENYNO, 0) != 0) return false;
+  ::_close(fd);
+  return true;
+}
+
+// What the system sends the program's windows when the session ends.
+void SendSessionEnd(bool ending = true) {
+  ASSERT_NE(
+      ::PostThreadMessageW(::GetCurrentThreadId(), WM_ENDSESSION, ending ? TRUE : FALSE, ENDSESSION_LOGOFF),
+      FALSE);
+}
+
+// The outside request the program most often gets.
+void RequestEnd() {
+  SendSessionEnd();
+}
+
+#else
 
 // True when nobody holds the file's write lock any more (the log is closed).
 bool Unlocked(const std::string& path) {
@@ -43,7 +78,13 @@ bool Unlocked(const std::string& path) {
   return free;
 }
 
-TEST(ShutdownSignalsTest, SigtermDuringALoggedRunClosesTheWindowAsExitDoes) {
+void RequestEnd() {
+  ASSERT_EQ(std::raise(SIGTERM), 0);
+}
+
+#endif
+
+TEST(ShutdownSignalsTest, AnEndRequestDuringALoggedRunClosesTheWindowAsExitDoes) {
   QTemporaryDir directory;
   const std::string log = directory.filePath(QStringLiteral("log.txt")).toStdString();
   auto bench = std::make_shared<SimulatedBench>();
@@ -63,7 +104,7 @@ TEST(ShutdownSignalsTest, SigtermDuringALoggedRunClosesTheWindowAsExitDoes) {
   ASSERT_TRUE(QTest::qWaitFor([&] { return dialog.Buffer().frameCount >= 2; }, 30000)) << "no frames arrived";
   ASSERT_FALSE(Unlocked(log));
 
-  ASSERT_EQ(std::raise(SIGTERM), 0);
+  RequestEnd();
   ASSERT_TRUE(QTest::qWaitFor([&] { return !dialog.isVisible(); }, 30000)) << "the window did not close";
 
   // All of it before the window is destroyed: the process may end any time now.
@@ -120,7 +161,7 @@ TEST(ShutdownSignalsTest, ASignalWhileADialogIsOpenEndsItAndTheProgram) {
       if (!signalled) {
         if (modal == nullptr || modal == &dialog) return;
         signalled = Clock::now();
-        ASSERT_EQ(std::raise(SIGTERM), 0);
+        RequestEnd();
         return;
       }
       if (requested && !sendTried) {
@@ -135,7 +176,8 @@ TEST(ShutdownSignalsTest, ASignalWhileADialogIsOpenEndsItAndTheProgram) {
       if (Clock::now() - *signalled > std::chrono::seconds(10) && !answeredByHand) {
         answeredByHand = true;
         for (QWidget* window : QApplication::topLevelWidgets()) {
-          if (auto* other = qobject_cast<QDialog*>(window); other != nullptr && other != &dialog) other->reject();
+          if (auto* other = qobject_cast<QDialog*>(window); other != nullptr && other != &dialog)
+            other->reject();
         }
         dialog.close();
       }
@@ -168,6 +210,8 @@ TEST(ShutdownSignalsTest, ASignalWhileADialogIsOpenEndsItAndTheProgram) {
 void SendQuitNotice() {
   ASSERT_TRUE(QMetaObject::invokeMethod(qApp, "aboutToQuit", Qt::DirectConnection));
 }
+
+#ifndef _WIN32
 
 TEST(ShutdownSignalsTest, ARequestIsDeliveredOnceWhateverFollowsIt) {
   // 0 stands for the session's quit notice.
@@ -219,7 +263,78 @@ TEST(ShutdownSignalsDeathTest, ASecondCtrlCEndsAStuckProgram) {
       ::testing::KilledBySignal(SIGINT), "");
 }
 
-}  // namespace
-}  // namespace kestrova
+#else
+
+TEST(ShutdownSignalsTest, ARequestIsDeliveredOnceWhateverFollowsIt) {
+  enum class Request { SessionEnd, CancelledSessionEnd, CtrlBreak, QuitNotice };
+  const auto send = [](Request what) {
+    switch (what) {
+      case Request::SessionEnd:
+        SendSessionEnd();
+        break;
+      case Request::CancelledSessionEnd:
+        SendSessionEnd(false);
+        break;
+      case Request::CtrlBreak:
+        ASSERT_NE(::GenerateConsoleCtrlEvent(CTRL_BREAK_EVENT, 0), FALSE);
+        break;
+      case Request::QuitNotice:
+        SendQuitNotice();
+        break;
+    }
+  };
+  // Ctrl+Break needs a console; under Wine a program whose standard handles
+  // are pipes (ctest's) has none and can make none.
+  DWORD attached[4] = {};
+  const bool console = ::GetConsoleProcessList(attached, 4) != 0 || ::AllocConsole() != FALSE;
+  struct Row {
+    Request first;
+    Request then;
+  };
+  const std::vector<Row> rows = {
+      {Request::SessionEnd, Request::SessionEnd},  // every top-level window gets the message
+      {Request::SessionEnd, Request::QuitNotice}, {Request::QuitNotice, Request::SessionEnd},
+      {Request::SessionEnd, Request::CtrlBreak},  {Request::CtrlBreak, Request::SessionEnd},
+      {Request::CtrlBreak, Request::QuitNotice},
+  };
+  for (const Row& row : rows) {
+    if (!console && (row.first == Request::CtrlBreak || row.then == Request::CtrlBreak)) continue;
+    SCOPED_TRACE(std::to_string(static_cast<int>(row.first)) + " then " +
+                 std::to_string(static_cast<int>(row.then)));
+    int requests = 0;
+    const ShutdownSignals shutdown([&requests] { ++requests; });
+    ASSERT_TRUE(shutdown.WatchingSignals());
+    send(row.first);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return requests > 0; }, 30000));
+    send(row.then);
+    // Time for a second delivery, were there one.
+    QTest::qWait(50);
+    EXPECT_EQ(requests, 1);
+  }
+  // A session end that another program cancelled leaves the program running:
+  // nothing was delivered by the time a message posted after it arrives.
+  struct Mark final : QAbstractNativeEventFilter {
+    std::optional<int> requestsThen;
+    const int* requests = nullptr;
+    bool nativeEventFilter(const QByteArray& /*type*/, void* message, qintptr* /*result*/) override {
+      if (static_cast<const MSG*>(message)->message == WM_APP) requestsThen = *requests;
+      return false;
+    }
+  };
+  int requests = 0;
+  Mark mark;
+  mark.requests = &requests;
+  qApp->installNativeEventFilter(&mark);
+  const ShutdownSignals cancelled([&requests] { ++requests; });
+  send(Request::CancelledSessionEnd);
+  ASSERT_NE(::PostThreadMessageW(::GetCurrentThreadId(), WM_APP, 0, 0), FALSE);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return mark.requestsThen.has_value(); }, 30000));
+  qApp->removeNativeEventFilter(&mark);
+  EXPECT_EQ(mark.requestsThen, 0);
+  if (!console) GTEST_SKIP() << "the Ctrl+Break rows: no console (Wine gives none to a program on pipes)";
+}
 
 #endif
+
+}  // namespace
+}  // namespace kestrova
