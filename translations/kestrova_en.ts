@@ -520,6 +520,18 @@ Do you want to replace it?</translation>
         <translation>&amp;Copy</translation>
     </message>
     <message>
+        <source>열기(&amp;O)...	Ctrl+O</source>
+        <translation>&amp;Open...	Ctrl+O</translation>
+    </message>
+    <message>
+        <source>데이터 기록 파일 열기</source>
+        <translation>Open Data File</translation>
+    </message>
+    <message>
+        <source>데이터 기록 파일 (*.csv *.sr)</source>
+        <translation>Data files (*.csv *.sr)</translation>
+    </message>
+    <message>
         <source>USB통신에 문제가 발생하였습니다.</source>
         <translation>USB communication failed.</translation>
     </message>

@@ -59,6 +59,22 @@ bool WriteBmp(const QImage& picture, const std::string& path) {
   return CaptureWindowToFile(rows, path);
 }
 
+// File Save's dialog, question and outcome around the writer of the chosen
+// path.
+void SaveData(Prompts& prompts, const std::function<CsvExportResult(const std::string& path)>& write) {
+  // CSV first, the default; a sigrok session beside it for the sigrok tools.
+  const std::string filters = TrUtf8(kCsvDialogQtFilter) + ";;" + TrUtf8(kSrDialogQtFilter);
+  const std::optional<std::string> path = ConfirmPath(
+      prompts, prompts.AskSaveFileName(TrUtf8(kCsvDialogTitle), filters, kCsvDefaultExtension),
+      [](std::string_view chosen) { return CsvOverwriteQuestion(chosen, TrUtf8(kCsvOverwriteWording)); });
+  if (!path) return;
+  if (write(*path) == CsvExportResult::Saved) {
+    prompts.ShowMessage(TrUtf8(kCsvSavedMessage), PromptIcon::Information);
+  } else {
+    prompts.ShowMessage(TrUtf8(kCsvWriteFailedMessage), PromptIcon::Stop);
+  }
+}
+
 }  // namespace
 
 void SaveCsvFile(Prompts& prompts, const ScopeSettings& settings, const SampleBuffer& buffer) {
@@ -66,19 +82,13 @@ void SaveCsvFile(Prompts& prompts, const ScopeSettings& settings, const SampleBu
     prompts.ShowMessage(TrUtf8(kCsvNoDataMessage), PromptIcon::Exclamation);
     return;
   }
-  // CSV first, the default; a sigrok session beside it for the sigrok tools.
-  const std::string filters = TrUtf8(kCsvDialogQtFilter) + ";;" + TrUtf8(kSrDialogQtFilter);
-  const std::optional<std::string> path = ConfirmPath(
-      prompts, prompts.AskSaveFileName(TrUtf8(kCsvDialogTitle), filters, kCsvDefaultExtension),
-      [](std::string_view chosen) { return CsvOverwriteQuestion(chosen, TrUtf8(kCsvOverwriteWording)); });
-  if (!path) return;
-  const CsvExportResult result =
-      IsSrPath(*path) ? WriteSrExport(*path, settings, buffer) : WriteCsvExport(*path, settings, buffer);
-  if (result == CsvExportResult::Saved) {
-    prompts.ShowMessage(TrUtf8(kCsvSavedMessage), PromptIcon::Information);
-  } else {
-    prompts.ShowMessage(TrUtf8(kCsvWriteFailedMessage), PromptIcon::Stop);
-  }
+  SaveData(prompts, [&](const std::string& path) {
+    return IsSrPath(path) ? WriteSrExport(path, settings, buffer) : WriteCsvExport(path, settings, buffer);
+  });
+}
+
+void SaveCaptureFile(Prompts& prompts, const ScopeSettings& settings, CaptureSource& source) {
+  SaveData(prompts, [&](const std::string& path) { return WriteCaptureExport(path, settings, source); });
 }
 
 void SaveScreenPicture(Prompts& prompts, const std::function<QImage()>& capture) {

@@ -7,6 +7,8 @@ namespace kestrova {
 KeyDecision FilterKey(int key, int modifiers, bool running) {
   constexpr int kChordModifiers =
       Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier;
+  if ((modifiers & kChordModifiers) == Qt::ControlModifier && key == Qt::Key_O)
+    return {running ? KeyAction::None : KeyAction::OpenCapture, false};
   if ((modifiers & kChordModifiers) != 0) return {};
   switch (key) {
     case Qt::Key_Return:

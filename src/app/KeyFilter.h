@@ -3,7 +3,17 @@
 namespace kestrova {
 
 // What a key press in the main window does.
-enum class KeyAction { None, RefreshAndApply, Start, Stop, FileSave, ScreenSave, Measurements, PeakDetect };
+enum class KeyAction {
+  None,
+  RefreshAndApply,
+  Start,
+  Stop,
+  FileSave,
+  ScreenSave,
+  Measurements,
+  PeakDetect,
+  OpenCapture
+};
 
 struct KeyDecision {
   KeyAction action = KeyAction::None;
@@ -17,6 +27,8 @@ struct KeyDecision {
 // measurement window and F8 turns peak detect on or off, in either state.
 // `key` is a Qt::Key value and `modifiers` the Qt::KeyboardModifiers of the
 // press.
+//
+// Ctrl+O opens a capture file for review, only while stopped.
 //
 // The rules are for plain presses. A press with Shift, Ctrl, Alt or Meta
 // held is another chord (Alt+F4 closes windows on most desktops, Ctrl+Enter

@@ -26,6 +26,9 @@ class Prompts {
   // when cancelled. filter is a Qt name-filter list ("a (*.x);;b (*.y)").
   virtual std::optional<std::string> AskSaveFileName(std::string_view title, std::string_view filter,
                                                      std::string_view defaultExtension) = 0;
+  // An open dialog for an existing file; its path, or nothing when
+  // cancelled. filter as for AskSaveFileName.
+  virtual std::optional<std::string> AskOpenFileName(std::string_view title, std::string_view filter) = 0;
 };
 
 // The caption of every message box.

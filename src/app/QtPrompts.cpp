@@ -65,4 +65,12 @@ std::optional<std::string> QtPrompts::AskSaveFileName(std::string_view title, st
   return path.toStdString();
 }
 
+std::optional<std::string> QtPrompts::AskOpenFileName(std::string_view title, std::string_view filter) {
+  QFileDialog dialog(parent_, FromUtf8(title), QString(), FromUtf8(filter));
+  dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  dialog.setFileMode(QFileDialog::ExistingFile);
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+  return QFileInfo(dialog.selectedFiles().front()).absoluteFilePath().toStdString();
+}
+
 }  // namespace kestrova

@@ -16,6 +16,7 @@ class QtPrompts : public Prompts {
   bool AskYesNo(std::string_view text) override;
   std::optional<std::string> AskSaveFileName(std::string_view title, std::string_view filter,
                                              std::string_view defaultExtension) override;
+  std::optional<std::string> AskOpenFileName(std::string_view title, std::string_view filter) override;
 
  private:
   QWidget* parent_;

@@ -91,6 +91,7 @@ CScopeDlg::CScopeDlg(std::unique_ptr<DriverLoader> loader, Profile& profile, Pro
 
 CScopeDlg::~CScopeDlg() {
   qApp->removeEventFilter(this);
+  EndOpening();
   // Destruction: park and close the unit, then save every setting once.
   ShutDownUnit();
   SaveSettingsOnce();
@@ -98,6 +99,8 @@ CScopeDlg::~CScopeDlg() {
 
 void CScopeDlg::SaveSettingsOnce() {
   if (settingsSaved_) return;
+  // What a review took from its file is not the user's to keep.
+  LeaveReview();
   settingsSaved_ = true;
   SaveSettings(profile_, settings_, session_.SerialNumber(), panel_, *this);
   SaveMeasurementWindow();
@@ -227,11 +230,14 @@ void CScopeDlg::contextMenuEvent(QContextMenuEvent* event) {
   peakDetect->setCheckable(true);
   peakDetect->setChecked(settings_.peakDetect != 0);
   QAction* measurements = menu.addAction(text(res::kMeasurementMenuStringId));
+  QAction* open = menu.addAction(text(res::kOpenCaptureMenuStringId));
+  open->setEnabled(!running_.Get());
   menu.addSeparator();
   QAction* about = menu.addAction(text(res::kAboutMenuStringId));
   QAction* chosen = menu.exec(event->globalPos());
   if (chosen == peakDetect) OnPeakDetect(peakDetect->isChecked());
   if (chosen == measurements) OnMeasurements();
+  if (chosen == open) OnOpenCapture();
   if (chosen == about) OnSysCommand(res::kAboutCommand);
 }
 
@@ -370,10 +376,14 @@ bool CScopeDlg::OnKey(int key, int modifiers) {
       if (running_.Get()) run_.ApplyConfiguration();
       BuildGraticule();
       BuildAxisLabels();
+      RefreshReview();
       InvalidateDisplay();
       break;
     case KeyAction::Start:
-      run_.OnStart();
+      StartRun();
+      break;
+    case KeyAction::OpenCapture:
+      OnOpenCapture();
       break;
     case KeyAction::Stop:
       run_.OnStop();

@@ -22,6 +22,7 @@
 #include "app/WidgetColorTextField.h"
 #include "app/WidgetControlPanel.h"
 #include "app/WidgetScrollBar.h"
+#include "captures/CaptureReview.h"
 #include "device/DeviceDiscovery.h"
 #include "device/DeviceSession.h"
 #include "device/DriverApi.h"
@@ -32,6 +33,8 @@
 #include "output/RealTimeLogger.h"
 
 class QComboBox;
+class QProgressDialog;
+class QTimer;
 
 namespace kestrova {
 
@@ -57,7 +60,8 @@ class CScopeDlg final : public QDialog,
   ~CScopeDlg() override;
 
   // Handlers, public so that tests can drive the window as a user would.
-  void OnStart() { run_.OnStart(); }
+  // Start leaves a review first: the capture on screen is dropped.
+  void OnStart();
   void OnStop() { run_.OnStop(); }
   void OnApply() { run_.OnApply(); }
   void OnExit();
@@ -85,6 +89,13 @@ class CScopeDlg final : public QDialog,
   void OnPeakDetect(bool on);
   // F7 and the context menu: opens the measurement window, or raises it.
   void OnMeasurements();
+  // Ctrl+O and the context menu, while stopped: asks for a capture file
+  // (CSV or sigrok session) and opens it for review in the background; the
+  // window shows it once it is open, or a message saying what is wrong.
+  void OnOpenCapture();
+  // The capture shown for review, else null; true while one is being opened.
+  [[nodiscard]] const CaptureReview* Review() const { return review_.get(); }
+  [[nodiscard]] bool OpeningCapture() const { return opening_ != nullptr; }
   // The measurement window once it has been opened, else null.
   [[nodiscard]] CMeasurementDlg* MeasurementWindow() const { return measurementDlg_; }
 
@@ -145,6 +156,23 @@ class CScopeDlg final : public QDialog,
   void SelectDevice(int index) override;
   [[nodiscard]] std::string SelectedDevice() const override;
   void SetReplyText(std::string_view text) override;
+
+  // Review of a capture file.
+  void StartRun();
+  void OnCaptureOpened();
+  void EndOpening();
+  void LeaveReview();
+  // Shows the window of frames from `first`, or posts the read error and
+  // keeps the picture.
+  void ShowReviewAt(long long first);
+  // The frames per screen may have changed: the bar's range and the window
+  // again.
+  void RefreshReview();
+  void OnReviewScroll(int action);
+  // A Time list choice in review; false when the capture cannot be shown at
+  // that time base (its samples are spaced otherwise), and the list is put
+  // back.
+  bool ReviewTimeBaseAllowed(int selection);
 
   // Control handlers.
   // Runs the key rules for one press; true when the key goes on to the control.
@@ -225,6 +253,14 @@ class CScopeDlg final : public QDialog,
   int appliedFrameHeight_ = 0;        // the frame the window height was last set for
   bool redeliveringKey_ = false;      // a passed-on key is on its way to the controls
   bool rightPressOnDisplay_ = false;  // the latest right press started on the display
+
+  std::unique_ptr<CaptureReview> review_;    // the capture on screen in review
+  std::unique_ptr<BackgroundOpen> opening_;  // the file being opened
+  int openingGeneration_ = 0;                // tells a late outcome from the current one
+  QProgressDialog* openProgress_ = nullptr;  // while a file is opened
+  QTimer* openProgressTimer_ = nullptr;
+  QString liveTitle_;           // the title outside review
+  ScopeSettings liveSettings_;  // the settings as they were before the review
 };
 
 }  // namespace kestrova

@@ -47,13 +47,14 @@ ScrollRequest ToScrollRequest(int action) {
 
 void CScopeDlg::ConnectHandlers() {
   const auto onClick = [this](int id, auto handler) {
-    if (auto* button = controls_.FindAs<QAbstractButton>(id)) connect(button, &QAbstractButton::clicked, this, handler);
+    if (auto* button = controls_.FindAs<QAbstractButton>(id))
+      connect(button, &QAbstractButton::clicked, this, handler);
   };
   const auto onSelect = [this](int id, auto handler) {
     if (auto* list = controls_.FindAs<QComboBox>(id)) connect(list, &QComboBox::activated, this, handler);
   };
 
-  onClick(ctl::Start, [this] { run_.OnStart(); });
+  onClick(ctl::Start, [this] { StartRun(); });
   onClick(ctl::Stop, [this] { run_.OnStop(); });
   onClick(ctl::Apply, [this] { run_.OnApply(); });
   onClick(ctl::Exit, [this] { OnExit(); });
@@ -108,6 +109,9 @@ void CScopeDlg::ConnectHandlers() {
 }
 
 void CScopeDlg::RunWindowActions(const WindowActions& actions) {
+  // A mode or trigger change can change the frames per screen and the
+  // mapping of values to rows.
+  RefreshReview();
   if (actions.invalidateDisplay) InvalidateDisplay();
   switch (actions.run) {
     case RunStep::None:
@@ -116,7 +120,7 @@ void CScopeDlg::RunWindowActions(const WindowActions& actions) {
       run_.ApplyConfiguration();
       break;
     case RunStep::Start:
-      run_.OnStart();
+      StartRun();
       break;
     case RunStep::StopPauseApply:
       run_.StopStreaming();
@@ -127,9 +131,11 @@ void CScopeDlg::RunWindowActions(const WindowActions& actions) {
 }
 
 void CScopeDlg::OnTimeBaseChanged(int selection) {
+  if (!ReviewTimeBaseAllowed(selection)) return;
   const TimeBaseChange change = ChangeTimeBase(selection, running_.Get(), settings_, buffer_, scrollBar_);
   if (change.refresh.buildGraticule) BuildGraticule();
   if (change.refresh.buildAxisLabels) BuildAxisLabels();
+  RefreshReview();
   if (change.refresh.invalidate) InvalidateDisplay();
   if (change.applyConfiguration) run_.ApplyConfiguration();
 }
@@ -149,7 +155,9 @@ void CScopeDlg::OnAxisScaleClicked() {
   if (refresh.invalidate) InvalidateDisplay();
 }
 
-void CScopeDlg::OnExtendedDisplayClicked() { ApplyExtendedDisplay(); }
+void CScopeDlg::OnExtendedDisplayClicked() {
+  ApplyExtendedDisplay();
+}
 
 void CScopeDlg::ApplyExtendedDisplay() {
   const ExtendedDisplayLayout layout = SetExtendedDisplay(panel_.IsChecked(ctl::ExtendedDisplay), settings_);
@@ -187,6 +195,7 @@ void CScopeDlg::OnShowCursorClicked() {
 
 void CScopeDlg::OnChannelBoxClicked() {
   ReadControls(settings_, panel_, *this);
+  RefreshReview();
   InvalidateDisplay();
 }
 
@@ -207,7 +216,9 @@ void CScopeDlg::OnTriggerChannelChanged() {
   RunWindowActions(HandleTriggerChannelChange(running_.Get(), settings_, panel_));
 }
 
-void CScopeDlg::OnTriggerEdgeChanged() { RunWindowActions(HandleTriggerEdgeChange(running_.Get())); }
+void CScopeDlg::OnTriggerEdgeChanged() {
+  RunWindowActions(HandleTriggerEdgeChange(running_.Get()));
+}
 
 void CScopeDlg::OnTriggerLevelChanged() {
   RunWindowActions(HandleTriggerLevelChange(running_.Get(), settings_, panel_));
@@ -217,9 +228,15 @@ void CScopeDlg::OnModeRadio(int mode) {
   RunWindowActions(HandleModeRadio(mode, running_.Get(), settings_, panel_, *this));
 }
 
-void CScopeDlg::OnOptionBox(int box) { RunWindowActions(HandleOptionBox(box, running_.Get(), settings_, panel_)); }
+void CScopeDlg::OnOptionBox(int box) {
+  RunWindowActions(HandleOptionBox(box, running_.Get(), settings_, panel_));
+}
 
 void CScopeDlg::OnHistoryScroll(int action) {
+  if (review_) {
+    OnReviewScroll(action);
+    return;
+  }
   auto* bar = controls_.FindAs<QScrollBar>(ctl::HistoryScroll);
   // Qt has already moved the thumb to where the action points; the bar's
   // value still holds the old position.
@@ -229,6 +246,18 @@ void CScopeDlg::OnHistoryScroll(int action) {
     bar->setSliderPosition(bar->value());
     InvalidateDisplay();
   }
+}
+
+void CScopeDlg::OnReviewScroll(int action) {
+  auto* bar = controls_.FindAs<QScrollBar>(ctl::HistoryScroll);
+  const int proposed = bar->sliderPosition();
+  bar->setSliderPosition(bar->value());
+  const std::optional<int> target = ScrollTarget(ToScrollRequest(action), scrollBar_.Position(), proposed);
+  if (!target) return;
+  scrollBar_.SetPosition(*target);  // the bar keeps it within the file
+  ShowReviewAt(scrollBar_.Position());
+  scrollBar_.SetPosition(static_cast<int>(review_->Position()));
+  bar->setSliderPosition(bar->value());
 }
 
 }  // namespace kestrova

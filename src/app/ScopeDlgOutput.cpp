@@ -6,7 +6,11 @@
 namespace kestrova {
 
 void CScopeDlg::OnFileSave() {
-  SaveCsvFile(prompts_, settings_, buffer_);
+  if (review_) {
+    SaveCaptureFile(prompts_, settings_, review_->Source());
+  } else {
+    SaveCsvFile(prompts_, settings_, buffer_);
+  }
 }
 
 void CScopeDlg::OnScreenSave() {

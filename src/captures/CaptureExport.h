@@ -5,6 +5,7 @@
 
 #include "acquisition/SampleBuffer.h"
 #include "acquisition/ScopeSettings.h"
+#include "captures/Capture.h"
 #include "output/CsvExport.h"
 #include "resources/Translatable.h"
 
@@ -26,5 +27,16 @@ bool IsSrPath(std::string_view path);
 // exclusively while it is written. User-interface thread, while stopped.
 CsvExportResult WriteSrExport(const std::string& path, const ScopeSettings& settings,
                               const SampleBuffer& buffer);
+
+// File Save of a capture open for review: every frame of the file, not only
+// the window on screen, as a CSV (File Save's layout; at the single-frame
+// time bases each frame's time starts at 0 again, as the command-line
+// client writes them) or, for a path ending in ".sr", a session of the
+// file's channels that are ticked (all of them when none is). The values
+// are those of the file; the current mode's offsets are taken off for the
+// CSV as on a live capture. Reads the file a block of frames at a time.
+// User-interface thread.
+CsvExportResult WriteCaptureExport(const std::string& path, const ScopeSettings& settings,
+                                   CaptureSource& source);
 
 }  // namespace kestrova

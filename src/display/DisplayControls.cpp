@@ -39,8 +39,8 @@ constexpr std::array<int, 30> kChannelPanelControls = [] {
 
 constexpr DisplayRefresh kRebuildAll{true, true, true};
 
-// The position a request asks for; none for the requests that leave the bar
-// where it is.
+}  // namespace
+
 std::optional<int> ScrollTarget(ScrollRequest request, int current, int trackPosition) {
   switch (request) {
     case ScrollRequest::LineLeft:
@@ -60,8 +60,6 @@ std::optional<int> ScrollTarget(ScrollRequest request, int current, int trackPos
   }
   return std::nullopt;
 }
-
-}  // namespace
 
 void ResetHistoryScroll(int timeIndex, ScrollBarControl& bar) {
   bar.SetRange(0, TimeBaseAt(timeIndex).scrollMax);

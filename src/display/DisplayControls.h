@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <span>
 #include <string_view>
 
@@ -37,6 +38,10 @@ enum class ScrollRequest {
   EndScroll,
   Other
 };
+
+// The position a request asks for, from `current` (lines of 1, pages of 10,
+// the thumb where it is dragged); none for the requests that leave the bar.
+std::optional<int> ScrollTarget(ScrollRequest request, int current, int trackPosition);
 
 // Serves a scroll request while acquisition is stopped and the time base is
 // below "1 s": line and page steps of 1 and 10 and thumb tracking move the bar

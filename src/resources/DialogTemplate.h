@@ -43,9 +43,10 @@ inline constexpr std::uint32_t kTabStop = 1U << 0;
 inline constexpr std::uint32_t kGroup = 1U << 1;
 // Push button: the text may wrap onto two lines. Edit: a multi-line text box.
 inline constexpr std::uint32_t kMultiLine = 1U << 2;
-inline constexpr std::uint32_t kDefault = 1U << 3;    // the dialog's default push button
-inline constexpr std::uint32_t kReadOnly = 1U << 4;   // edit
-inline constexpr std::uint32_t kVScroll = 1U << 5;    // drop-down list or multi-line edit with a vertical scroll bar
+inline constexpr std::uint32_t kDefault = 1U << 3;   // the dialog's default push button
+inline constexpr std::uint32_t kReadOnly = 1U << 4;  // edit
+inline constexpr std::uint32_t kVScroll =
+    1U << 5;  // drop-down list or multi-line edit with a vertical scroll bar
 inline constexpr std::uint32_t kCenter = 1U << 6;     // static text centred
 inline constexpr std::uint32_t kRight = 1U << 7;      // static text right-aligned
 inline constexpr std::uint32_t kBlackRect = 1U << 8;  // static drawn as a black rectangle
@@ -84,6 +85,8 @@ inline constexpr int kPeakDetectMenuStringId = 140;
 inline constexpr int kMeasurementMenuStringId = 141;
 inline constexpr int kMeasurementTitleStringId = 142;
 inline constexpr int kCopyButtonStringId = 143;
+inline constexpr int kOpenCaptureMenuStringId = 144;
+inline constexpr int kOpenCaptureTitleStringId = 145;
 inline constexpr int kMainDialogId = 102;
 inline constexpr int kProgramIconId = 128;
 inline constexpr int kCommandDialogId = 131;

@@ -22,6 +22,9 @@ constexpr std::array kStrings = std::to_array<StringEntry>({
     {kMeasurementMenuStringId, KESTROVA_TR_NOOP("Kestrova", "측정(&M)...\tF7")},
     {kMeasurementTitleStringId, KESTROVA_TR_NOOP("Kestrova", "측정")},
     {kCopyButtonStringId, KESTROVA_TR_NOOP("Kestrova", "복사(&C)")},
+    // Opening a saved capture for review: the menu item and the dialog's title.
+    {kOpenCaptureMenuStringId, KESTROVA_TR_NOOP("Kestrova", "열기(&O)...\tCtrl+O")},
+    {kOpenCaptureTitleStringId, KESTROVA_TR_NOOP("Kestrova", "데이터 기록 파일 열기")},
 });
 
 }  // namespace

@@ -50,6 +50,10 @@ class ScriptedPrompts : public Prompts {
                    std::string(extension));
     return savePath;
   }
+  std::optional<std::string> AskOpenFileName(std::string_view title, std::string_view filter) override {
+    seen.push_back("open: " + std::string(title) + " | " + std::string(filter));
+    return std::nullopt;
+  }
 
   std::optional<std::string> savePath;
   bool yes = false;

@@ -145,7 +145,7 @@ ShownTexts English() {
           "There is no data to save.",
           "The real-time log file could not be written.",
           "USB communication failed; the USB port is closed",
-          {"&Peak Detect", "&Measurements...\tF7", "&About Kestrova..."},
+          {"&Peak Detect", "&Measurements...\tF7", "&Open...\tCtrl+O", "&About Kestrova..."},
           "Measurements",
           {"Min", "Max", "Peak-peak", "Mean", "RMS", "Frequency", "Period", "Duty"},
           "&Copy"};
@@ -157,7 +157,7 @@ ShownTexts Korean() {
           "기록할 데이터가 없습니다.",
           "실시간 데이터 기록 파일에 쓰는데 실패하였습니다.",
           "USB통신에 문제가 발생하여 USB 포트를 닫습니다",
-          {"피크 검출(&P)", "측정(&M)...\tF7", "Kestrova 정보(&A)..."},
+          {"피크 검출(&P)", "측정(&M)...\tF7", "열기(&O)...\tCtrl+O", "Kestrova 정보(&A)..."},
           "측정",
           {"최소", "최대", "피크-피크", "평균", "RMS", "주파수", "주기", "듀티"},
           "복사(&C)"};

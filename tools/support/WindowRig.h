@@ -44,6 +44,10 @@ class RecordingPrompts final : public Prompts {
   std::optional<std::string> AskSaveFileName(std::string_view, std::string_view, std::string_view) override {
     return saveAnswer;
   }
+  // The open dialog is cancelled: the rig drives live captures only.
+  std::optional<std::string> AskOpenFileName(std::string_view, std::string_view) override {
+    return std::nullopt;
+  }
   std::vector<std::string> messages;
   std::optional<std::string> saveAnswer;  // the file name every save-as dialog gives
 };
