@@ -9,14 +9,14 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   kestrova::OpenedCapture opened = kestrova::OpenCsvCapture(kestrova::MemorySource({data, size}));
   if (!opened.source) {
-    if (opened.error.empty()) std::abort();
+    if (opened.error.Empty()) std::abort();
     return 0;
   }
   const kestrova::CaptureInfo& info = opened.source->Info();
   if (info.channels.size() != 4 || info.sampleCount < 2 || info.frameCount != (info.sampleCount + 499) / 500)
     std::abort();
   kestrova::FrameBlock block;
-  std::string error;
+  kestrova::LocalText error;
   // The file does not change under the reader: every frame reads.
   if (!opened.source->ReadFrames(0, info.frameCount, block, error)) std::abort();
   long long samples = 0;

@@ -11,7 +11,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   kestrova::OpenedCapture opened = kestrova::OpenSrCapture(kestrova::MemorySource({data, size}));
   if (!opened.source) {
-    if (opened.error.empty()) std::abort();
+    if (opened.error.Empty()) std::abort();
     return 0;
   }
   const kestrova::CaptureInfo& info = opened.source->Info();
@@ -19,7 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (info.frameCount != (info.sampleCount + 499) / 500) std::abort();
   // A few pieces from the start and the end, as a view scrolling would ask.
   kestrova::FrameBlock block;
-  std::string error;
+  kestrova::LocalText error;
   for (const long long first : {0LL, info.frameCount / 2, info.frameCount - 1, info.frameCount + 3}) {
     if (!opened.source->ReadFrames(first, 3, block, error)) continue;
     if (block.Count() > 3 || block.channelCount != static_cast<int>(info.channels.size())) std::abort();

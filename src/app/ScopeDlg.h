@@ -144,6 +144,9 @@ class CScopeDlg final : public QDialog,
   void OnRealSaveEnable();
   // Shows a message once the current event is handled, never inside it.
   void ShowMessageLater(std::string_view text, PromptIcon icon);
+  // The same for a text already in the program's language (a reader's
+  // message composed with TrUtf8).
+  void ShowComposedLater(std::string message, PromptIcon icon);
 
   // FrameDecoderHooks.
   void InvalidatePlot() override;

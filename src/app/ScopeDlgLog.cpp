@@ -23,7 +23,9 @@ void CScopeDlg::CreateRealSaveFile() {
   }
 }
 
-void CScopeDlg::MarkRunStart() { realTimeLog_.MarkRunStart(); }
+void CScopeDlg::MarkRunStart() {
+  realTimeLog_.MarkRunStart();
+}
 
 void CScopeDlg::EndRealSave() {
   // Ends a run from Stop, a failed Start or a lost link: the message waits
@@ -34,21 +36,27 @@ void CScopeDlg::EndRealSave() {
 }
 
 void CScopeDlg::ShowMessageLater(std::string_view text, PromptIcon icon) {
+  // text is a marked text, shown in the program's language.
+  ShowComposedLater(TrUtf8(text), icon);
+}
+
+void CScopeDlg::ShowComposedLater(std::string message, PromptIcon icon) {
   // A message box runs an event loop of its own, which handles the next
   // frames and link events: never open one in the middle of such a step.
   // Posted, it opens once the step is over; after the program was told to
-  // end, nobody is there to answer it. text is a marked text, shown in the
-  // program's language.
+  // end, nobody is there to answer it.
   if (sessionEnded_) return;
   QMetaObject::invokeMethod(
       this,
-      [this, message = TrUtf8(text), icon] {
+      [this, message = std::move(message), icon] {
         if (!sessionEnded_) prompts_.ShowMessage(message, icon);
       },
       Qt::QueuedConnection);
 }
 
-void CScopeDlg::OnRealSaveEnable() { kestrova::OnRealSaveEnable(panel_, settings_); }
+void CScopeDlg::OnRealSaveEnable() {
+  kestrova::OnRealSaveEnable(panel_, settings_);
+}
 
 void CScopeDlg::WriteRealSaveLine() {
   if (realTimeLog_.WriteRealSaveLine(settings_, buffer_) == RealSaveWrite::WriteFailed) {
@@ -62,7 +70,9 @@ void CScopeDlg::WriteRealSaveLine() {
   }
 }
 
-void CScopeDlg::ShowElapsedTime() { realTimeLog_.ShowElapsedTime(panel_); }
+void CScopeDlg::ShowElapsedTime() {
+  realTimeLog_.ShowElapsedTime(panel_);
+}
 
 void CScopeDlg::OnRealSaveBrowse() {
   const std::optional<std::string> chosen = prompts_.AskSaveFileName(

@@ -103,7 +103,7 @@ void CScopeDlg::OnCaptureOpened() {
   if (running_.Get()) return;
   if (!opened.source) {
     // A bad file changes nothing on screen; a cancelled one says nothing.
-    if (!cancelled) ShowMessageLater(opened.error, PromptIcon::Exclamation);
+    if (!cancelled) ShowComposedLater(opened.error.Compose(&TrUtf8), PromptIcon::Exclamation);
     return;
   }
 
@@ -111,9 +111,9 @@ void CScopeDlg::OnCaptureOpened() {
   const ScopeSettings live = review_ ? liveSettings_ : settings_;
   ScopeSettings shown = settings_;
   review->ApplyTo(shown);
-  std::string error;
+  LocalText error;
   if (!review->Show(0, FramesPerScreenFor(shown), shown, buffer_, error)) {
-    ShowMessageLater(error, PromptIcon::Exclamation);
+    ShowComposedLater(error.Compose(&TrUtf8), PromptIcon::Exclamation);
     return;
   }
   if (!review_) liveTitle_ = windowTitle();
@@ -130,8 +130,9 @@ void CScopeDlg::OnCaptureOpened() {
   InvalidateDisplay();
 
   std::string notes;
-  for (const std::string& note : review_->Info().notes) notes += (notes.empty() ? "" : "\n") + note;
-  if (!notes.empty()) ShowMessageLater(notes, PromptIcon::Information);
+  for (const LocalText& note : review_->Info().notes)
+    notes += (notes.empty() ? "" : "\n") + note.Compose(&TrUtf8);
+  if (!notes.empty()) ShowComposedLater(std::move(notes), PromptIcon::Information);
 }
 
 void CScopeDlg::LeaveReview() {
@@ -147,9 +148,9 @@ void CScopeDlg::LeaveReview() {
 }
 
 void CScopeDlg::ShowReviewAt(long long first) {
-  std::string error;
+  LocalText error;
   if (!review_->Show(first, FramesPerScreenFor(settings_), settings_, buffer_, error)) {
-    ShowMessageLater(error, PromptIcon::Exclamation);
+    ShowComposedLater(error.Compose(&TrUtf8), PromptIcon::Exclamation);
     return;
   }
   InvalidateDisplay();

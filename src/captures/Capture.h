@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "acquisition/OperationMode.h"
+#include "resources/Translatable.h"
 
 // A capture opened for review: what the window and the command-line client
 // need to know about a saved file, and its frames read on demand, so that a
@@ -33,7 +34,7 @@ struct CaptureInfo {
   long long frameCount = 0;   // 500 samples a frame; the last may be shorter
   // Things the user should know that do not stop the file from opening
   // (skipped logic channels, a sample rate shown at a nearby time base).
-  std::vector<std::string> notes;
+  std::vector<LocalText> notes;
 };
 
 // Frames [first, first + count) of a capture: for each frame, each channel
@@ -58,10 +59,10 @@ class CaptureSource {
   virtual ~CaptureSource() = default;
   [[nodiscard]] const CaptureInfo& Info() const { return info_; }
   // Reads frames [first, first + count), clipped to the capture. False with
-  // a message (Korean) saying what is wrong and where when the file no
-  // longer reads as it did when it was opened.
+  // a message saying what is wrong and where when the file no longer reads
+  // as it did when it was opened.
   [[nodiscard]] virtual bool ReadFrames(long long first, long long count, FrameBlock& out,
-                                        std::string& error) = 0;
+                                        LocalText& error) = 0;
 
  protected:
   CaptureInfo info_;
@@ -71,7 +72,7 @@ class CaptureSource {
 // wrong and where.
 struct OpenedCapture {
   std::unique_ptr<CaptureSource> source;
-  std::string error;
+  LocalText error;
 };
 
 // Opens a sigrok session (.sr) or a CSV file in either of Kestrova's layouts,

@@ -37,7 +37,7 @@ bool WriteCaptureCsv(LogFile& file, const ScopeSettings& settings, CaptureSource
   std::string out(kCsvHeaderLine);
   long long microseconds = 0;
   FrameBlock block;
-  std::string error;
+  LocalText error;
   for (long long first = 0; first < info.frameCount; first += kExportBlockFrames) {
     if (!source.ReadFrames(first, kExportBlockFrames, block, error)) return false;
     for (long long f = 0; f < block.Count(); ++f) {
@@ -91,7 +91,7 @@ bool WriteCaptureSr(LogFile& file, const ScopeSettings& settings, CaptureSource&
   if (!file.Write(writer.Begin())) return false;
   std::array<std::span<const double>, kChannelCount> values{};
   FrameBlock block;
-  std::string error;
+  LocalText error;
   for (long long first = 0; first < info.frameCount; first += kExportBlockFrames) {
     if (!source.ReadFrames(first, kExportBlockFrames, block, error)) return false;
     for (long long f = 0; f < block.Count(); ++f) {

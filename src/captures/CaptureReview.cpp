@@ -54,7 +54,7 @@ void CaptureReview::RestoreLive(ScopeSettings& settings, const ScopeSettings& li
 }
 
 bool CaptureReview::Show(long long first, int framesPerScreen, const ScopeSettings& settings,
-                         SampleBuffer& buffer, std::string& error) {
+                         SampleBuffer& buffer, LocalText& error) {
   const int n = std::clamp(framesPerScreen, 1, kHistoryFrames);
   const long long start = std::clamp(first, 0LL, static_cast<long long>(LastPosition(n)));
   if (!source_->ReadFrames(start, n, block_, error)) return false;

@@ -47,7 +47,7 @@ class CaptureReview {
   // a read error the ring is left as it was and the message says why.
   // User-interface thread.
   bool Show(long long first, int framesPerScreen, const ScopeSettings& settings, SampleBuffer& buffer,
-            std::string& error);
+            LocalText& error);
 
  private:
   std::unique_ptr<CaptureSource> source_;

@@ -83,12 +83,14 @@ class LineScanner {
   bool atEnd_ = false;
 };
 
-std::string LineLabel(long long line) {
-  return std::to_string(line) + "번째 줄";
+// A reason at a line of the file, the line counted from 1.
+LocalText AtLine(long long line, LocalText reason) {
+  return {KESTROVA_TR_NOOP("Kestrova", "%1번째 줄: %2"),
+          {LocalText::Plain(std::to_string(line)), std::move(reason)}};
 }
 
 // One data line's five numbers; false with what is wrong.
-bool ParseLine(std::string_view line, std::array<double, kColumns>& values, std::string& what) {
+bool ParseLine(std::string_view line, std::array<double, kColumns>& values, LocalText& what) {
   int column = 0;
   while (true) {
     const std::size_t comma = line.find(',');
@@ -96,13 +98,14 @@ bool ParseLine(std::string_view line, std::array<double, kColumns>& values, std:
     while (!field.empty() && field.front() == ' ') field.remove_prefix(1);
     while (!field.empty() && field.back() == ' ') field.remove_suffix(1);
     if (column >= kColumns) {
-      what = "열이 5개보다 많습니다";
+      what = KESTROVA_TR_NOOP("Kestrova", "열이 5개보다 많습니다");
       return false;
     }
     double value = 0.0;
     const auto [end, ec] = std::from_chars(field.data(), field.data() + field.size(), value);
     if (field.empty() || ec != std::errc() || end != field.data() + field.size() || !std::isfinite(value)) {
-      what = std::to_string(column + 1) + "번째 열이 숫자가 아닙니다 ('" + std::string(field) + "')";
+      what = {KESTROVA_TR_NOOP("Kestrova", "%1번째 열이 숫자가 아닙니다 ('%2')"),
+              {LocalText::Plain(std::to_string(column + 1)), LocalText::Plain(std::string(field))}};
       return false;
     }
     values[static_cast<std::size_t>(column++)] = value;
@@ -110,7 +113,8 @@ bool ParseLine(std::string_view line, std::array<double, kColumns>& values, std:
     line.remove_prefix(comma + 1);
   }
   if (column != kColumns) {
-    what = "열이 5개가 아니고 " + std::to_string(column) + "개입니다";
+    what = {KESTROVA_TR_NOOP("Kestrova", "열이 5개가 아니고 %1개입니다"),
+            {LocalText::Plain(std::to_string(column))}};
     return false;
   }
   return true;
@@ -123,7 +127,7 @@ class CsvCapture final : public CaptureSource {
     info_ = std::move(info);
   }
 
-  bool ReadFrames(long long first, long long count, FrameBlock& out, std::string& error) override {
+  bool ReadFrames(long long first, long long count, FrameBlock& out, LocalText& error) override {
     out = FrameBlock{};
     first = std::clamp(first, 0LL, info_.frameCount);
     count = std::clamp(count, 0LL, info_.frameCount - first);
@@ -154,7 +158,7 @@ class CsvCapture final : public CaptureSource {
 
   // Frame f, parsed now or kept from a read before: a scroll step parses
   // only the frame that comes into view.
-  const Parsed* Frame(long long f, std::string& error) {
+  const Parsed* Frame(long long f, LocalText& error) {
     Parsed& slot = kept_[static_cast<std::size_t>(f) % kept_.size()];
     if (slot.frame == f) return &slot;
     slot.frame = -1;
@@ -170,10 +174,12 @@ class CsvCapture final : public CaptureSource {
       std::string_view line;
       std::uint64_t offset = 0;
       bool tooLong = false;
-      std::string what;
+      LocalText what;
       if (!lines.Next(line, offset, tooLong) || !ParseLine(line, values, what)) {
-        error = LineLabel(f * kCaptureFrameLength + i + 2) + ": 파일이 열린 뒤에 바뀌었습니다" +
-                (what.empty() ? "" : " (" + what + ")");
+        const long long at = f * kCaptureFrameLength + i + 2;
+        error = what.Empty() ? AtLine(at, KESTROVA_TR_NOOP("Kestrova", "파일이 열린 뒤에 바뀌었습니다"))
+                             : AtLine(at, {KESTROVA_TR_NOOP("Kestrova", "파일이 열린 뒤에 바뀌었습니다 (%1)"),
+                                           {std::move(what)}});
         return nullptr;
       }
       for (std::size_t c = 0; c < kChannelCount; ++c)
@@ -200,7 +206,9 @@ OpenedCapture OpenCsvCapture(std::unique_ptr<ByteSource> source, const OpenProgr
   std::string_view header = kCsvHeaderLine;
   header.remove_suffix(2);  // CR LF
   if (!lines.Next(line, offset, tooLong) || line != header)
-    return {nullptr, "Kestrova CSV 파일이 아닙니다: 첫 줄이 \"" + std::string(header) + "\"가 아닙니다"};
+    return {nullptr,
+            {KESTROVA_TR_NOOP("Kestrova", "Kestrova CSV 파일이 아닙니다: 첫 줄이 \"%1\"가 아닙니다"),
+             {LocalText::Plain(std::string(header))}}};
 
   CaptureInfo info;
   info.channels = {1, 2, 3, 4};
@@ -211,27 +219,33 @@ OpenedCapture OpenCsvCapture(std::unique_ptr<ByteSource> source, const OpenProgr
   const double size = static_cast<double>(std::max<std::uint64_t>(source->Size(), 1));
   std::uint64_t reported = 0;
   while (lines.Next(line, offset, tooLong)) {
-    std::string what;
-    if (!ParseLine(line, values, what)) return {nullptr, LineLabel(samples + 2) + ": " + what};
+    LocalText what;
+    if (!ParseLine(line, values, what)) return {nullptr, AtLine(samples + 2, std::move(what))};
     if (samples % kCaptureFrameLength == 0) frameOffsets.push_back(offset);
     if (samples < 2) times[static_cast<std::size_t>(samples)] = values[0];
     ++samples;
     if (progress && offset - reported >= kBlockSize) {
       reported = offset;
-      if (!progress(static_cast<double>(offset) / size)) return {nullptr, "열기를 취소했습니다"};
+      if (!progress(static_cast<double>(offset) / size))
+        return {nullptr, KESTROVA_TR_NOOP("Kestrova", "열기를 취소했습니다")};
     }
   }
-  if (tooLong) return {nullptr, LineLabel(samples + 2) + ": 줄이 너무 깁니다"};
+  if (tooLong) return {nullptr, AtLine(samples + 2, KESTROVA_TR_NOOP("Kestrova", "줄이 너무 깁니다"))};
   if (samples < 2)
-    return {nullptr, "데이터 줄이 " + std::to_string(samples) + "개입니다 (2개 이상 있어야 합니다)"};
+    return {nullptr,
+            {KESTROVA_TR_NOOP("Kestrova", "데이터 줄이 %1개입니다 (2개 이상 있어야 합니다)"),
+             {LocalText::Plain(std::to_string(samples))}}};
   const double step = times[1] - times[0];
-  if (!(step > 0.0)) return {nullptr, "3번째 줄: 시간이 앞 줄보다 크지 않습니다"};
+  if (!(step > 0.0))
+    return {nullptr, AtLine(3, KESTROVA_TR_NOOP("Kestrova", "시간이 앞 줄보다 크지 않습니다"))};
 
   info.sampleSeconds = step;
   info.timePerDivision = NearestTimePerDivision(step);
   if (std::abs(SampleSecondsOf(info.timePerDivision) / step - 1.0) > 1e-3) {
-    info.notes.push_back("샘플 간격 " + std::to_string(step) + "초에 맞는 시간축이 없어 가장 가까운 " +
-                         std::string(TimeBaseLabelOf(info.timePerDivision)) + "/div로 보여 줍니다");
+    info.notes.push_back(
+        {KESTROVA_TR_NOOP("Kestrova", "샘플 간격 %1초에 맞는 시간축이 없어 가장 가까운 %2/div로 보여 줍니다"),
+         {LocalText::Plain(std::to_string(step)),
+          LocalText::Plain(std::string(TimeBaseLabelOf(info.timePerDivision)))}});
   }
   info.sampleCount = samples;
   info.frameCount = static_cast<long long>(frameOffsets.size());
@@ -246,7 +260,8 @@ std::span<const double> FrameBlock::Samples(long long frame, int channel) const 
 
 OpenedCapture OpenCaptureFile(const std::string& path, const OpenProgress& progress) {
   std::unique_ptr<ByteSource> source = OpenFileSource(path);
-  if (source == nullptr) return {nullptr, "파일을 열 수 없습니다: " + path};
+  if (source == nullptr)
+    return {nullptr, {KESTROVA_TR_NOOP("Kestrova", "파일을 열 수 없습니다: %1"), {LocalText::Plain(path)}}};
   std::array<std::uint8_t, 4> magic{};
   if (source->Size() >= magic.size() && source->ReadAt(0, magic) && magic[0] == 'P' && magic[1] == 'K') {
     OpenedCapture opened = OpenSrCapture(std::move(source));

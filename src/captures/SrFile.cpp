@@ -84,7 +84,7 @@ class SrCapture final : public CaptureSource {
     info_ = std::move(info);
   }
 
-  bool ReadFrames(long long first, long long count, FrameBlock& out, std::string& error) override {
+  bool ReadFrames(long long first, long long count, FrameBlock& out, LocalText& error) override {
     out = FrameBlock{};
     first = std::clamp(first, 0LL, info_.frameCount);
     count = std::clamp(count, 0LL, info_.frameCount - first);
@@ -135,7 +135,7 @@ class SrCapture final : public CaptureSource {
   };
 
   // The chunk of channel c holding sample s, inflated, and its bytes.
-  const Chunk* Load(int c, long long s, const std::vector<std::uint8_t>*& bytes, std::string& error) {
+  const Chunk* Load(int c, long long s, const std::vector<std::uint8_t>*& bytes, LocalText& error) {
     const std::vector<Chunk>& list = chunks_[static_cast<std::size_t>(c)];
     const auto it = std::upper_bound(list.begin(), list.end(), s,
                                      [](long long sample, const Chunk& k) { return sample < k.firstSample; });
@@ -152,7 +152,8 @@ class SrCapture final : public CaptureSource {
     cached.chunk[slot] = SIZE_MAX;
     if (!zip_.Read(*list[index].entry, cached.bytes[slot], error)) return nullptr;
     if (cached.bytes[slot].size() != static_cast<std::size_t>(list[index].samples) * 4) {
-      error = "청크 길이가 맞지 않습니다 (" + list[index].entry->name + ")";
+      error = {KESTROVA_TR_NOOP("Kestrova", "청크 길이가 맞지 않습니다 (%1)"),
+               {LocalText::Plain(list[index].entry->name)}};
       return nullptr;
     }
     cached.chunk[slot] = index;
@@ -166,7 +167,7 @@ class SrCapture final : public CaptureSource {
   std::vector<Cached> cached_;
 };
 
-OpenedCapture Refuse(std::string message) {
+OpenedCapture Refuse(LocalText message) {
   return {nullptr, std::move(message)};
 }
 
@@ -279,30 +280,34 @@ std::string SrWriter::Finish() {
 
 OpenedCapture OpenSrCapture(std::unique_ptr<ByteSource> source) {
   ZipReader zip(std::move(source));
-  std::string error;
+  LocalText error;
   if (!zip.Open(error)) return Refuse(error);
 
   const ZipEntry* version = zip.Find("version");
-  if (version == nullptr) return Refuse("sigrok 세션 파일이 아닙니다: version 항목이 없습니다");
+  if (version == nullptr)
+    return Refuse(KESTROVA_TR_NOOP("Kestrova", "sigrok 세션 파일이 아닙니다: version 항목이 없습니다"));
   std::vector<std::uint8_t> bytes;
   if (version->size > 16 || !zip.Read(*version, bytes, error))
-    return Refuse(error.empty() ? "version 항목이 손상되었습니다" : error);
+    return Refuse(error.Empty() ? KESTROVA_TR_NOOP("Kestrova", "version 항목이 손상되었습니다") : error);
   const std::string_view versionText = Trim({reinterpret_cast<const char*>(bytes.data()), bytes.size()});
   if (versionText != "2")
-    return Refuse("지원하지 않는 sigrok 세션 형식입니다 (version " + std::string(versionText) + ")");
+    return Refuse({KESTROVA_TR_NOOP("Kestrova", "지원하지 않는 sigrok 세션 형식입니다 (version %1)"),
+                   {LocalText::Plain(std::string(versionText))}});
 
   const ZipEntry* metadata = zip.Find("metadata");
-  if (metadata == nullptr) return Refuse("metadata 항목이 없습니다");
-  if (metadata->size > kMaxMetadataSize) return Refuse("metadata 항목이 너무 큽니다");
+  if (metadata == nullptr) return Refuse(KESTROVA_TR_NOOP("Kestrova", "metadata 항목이 없습니다"));
+  if (metadata->size > kMaxMetadataSize)
+    return Refuse(KESTROVA_TR_NOOP("Kestrova", "metadata 항목이 너무 큽니다"));
   if (!zip.Read(*metadata, bytes, error)) return Refuse(error);
   const auto keys = DeviceKeys({reinterpret_cast<const char*>(bytes.data()), bytes.size()});
 
   CaptureInfo info;
   const auto rateKey = keys.find("samplerate");
-  if (rateKey == keys.end()) return Refuse("metadata에 samplerate가 없습니다");
+  if (rateKey == keys.end()) return Refuse(KESTROVA_TR_NOOP("Kestrova", "metadata에 samplerate가 없습니다"));
   const double rate = ParseSampleRateText(rateKey->second);
   if (rate <= 0.0 || !std::isfinite(1.0 / rate))
-    return Refuse("metadata의 samplerate가 잘못되었습니다: " + rateKey->second);
+    return Refuse({KESTROVA_TR_NOOP("Kestrova", "metadata의 samplerate가 잘못되었습니다: %1"),
+                   {LocalText::Plain(rateKey->second)}});
   info.sampleSeconds = 1.0 / rate;
 
   // The analog channels, by their index among all channels.
@@ -314,18 +319,21 @@ OpenedCapture OpenSrCapture(std::unique_ptr<ByteSource> source) {
       analog.emplace_back(index, value);
   }
   std::sort(analog.begin(), analog.end());
-  if (analog.empty()) return Refuse("아날로그 채널이 없습니다");
+  if (analog.empty()) return Refuse(KESTROVA_TR_NOOP("Kestrova", "아날로그 채널이 없습니다"));
   if (analog.size() > static_cast<std::size_t>(kChannelCount))
-    return Refuse("아날로그 채널이 " + std::to_string(analog.size()) + "개입니다 (최대 4개)");
+    return Refuse({KESTROVA_TR_NOOP("Kestrova", "아날로그 채널이 %1개입니다 (최대 4개)"),
+                   {LocalText::Plain(std::to_string(analog.size()))}});
   if (const auto total = keys.find("total analog"); total != keys.end()) {
     long long declared = 0;
     if (!ParseInt(total->second, declared) || declared != static_cast<long long>(analog.size()))
-      return Refuse("metadata의 total analog(" + total->second + ")가 채널 수와 맞지 않습니다");
+      return Refuse({KESTROVA_TR_NOOP("Kestrova", "metadata의 total analog(%1)가 채널 수와 맞지 않습니다"),
+                     {LocalText::Plain(total->second)}});
   }
   if (const auto probes = keys.find("total probes"); probes != keys.end()) {
     long long logic = 0;
     if (ParseInt(probes->second, logic) && logic > 0)
-      info.notes.push_back("논리 채널 " + std::to_string(logic) + "개는 건너뜁니다");
+      info.notes.push_back({KESTROVA_TR_NOOP("Kestrova", "논리 채널 %1개는 건너뜁니다"),
+                            {LocalText::Plain(std::to_string(logic))}});
   }
 
   // Channel numbers: CH1..CH4 as Kestrova names them, else in file order.
@@ -338,7 +346,8 @@ OpenedCapture OpenSrCapture(std::unique_ptr<ByteSource> source) {
   if (std::find(numbers.begin(), numbers.end(), 0) != numbers.end()) {
     for (std::size_t k = 0; k < numbers.size(); ++k) numbers[k] = static_cast<int>(k) + 1;
     for (std::size_t k = 0; k < analog.size(); ++k)
-      info.notes.push_back(analog[k].second + " 채널은 CH" + std::to_string(k + 1) + "로 보여 줍니다");
+      info.notes.push_back({KESTROVA_TR_NOOP("Kestrova", "%1 채널은 CH%2로 보여 줍니다"),
+                            {LocalText::Plain(analog[k].second), LocalText::Plain(std::to_string(k + 1))}});
   }
   info.channels = numbers;
 
@@ -367,48 +376,56 @@ OpenedCapture OpenSrCapture(std::unique_ptr<ByteSource> source) {
     for (long long n = 1; n <= last; ++n) {
       const auto it = named.find({analog[c].first, n});
       if (it == named.end()) {
-        return Refuse("데이터 청크가 빠져 있습니다 (analog-1-" + std::to_string(analog[c].first) + "-" +
-                      std::to_string(n) + ")");
+        return Refuse(
+            {KESTROVA_TR_NOOP("Kestrova", "데이터 청크가 빠져 있습니다 (analog-1-%1-%2)"),
+             {LocalText::Plain(std::to_string(analog[c].first)), LocalText::Plain(std::to_string(n))}});
       }
       const ZipEntry& entry = *it->second;
       if (entry.size % 4 != 0 || entry.size > kMaxZipEntrySize)
-        return Refuse("청크 길이가 잘못되었습니다 (" + entry.name + ", " + std::to_string(entry.size) +
-                      " 바이트)");
+        return Refuse({KESTROVA_TR_NOOP("Kestrova", "청크 길이가 잘못되었습니다 (%1, %2 바이트)"),
+                       {LocalText::Plain(entry.name), LocalText::Plain(std::to_string(entry.size))}});
       if (entry.size == 0) continue;
       chunks[c].push_back({&entry, total, static_cast<long long>(entry.size / 4)});
       total += static_cast<long long>(entry.size / 4);
     }
     if (chunks[c].empty()) {
-      return Refuse("채널 " + analog[c].second + "의 데이터 청크가 없습니다 (analog-1-" +
-                    std::to_string(analog[c].first) + "-1)");
+      return Refuse(
+          {KESTROVA_TR_NOOP("Kestrova", "채널 %1의 데이터 청크가 없습니다 (analog-1-%2-1)"),
+           {LocalText::Plain(analog[c].second), LocalText::Plain(std::to_string(analog[c].first))}});
     }
     if (c == 0) {
       info.sampleCount = total;
     } else if (total != info.sampleCount) {
-      return Refuse("채널마다 샘플 수가 다릅니다 (" + analog[0].second + ": " +
-                    std::to_string(info.sampleCount) + ", " + analog[c].second + ": " +
-                    std::to_string(total) + ")");
+      return Refuse({KESTROVA_TR_NOOP("Kestrova", "채널마다 샘플 수가 다릅니다 (%1: %2, %3: %4)"),
+                     {LocalText::Plain(analog[0].second), LocalText::Plain(std::to_string(info.sampleCount)),
+                      LocalText::Plain(analog[c].second), LocalText::Plain(std::to_string(total))}});
     }
   }
-  if (info.sampleCount == 0) return Refuse("샘플이 없습니다");
+  if (info.sampleCount == 0) return Refuse(KESTROVA_TR_NOOP("Kestrova", "샘플이 없습니다"));
   info.frameCount = (info.sampleCount + kCaptureFrameLength - 1) / kCaptureFrameLength;
 
   // Kestrova's own facts, where the file has them.
   long long value = 0;
   if (const auto it = keys.find("kestrova frame length"); it != keys.end()) {
     if (!ParseInt(it->second, value) || value != kCaptureFrameLength)
-      return Refuse("metadata의 kestrova frame length(" + it->second + ")가 잘못되었습니다");
+      return Refuse({KESTROVA_TR_NOOP("Kestrova", "metadata의 kestrova frame length(%1)가 잘못되었습니다"),
+                     {LocalText::Plain(it->second)}});
   }
   info.timePerDivision = NearestTimePerDivision(info.sampleSeconds);
   if (const auto it = keys.find("kestrova time per division"); it != keys.end()) {
     const bool known =
         ParseInt(it->second, value) && std::any_of(TimeBaseTable.begin(), TimeBaseTable.end(),
                                                    [&](const TimeBase& t) { return t.perDivision == value; });
-    if (!known) return Refuse("metadata의 kestrova time per division(" + it->second + ")가 잘못되었습니다");
+    if (!known)
+      return Refuse(
+          {KESTROVA_TR_NOOP("Kestrova", "metadata의 kestrova time per division(%1)가 잘못되었습니다"),
+           {LocalText::Plain(it->second)}});
     info.timePerDivision = static_cast<int>(value);
   } else if (std::abs(SampleSecondsOf(info.timePerDivision) / info.sampleSeconds - 1.0) > 1e-6) {
-    info.notes.push_back("샘플레이트 " + rateKey->second + "에 맞는 시간축이 없어 가장 가까운 " +
-                         std::string(TimeBaseLabelOf(info.timePerDivision)) + "/div로 보여 줍니다");
+    info.notes.push_back(
+        {KESTROVA_TR_NOOP("Kestrova", "샘플레이트 %1에 맞는 시간축이 없어 가장 가까운 %2/div로 보여 줍니다"),
+         {LocalText::Plain(rateKey->second),
+          LocalText::Plain(std::string(TimeBaseLabelOf(info.timePerDivision)))}});
   }
   if (const auto it = keys.find("kestrova mode");
       it != keys.end() && ParseInt(it->second, value) && value >= 0 && value < kModeCount)

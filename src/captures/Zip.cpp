@@ -143,18 +143,19 @@ std::uint32_t Crc32(std::span<const std::uint8_t> data) {
   return static_cast<std::uint32_t>(crc);
 }
 
-bool ZipReader::Open(std::string& error) {
+bool ZipReader::Open(LocalText& error) {
   entries_.clear();
   const std::uint64_t size = source_->Size();
   if (size < kEndRecordSize) {
-    error = "zip 파일이 아니거나 잘려 있습니다 (파일 크기 " + std::to_string(size) + " 바이트)";
+    error = {KESTROVA_TR_NOOP("Kestrova", "zip 파일이 아니거나 잘려 있습니다 (파일 크기 %1 바이트)"),
+             {LocalText::Plain(std::to_string(size))}};
     return false;
   }
   // The end record is in the last 22 bytes plus at most a comment's length.
   const std::uint64_t tailSize = std::min<std::uint64_t>(size, kEndRecordSize + kMaxComment);
   std::vector<std::uint8_t> tail(static_cast<std::size_t>(tailSize));
   if (!source_->ReadAt(size - tailSize, tail)) {
-    error = "파일을 읽을 수 없습니다";
+    error = KESTROVA_TR_NOOP("Kestrova", "파일을 읽을 수 없습니다");
     return false;
   }
   std::size_t end = tail.size();
@@ -167,7 +168,8 @@ bool ZipReader::Open(std::string& error) {
     }
   }
   if (!found) {
-    error = "zip 디렉터리의 끝을 찾을 수 없습니다: 파일이 잘렸거나 손상되었습니다";
+    error =
+        KESTROVA_TR_NOOP("Kestrova", "zip 디렉터리의 끝을 찾을 수 없습니다: 파일이 잘렸거나 손상되었습니다");
     return false;
   }
   const std::uint8_t* e = &tail[end];
@@ -175,29 +177,31 @@ bool ZipReader::Open(std::string& error) {
   const std::uint32_t directorySize = Get32(e + 12);
   const std::uint32_t directoryOffset = Get32(e + 16);
   if (Get16(e + 4) != 0 || Get16(e + 6) != 0 || Get16(e + 8) != count) {
-    error = "여러 조각으로 나뉜 zip 파일은 열 수 없습니다";
+    error = KESTROVA_TR_NOOP("Kestrova", "여러 조각으로 나뉜 zip 파일은 열 수 없습니다");
     return false;
   }
   if (directoryOffset == 0xFFFFFFFFu || count == 0xFFFF) {
-    error = "4 GB 이상의 zip (zip64) 파일은 열 수 없습니다";
+    error = KESTROVA_TR_NOOP("Kestrova", "4 GB 이상의 zip (zip64) 파일은 열 수 없습니다");
     return false;
   }
   const std::uint64_t endOffset = size - tailSize + end;
   if (directorySize > kMaxDirectorySize || std::uint64_t{directoryOffset} + directorySize > endOffset ||
       std::uint64_t{count} * kCentralHeaderSize > directorySize) {
-    error = "zip 디렉터리가 손상되었습니다 (오프셋 " + std::to_string(directoryOffset) + ")";
+    error = {KESTROVA_TR_NOOP("Kestrova", "zip 디렉터리가 손상되었습니다 (오프셋 %1)"),
+             {LocalText::Plain(std::to_string(directoryOffset))}};
     return false;
   }
   std::vector<std::uint8_t> directory(directorySize);
   if (!source_->ReadAt(directoryOffset, directory)) {
-    error = "zip 디렉터리를 읽을 수 없습니다";
+    error = KESTROVA_TR_NOOP("Kestrova", "zip 디렉터리를 읽을 수 없습니다");
     return false;
   }
   std::size_t at = 0;
   entries_.reserve(count);
   for (std::uint16_t k = 0; k < count; ++k) {
     if (directory.size() - at < kCentralHeaderSize || Get32(&directory[at]) != kCentralSignature) {
-      error = "zip 디렉터리의 " + std::to_string(k + 1) + "번째 항목이 손상되었습니다";
+      error = {KESTROVA_TR_NOOP("Kestrova", "zip 디렉터리의 %1번째 항목이 손상되었습니다"),
+               {LocalText::Plain(k + 1)}};
       entries_.clear();
       return false;
     }
@@ -214,13 +218,15 @@ bool ZipReader::Open(std::string& error) {
     entry.headerOffset = Get32(h + 42);
     const std::size_t recordLength = kCentralHeaderSize + nameLength + extraLength + commentLength;
     if (directory.size() - at < recordLength) {
-      error = "zip 디렉터리의 " + std::to_string(k + 1) + "번째 항목이 잘렸습니다";
+      error = {KESTROVA_TR_NOOP("Kestrova", "zip 디렉터리의 %1번째 항목이 잘렸습니다"),
+               {LocalText::Plain(k + 1)}};
       entries_.clear();
       return false;
     }
     entry.name.assign(reinterpret_cast<const char*>(h + kCentralHeaderSize), nameLength);
     if ((flags & 0x0001) != 0) {
-      error = "암호화된 zip 항목은 열 수 없습니다: " + entry.name;
+      error = {KESTROVA_TR_NOOP("Kestrova", "암호화된 zip 항목은 열 수 없습니다: %1"),
+               {LocalText::Plain(entry.name)}};
       entries_.clear();
       return false;
     }
@@ -236,20 +242,20 @@ const ZipEntry* ZipReader::Find(std::string_view name) const {
   return it == entries_.end() ? nullptr : &*it;
 }
 
-bool ZipReader::Read(const ZipEntry& entry, std::vector<std::uint8_t>& out, std::string& error) {
+bool ZipReader::Read(const ZipEntry& entry, std::vector<std::uint8_t>& out, LocalText& error) {
   out.clear();
-  const std::string where = " (" + entry.name + ")";
+  const std::vector<LocalText> where{LocalText::Plain(entry.name)};
   if (entry.method != kStored && entry.method != kDeflated) {
-    error = "지원하지 않는 압축 방식입니다" + where;
+    error = {KESTROVA_TR_NOOP("Kestrova", "지원하지 않는 압축 방식입니다 (%1)"), where};
     return false;
   }
   if (entry.size > kMaxZipEntrySize) {
-    error = "항목이 너무 큽니다" + where;
+    error = {KESTROVA_TR_NOOP("Kestrova", "항목이 너무 큽니다 (%1)"), where};
     return false;
   }
   std::array<std::uint8_t, kLocalHeaderSize> local{};
   if (!source_->ReadAt(entry.headerOffset, local) || Get32(local.data()) != kLocalSignature) {
-    error = "zip 항목의 헤더가 손상되었습니다" + where;
+    error = {KESTROVA_TR_NOOP("Kestrova", "zip 항목의 헤더가 손상되었습니다 (%1)"), where};
     return false;
   }
   const std::uint64_t dataOffset =
@@ -257,7 +263,7 @@ bool ZipReader::Read(const ZipEntry& entry, std::vector<std::uint8_t>& out, std:
   const std::uint64_t size = source_->Size();
   if (dataOffset > size || entry.compressedSize > size - dataOffset ||
       (entry.method == kStored && entry.compressedSize != entry.size)) {
-    error = "zip 항목이 잘렸거나 손상되었습니다" + where;
+    error = {KESTROVA_TR_NOOP("Kestrova", "zip 항목이 잘렸거나 손상되었습니다 (%1)"), where};
     return false;
   }
   out.resize(static_cast<std::size_t>(entry.size));
@@ -267,7 +273,7 @@ bool ZipReader::Read(const ZipEntry& entry, std::vector<std::uint8_t>& out, std:
   } else {
     z_stream z{};
     if (inflateInit2(&z, -MAX_WBITS) != Z_OK) {
-      error = "압축을 풀 수 없습니다" + where;
+      error = {KESTROVA_TR_NOOP("Kestrova", "압축을 풀 수 없습니다 (%1)"), where};
       return false;
     }
     std::vector<std::uint8_t> piece(kReadPiece);
@@ -297,12 +303,13 @@ bool ZipReader::Read(const ZipEntry& entry, std::vector<std::uint8_t>& out, std:
     inflateEnd(&z);
   }
   if (!ok) {
-    error = "압축된 데이터가 잘렸거나 손상되었거나 길이가 맞지 않습니다" + where;
+    error = {KESTROVA_TR_NOOP("Kestrova", "압축된 데이터가 잘렸거나 손상되었거나 길이가 맞지 않습니다 (%1)"),
+             where};
     out.clear();
     return false;
   }
   if (Crc32(out) != entry.crc) {
-    error = "데이터 검사값(CRC)이 맞지 않습니다" + where;
+    error = {KESTROVA_TR_NOOP("Kestrova", "데이터 검사값(CRC)이 맞지 않습니다 (%1)"), where};
     out.clear();
     return false;
   }

@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "resources/Translatable.h"
+
 // A small zip archive reader and writer over zlib: the container of sigrok
 // session files. Only what those files use: stored and deflated entries, no
 // encryption, no zip64 (archives below 4 GiB). Any thread, one object per
@@ -45,13 +47,13 @@ class ZipReader {
  public:
   explicit ZipReader(std::unique_ptr<ByteSource> source) : source_(std::move(source)) {}
 
-  // Reads the central directory. False with a message (Korean, for the
-  // window) saying what is wrong.
-  [[nodiscard]] bool Open(std::string& error);
+  // Reads the central directory. False with a message (for the window, in
+  // its language) saying what is wrong.
+  [[nodiscard]] bool Open(LocalText& error);
   [[nodiscard]] const std::vector<ZipEntry>& Entries() const { return entries_; }
   [[nodiscard]] const ZipEntry* Find(std::string_view name) const;
   // The entry's bytes, inflated and checked against its size and CRC.
-  [[nodiscard]] bool Read(const ZipEntry& entry, std::vector<std::uint8_t>& out, std::string& error);
+  [[nodiscard]] bool Read(const ZipEntry& entry, std::vector<std::uint8_t>& out, LocalText& error);
 
  private:
   std::unique_ptr<ByteSource> source_;

@@ -265,12 +265,12 @@ TEST(DataOutputWindowTest, FunctionKeysAndButtonsSaveTheStoppedCapture) {
   EXPECT_EQ(ReadAll(path("button.csv")), csv);
   // The session holds the same frame: the four ticked channels' values.
   OpenedCapture session = OpenCaptureFile(path("key.sr"));
-  ASSERT_TRUE(session.source) << session.error;
+  ASSERT_TRUE(session.source) << session.error.Compose();
   EXPECT_EQ(session.source->Info().timePerDivision, 20);
   EXPECT_EQ(session.source->Info().channels, (std::vector<int>{1, 2, 3, 4}));
   FrameBlock frame;
-  std::string error;
-  ASSERT_TRUE(session.source->ReadFrames(0, 2, frame, error)) << error;
+  LocalText error;
+  ASSERT_TRUE(session.source->ReadFrames(0, 2, frame, error)) << error.Compose();
   ASSERT_EQ(frame.Count(), 1);
   const int newest = CaptureSlots(dlg.Buffer()).back();
   for (int c = 0; c < kChannelCount; ++c) {

@@ -82,7 +82,7 @@ TEST(SrFile, WrittenCaptureReadsBackFrameByFrame) {
   header.offset = {0, -2.5, 0, 7};
   const std::string file = WriteSr(header, 250);
   OpenedCapture opened = OpenSr(file);
-  ASSERT_TRUE(opened.source) << opened.error;
+  ASSERT_TRUE(opened.source) << opened.error.Compose();
   const CaptureInfo& info = opened.source->Info();
   EXPECT_EQ(info.channels, (std::vector<int>{2, 4}));
   EXPECT_EQ(info.timePerDivision, 100);
@@ -95,8 +95,8 @@ TEST(SrFile, WrittenCaptureReadsBackFrameByFrame) {
   EXPECT_TRUE(info.notes.empty());
 
   FrameBlock block;
-  std::string error;
-  ASSERT_TRUE(opened.source->ReadFrames(98, 4, block, error)) << error;
+  LocalText error;
+  ASSERT_TRUE(opened.source->ReadFrames(98, 4, block, error)) << error.Compose();
   ASSERT_EQ(block.Count(), 4);
   for (long long f = 0; f < 4; ++f)
     for (int k = 0; k < 2; ++k) {
@@ -106,7 +106,7 @@ TEST(SrFile, WrittenCaptureReadsBackFrameByFrame) {
         ASSERT_EQ(samples[static_cast<std::size_t>(i)], Value(98 + f, k, i)) << f << k << i;
     }
   // Clipped to the end of the capture.
-  ASSERT_TRUE(opened.source->ReadFrames(249, 10, block, error)) << error;
+  ASSERT_TRUE(opened.source->ReadFrames(249, 10, block, error)) << error.Compose();
   EXPECT_EQ(block.Count(), 1);
   EXPECT_EQ(block.Samples(0, 1)[499], Value(249, 1, 499));
 }
@@ -129,17 +129,17 @@ TEST(SrFile, ForeignLayoutOpens) {
                                 {"analog-1-10-1", a2a},
                                 {"analog-1-10-2", a2b}});
   OpenedCapture opened = OpenSr(file);  // reads from file's bytes while open
-  ASSERT_TRUE(opened.source) << opened.error;
+  ASSERT_TRUE(opened.source) << opened.error.Compose();
   const CaptureInfo& info = opened.source->Info();
   EXPECT_EQ(info.channels, (std::vector<int>{1, 2}));
   EXPECT_EQ(info.sampleCount, 700);
   EXPECT_EQ(info.frameCount, 2);
   EXPECT_EQ(info.timePerDivision, 2);  // 4 us a sample, nearest to 5 us
   ASSERT_EQ(info.notes.size(), 4U);
-  EXPECT_NE(info.notes[0].find("논리 채널 8개"), std::string::npos);
+  EXPECT_NE(info.notes[0].Compose().find("논리 채널 8개"), std::string::npos);
   FrameBlock block;
-  std::string error;
-  ASSERT_TRUE(opened.source->ReadFrames(0, 2, block, error)) << error;
+  LocalText error;
+  ASSERT_TRUE(opened.source->ReadFrames(0, 2, block, error)) << error.Compose();
   EXPECT_EQ(block.Samples(1, 0).size(), 200U);
   EXPECT_EQ(block.Samples(0, 1)[299], -1.0);
   EXPECT_EQ(block.Samples(0, 1)[300], 4.0);
@@ -229,13 +229,13 @@ class SrFileRefuses : public ::testing::TestWithParam<BadFile> {};
 // never a crash, never a capture that silently holds wrong samples.
 TEST_P(SrFileRefuses, SaysWhatAndWhere) {
   OpenedCapture opened = OpenSr(GetParam().bytes);
-  std::string error = opened.error;
+  LocalText error = opened.error;
   if (opened.source) {
     FrameBlock block;
     EXPECT_FALSE(opened.source->ReadFrames(0, opened.source->Info().frameCount, block, error));
     EXPECT_EQ(block.Count(), 0);
   }
-  EXPECT_NE(error.find(GetParam().message), std::string::npos) << error;
+  EXPECT_NE(error.Compose().find(GetParam().message), std::string::npos) << error.Compose();
 }
 
 INSTANTIATE_TEST_SUITE_P(Captures, SrFileRefuses, ::testing::ValuesIn(BadSrFiles()),
@@ -247,21 +247,21 @@ TEST(Zip, EntryMustMatchItsDirectory) {
   const std::string data(5000, 'x');  // deflates
   std::string file = Zip({{"a", data}});
   ZipReader zip(MemorySource(AsBytes(file)));
-  std::string error;
-  ASSERT_TRUE(zip.Open(error)) << error;
+  LocalText error;
+  ASSERT_TRUE(zip.Open(error)) << error.Compose();
   std::vector<std::uint8_t> out;
-  ASSERT_TRUE(zip.Read(*zip.Find("a"), out, error)) << error;
+  ASSERT_TRUE(zip.Read(*zip.Find("a"), out, error)) << error.Compose();
   EXPECT_EQ(std::string(out.begin(), out.end()), data);
   for (const std::uint64_t size : {4999ULL, 5001ULL}) {
     ZipEntry lying = *zip.Find("a");
     lying.size = size;
     EXPECT_FALSE(zip.Read(lying, out, error));
-    EXPECT_NE(error.find("길이가 맞지 않습니다"), std::string::npos) << error;
+    EXPECT_NE(error.Compose().find("길이가 맞지 않습니다"), std::string::npos) << error.Compose();
   }
   ZipEntry wrongCrc = *zip.Find("a");
   wrongCrc.crc ^= 1;
   EXPECT_FALSE(zip.Read(wrongCrc, out, error));
-  EXPECT_NE(error.find("CRC"), std::string::npos) << error;
+  EXPECT_NE(error.Compose().find("CRC"), std::string::npos) << error.Compose();
 }
 
 std::string CsvLines(std::initializer_list<std::string> lines) {
@@ -281,15 +281,15 @@ TEST(CsvCapture, LayoutsOpenAtTheirTimeBase) {
       text += std::to_string(i * step) + ", " + std::to_string(line) + ".2500, -1.0000, 2, 3.5\n";
     }
     OpenedCapture opened = OpenCsv(text);
-    ASSERT_TRUE(opened.source) << opened.error;
+    ASSERT_TRUE(opened.source) << opened.error.Compose();
     const CaptureInfo& info = opened.source->Info();
     EXPECT_EQ(info.timePerDivision, perDivision);
     EXPECT_EQ(info.channels, (std::vector<int>{1, 2, 3, 4}));
     EXPECT_EQ(info.frameCount, 3);
-    EXPECT_TRUE(info.notes.empty()) << info.notes[0];
+    EXPECT_TRUE(info.notes.empty()) << info.notes[0].Compose();
     FrameBlock block;
-    std::string error;
-    ASSERT_TRUE(opened.source->ReadFrames(1, 5, block, error)) << error;
+    LocalText error;
+    ASSERT_TRUE(opened.source->ReadFrames(1, 5, block, error)) << error.Compose();
     ASSERT_EQ(block.Count(), 2);
     EXPECT_EQ(block.Samples(0, 0)[0], 500.25);
     EXPECT_EQ(block.Samples(1, 0).size(), 200U);
@@ -297,7 +297,7 @@ TEST(CsvCapture, LayoutsOpenAtTheirTimeBase) {
     EXPECT_EQ(block.Samples(1, 3)[199], 3.5);
     // Again, overlapping what was read before: frames kept and frames parsed
     // now come out in their places.
-    ASSERT_TRUE(opened.source->ReadFrames(0, 2, block, error)) << error;
+    ASSERT_TRUE(opened.source->ReadFrames(0, 2, block, error)) << error.Compose();
     EXPECT_EQ(block.Samples(0, 0)[499], 499.25);
     EXPECT_EQ(block.Samples(1, 0)[0], 500.25);
   }
@@ -322,7 +322,8 @@ TEST(CsvCapture, RefusesWithTheLine) {
   for (const auto& [text, message] : cases) {
     const OpenedCapture opened = OpenCsv(text);
     EXPECT_FALSE(opened.source);
-    EXPECT_NE(opened.error.find(message), std::string::npos) << opened.error << " / " << message;
+    EXPECT_NE(opened.error.Compose().find(message), std::string::npos)
+        << opened.error.Compose() << " / " << message;
   }
 }
 
@@ -332,8 +333,8 @@ std::string CsvOf(CaptureSource& source) {
   const CaptureInfo& info = source.Info();
   std::string text(kCsvHeaderLine);
   FrameBlock block;
-  std::string error;
-  EXPECT_TRUE(source.ReadFrames(0, info.frameCount, block, error)) << error;
+  LocalText error;
+  EXPECT_TRUE(source.ReadFrames(0, info.frameCount, block, error)) << error.Compose();
   const long long step = CsvSampleStepMicroseconds(info.timePerDivision);
   long long microseconds = 0;
   for (long long f = 0; f < block.Count(); ++f) {
@@ -387,7 +388,7 @@ TEST(SrExport, SessionGivesBackFileSavesCsv) {
     ASSERT_EQ(WriteSrExport(sr, settings, buffer), CsvExportResult::Saved);
     ASSERT_EQ(WriteCsvExport(csv, settings, buffer), CsvExportResult::Saved);
     OpenedCapture opened = OpenCaptureFile(sr);
-    ASSERT_TRUE(opened.source) << opened.error;
+    ASSERT_TRUE(opened.source) << opened.error.Compose();
     EXPECT_EQ(opened.source->Info().frameCount, frames);
     std::ifstream in(csv, std::ios::binary);
     const std::string expected((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());

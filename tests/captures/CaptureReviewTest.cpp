@@ -50,7 +50,7 @@ TEST(CaptureExport, WritesEveryFrameOfWhatIsOpen) {
     SCOPED_TRACE(step);
     const std::string text = FileSaveCsv(step, restart, 1200);
     OpenedCapture opened = OpenCsvCapture(MemorySource(ViewOfBytes(text)));
-    ASSERT_TRUE(opened.source) << opened.error;
+    ASSERT_TRUE(opened.source) << opened.error.Compose();
     ScopeSettings settings;
     CaptureReview review(std::move(opened.source), "in.csv");
     review.ApplyTo(settings);
@@ -60,7 +60,7 @@ TEST(CaptureExport, WritesEveryFrameOfWhatIsOpen) {
     ASSERT_EQ(WriteCaptureExport((folder / "out.sr").string(), settings, review.Source()),
               CsvExportResult::Saved);
     OpenedCapture session = OpenCaptureFile((folder / "out.sr").string());
-    ASSERT_TRUE(session.source) << session.error;
+    ASSERT_TRUE(session.source) << session.error.Compose();
     ASSERT_EQ(WriteCaptureExport((folder / "again.csv").string(), settings, *session.source),
               CsvExportResult::Saved);
     session.source.reset();  // Windows removes no file that is open
@@ -95,7 +95,7 @@ TEST(CaptureReview, ShowsTheWindowInTheRing) {
   }
   bytes += writer.Finish();
   OpenedCapture opened = OpenSrCapture(MemorySource(ViewOfBytes(bytes)));
-  ASSERT_TRUE(opened.source) << opened.error;
+  ASSERT_TRUE(opened.source) << opened.error.Compose();
   CaptureReview review(std::move(opened.source), "/data/night/run.sr");
   EXPECT_EQ(review.FileName(), "run.sr");
   EXPECT_EQ(review.LastPosition(5), 2);
@@ -110,8 +110,8 @@ TEST(CaptureReview, ShowsTheWindowInTheRing) {
   EXPECT_EQ(settings.offsetText[2][3], "-2");
   SampleBuffer buffer;
   AllocateSampleBuffer(buffer, settings);
-  std::string error;
-  ASSERT_TRUE(review.Show(9, FramesPerScreenFor(settings), settings, buffer, error)) << error;
+  LocalText error;
+  ASSERT_TRUE(review.Show(9, FramesPerScreenFor(settings), settings, buffer, error)) << error.Compose();
   EXPECT_EQ(review.Position(), 2);
   EXPECT_EQ(ComputeHistoryWindow(5, buffer, false), (HistoryWindow{0, 5, 5}));
   EXPECT_EQ(CaptureSlots(buffer), (std::vector<int>{0, 1, 2, 3, 4}));

@@ -84,8 +84,8 @@ std::vector<std::vector<double>> ReadAll(CaptureSource& source) {
   const CaptureInfo& info = source.Info();
   std::vector<std::vector<double>> all(info.channels.size());
   FrameBlock block;
-  std::string error;
-  EXPECT_TRUE(source.ReadFrames(0, info.frameCount, block, error)) << error;
+  LocalText error;
+  EXPECT_TRUE(source.ReadFrames(0, info.frameCount, block, error)) << error.Compose();
   for (long long f = 0; f < block.Count(); ++f)
     for (std::size_t c = 0; c < all.size(); ++c)
       for (const double v : block.Samples(f, static_cast<int>(c))) all[c].push_back(v);
@@ -151,14 +151,14 @@ TEST_P(DemoFile, OpensWithItsChannelsAndValues) {
   const std::string path = scratch / "demo.sr";
   Sigrok("-d demo --channels " + c.channels + " --samples " + std::to_string(c.samples) + " -o " + path);
   OpenedCapture opened = OpenCaptureFile(path);
-  ASSERT_TRUE(opened.source) << opened.error;
+  ASSERT_TRUE(opened.source) << opened.error.Compose();
   const CaptureInfo& info = opened.source->Info();
   ASSERT_EQ(info.channels.size(), c.analog.size());
   EXPECT_EQ(info.sampleCount, c.samples);
   EXPECT_DOUBLE_EQ(info.sampleSeconds, 5e-6);  // the demo's 200 kHz
   bool logicNoted = false;
-  for (const std::string& note : info.notes)
-    logicNoted = logicNoted || note.find("논리 채널") != std::string::npos;
+  for (const LocalText& note : info.notes)
+    logicNoted = logicNoted || note.Compose().find("논리 채널") != std::string::npos;
   EXPECT_EQ(logicNoted, c.logic);
 
   const auto expected = AnalogValues(Sigrok(

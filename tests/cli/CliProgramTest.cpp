@@ -184,7 +184,7 @@ TEST(CliCapture, SessionAndCsvOpenForReview) {
   run("csv", "capture.csv");
 
   OpenedCapture session = OpenCaptureFile((scratch / "capture.sr").string());
-  ASSERT_TRUE(session.source) << session.error;
+  ASSERT_TRUE(session.source) << session.error.Compose();
   const CaptureInfo& info = session.source->Info();
   EXPECT_EQ(info.channels, (std::vector<int>{1, 3}));
   EXPECT_EQ(info.timePerDivision, 50);
@@ -192,8 +192,8 @@ TEST(CliCapture, SessionAndCsvOpenForReview) {
   EXPECT_EQ(info.scale[2], 2.0);
   EXPECT_EQ(info.offset[2], -5.0);
   FrameBlock frames;
-  std::string error;
-  ASSERT_TRUE(session.source->ReadFrames(0, 2, frames, error)) << error;
+  LocalText error;
+  ASSERT_TRUE(session.source->ReadFrames(0, 2, frames, error)) << error.Compose();
   const std::vector<std::string> objects = Lines(ReadFile(scratch / "capture.jsonl"), "\n");
   ASSERT_EQ(objects.size(), 2U);
   const std::regex arrays(R"("1":\[([^\]]*)\],"3":\[([^\]]*)\])");
@@ -211,10 +211,10 @@ TEST(CliCapture, SessionAndCsvOpenForReview) {
   }
 
   OpenedCapture csv = OpenCaptureFile((scratch / "capture.csv").string());
-  ASSERT_TRUE(csv.source) << csv.error;
+  ASSERT_TRUE(csv.source) << csv.error.Compose();
   EXPECT_EQ(csv.source->Info().timePerDivision, 50);
   EXPECT_EQ(csv.source->Info().frameCount, 2);
-  ASSERT_TRUE(csv.source->ReadFrames(1, 1, frames, error)) << error;
+  ASSERT_TRUE(csv.source->ReadFrames(1, 1, frames, error)) << error.Compose();
   const std::vector<std::string> lines = Lines(ReadFile(scratch / "capture.csv"));
   // The last line of the last frame: CSV values are minus the offset.
   EXPECT_EQ(frames.Samples(0, 2)[499], Fields(lines.back())[3]);
