@@ -555,5 +555,209 @@ Do you want to replace it?</translation>
         <source>손실: %1</source>
         <translation>Lost: %1</translation>
     </message>
+    <message>
+        <source>%1번째 줄: %2</source>
+        <translation>Line %1: %2</translation>
+    </message>
+    <message>
+        <source>열이 5개보다 많습니다</source>
+        <translation>more than 5 columns</translation>
+    </message>
+    <message>
+        <source>%1번째 열이 숫자가 아닙니다 (&apos;%2&apos;)</source>
+        <translation>column %1 is not a number (&apos;%2&apos;)</translation>
+    </message>
+    <message>
+        <source>열이 5개가 아니고 %1개입니다</source>
+        <translation>%1 columns instead of 5</translation>
+    </message>
+    <message>
+        <source>파일이 열린 뒤에 바뀌었습니다</source>
+        <translation>the file changed after it was opened</translation>
+    </message>
+    <message>
+        <source>파일이 열린 뒤에 바뀌었습니다 (%1)</source>
+        <translation>the file changed after it was opened (%1)</translation>
+    </message>
+    <message>
+        <source>Kestrova CSV 파일이 아닙니다: 첫 줄이 &quot;%1&quot;가 아닙니다</source>
+        <translation>Not a Kestrova CSV file: the first line is not &quot;%1&quot;</translation>
+    </message>
+    <message>
+        <source>열기를 취소했습니다</source>
+        <translation>Opening cancelled</translation>
+    </message>
+    <message>
+        <source>줄이 너무 깁니다</source>
+        <translation>the line is too long</translation>
+    </message>
+    <message>
+        <source>데이터 줄이 %1개입니다 (2개 이상 있어야 합니다)</source>
+        <translation>%1 data lines (at least 2 are needed)</translation>
+    </message>
+    <message>
+        <source>시간이 앞 줄보다 크지 않습니다</source>
+        <translation>the time does not increase from the line before</translation>
+    </message>
+    <message>
+        <source>샘플 간격 %1초에 맞는 시간축이 없어 가장 가까운 %2/div로 보여 줍니다</source>
+        <translation>No time base matches the sample spacing of %1 s: shown at the nearest, %2/div</translation>
+    </message>
+    <message>
+        <source>파일을 열 수 없습니다: %1</source>
+        <translation>Cannot open the file: %1</translation>
+    </message>
+    <message>
+        <source>청크 길이가 맞지 않습니다 (%1)</source>
+        <translation>The chunk&apos;s length does not match (%1)</translation>
+    </message>
+    <message>
+        <source>sigrok 세션 파일이 아닙니다: version 항목이 없습니다</source>
+        <translation>Not a sigrok session file: no version entry</translation>
+    </message>
+    <message>
+        <source>version 항목이 손상되었습니다</source>
+        <translation>The version entry is damaged</translation>
+    </message>
+    <message>
+        <source>지원하지 않는 sigrok 세션 형식입니다 (version %1)</source>
+        <translation>Unsupported sigrok session format (version %1)</translation>
+    </message>
+    <message>
+        <source>metadata 항목이 없습니다</source>
+        <translation>No metadata entry</translation>
+    </message>
+    <message>
+        <source>metadata 항목이 너무 큽니다</source>
+        <translation>The metadata entry is too large</translation>
+    </message>
+    <message>
+        <source>metadata에 samplerate가 없습니다</source>
+        <translation>The metadata has no samplerate</translation>
+    </message>
+    <message>
+        <source>metadata의 samplerate가 잘못되었습니다: %1</source>
+        <translation>Invalid samplerate in the metadata: %1</translation>
+    </message>
+    <message>
+        <source>아날로그 채널이 없습니다</source>
+        <translation>No analog channels</translation>
+    </message>
+    <message>
+        <source>아날로그 채널이 %1개입니다 (최대 4개)</source>
+        <translation>%1 analog channels (at most 4)</translation>
+    </message>
+    <message>
+        <source>metadata의 total analog(%1)가 채널 수와 맞지 않습니다</source>
+        <translation>The metadata&apos;s total analog (%1) does not match the channels</translation>
+    </message>
+    <message>
+        <source>논리 채널 %1개는 건너뜁니다</source>
+        <translation>Skipping %1 logic channels</translation>
+    </message>
+    <message>
+        <source>%1 채널은 CH%2로 보여 줍니다</source>
+        <translation>Channel %1 is shown as CH%2</translation>
+    </message>
+    <message>
+        <source>데이터 청크가 빠져 있습니다 (analog-1-%1-%2)</source>
+        <translation>A data chunk is missing (analog-1-%1-%2)</translation>
+    </message>
+    <message>
+        <source>청크 길이가 잘못되었습니다 (%1, %2 바이트)</source>
+        <translation>Invalid chunk length (%1, %2 bytes)</translation>
+    </message>
+    <message>
+        <source>채널 %1의 데이터 청크가 없습니다 (analog-1-%2-1)</source>
+        <translation>Channel %1 has no data chunks (analog-1-%2-1)</translation>
+    </message>
+    <message>
+        <source>채널마다 샘플 수가 다릅니다 (%1: %2, %3: %4)</source>
+        <translation>The channels differ in samples (%1: %2, %3: %4)</translation>
+    </message>
+    <message>
+        <source>샘플이 없습니다</source>
+        <translation>No samples</translation>
+    </message>
+    <message>
+        <source>metadata의 kestrova frame length(%1)가 잘못되었습니다</source>
+        <translation>Invalid kestrova frame length in the metadata (%1)</translation>
+    </message>
+    <message>
+        <source>metadata의 kestrova time per division(%1)가 잘못되었습니다</source>
+        <translation>Invalid kestrova time per division in the metadata (%1)</translation>
+    </message>
+    <message>
+        <source>샘플레이트 %1에 맞는 시간축이 없어 가장 가까운 %2/div로 보여 줍니다</source>
+        <translation>No time base matches the sample rate %1: shown at the nearest, %2/div</translation>
+    </message>
+    <message>
+        <source>zip 파일이 아니거나 잘려 있습니다 (파일 크기 %1 바이트)</source>
+        <translation>Not a zip file, or cut short (file size %1 bytes)</translation>
+    </message>
+    <message>
+        <source>파일을 읽을 수 없습니다</source>
+        <translation>Cannot read the file</translation>
+    </message>
+    <message>
+        <source>zip 디렉터리의 끝을 찾을 수 없습니다: 파일이 잘렸거나 손상되었습니다</source>
+        <translation>Cannot find the end of the zip directory: the file is cut short or damaged</translation>
+    </message>
+    <message>
+        <source>여러 조각으로 나뉜 zip 파일은 열 수 없습니다</source>
+        <translation>Cannot open a zip file split into several parts</translation>
+    </message>
+    <message>
+        <source>4 GB 이상의 zip (zip64) 파일은 열 수 없습니다</source>
+        <translation>Cannot open a zip file of 4 GB or more (zip64)</translation>
+    </message>
+    <message>
+        <source>zip 디렉터리가 손상되었습니다 (오프셋 %1)</source>
+        <translation>The zip directory is damaged (offset %1)</translation>
+    </message>
+    <message>
+        <source>zip 디렉터리를 읽을 수 없습니다</source>
+        <translation>Cannot read the zip directory</translation>
+    </message>
+    <message>
+        <source>zip 디렉터리의 %1번째 항목이 손상되었습니다</source>
+        <translation>Entry %1 of the zip directory is damaged</translation>
+    </message>
+    <message>
+        <source>zip 디렉터리의 %1번째 항목이 잘렸습니다</source>
+        <translation>Entry %1 of the zip directory is cut short</translation>
+    </message>
+    <message>
+        <source>암호화된 zip 항목은 열 수 없습니다: %1</source>
+        <translation>Cannot open an encrypted zip entry: %1</translation>
+    </message>
+    <message>
+        <source>지원하지 않는 압축 방식입니다 (%1)</source>
+        <translation>Unsupported compression method (%1)</translation>
+    </message>
+    <message>
+        <source>항목이 너무 큽니다 (%1)</source>
+        <translation>The entry is too large (%1)</translation>
+    </message>
+    <message>
+        <source>zip 항목의 헤더가 손상되었습니다 (%1)</source>
+        <translation>The zip entry&apos;s header is damaged (%1)</translation>
+    </message>
+    <message>
+        <source>zip 항목이 잘렸거나 손상되었습니다 (%1)</source>
+        <translation>The zip entry is cut short or damaged (%1)</translation>
+    </message>
+    <message>
+        <source>압축을 풀 수 없습니다 (%1)</source>
+        <translation>Cannot decompress (%1)</translation>
+    </message>
+    <message>
+        <source>압축된 데이터가 잘렸거나 손상되었거나 길이가 맞지 않습니다 (%1)</source>
+        <translation>The compressed data is cut short, damaged or of the wrong length (%1)</translation>
+    </message>
+    <message>
+        <source>데이터 검사값(CRC)이 맞지 않습니다 (%1)</source>
+        <translation>The data checksum (CRC) does not match (%1)</translation>
+    </message>
 </context>
 </TS>

@@ -20,6 +20,7 @@
 #include "acquisition/MemoryProfile.h"
 #include "app/MeasurementDlg.h"
 #include "app/ScopeDlg.h"
+#include "app/Translation.h"
 #include "output/CsvExport.h"
 #include "simulator/SimulatedDriver.h"
 #include "support/AnsweringPrompts.h"
@@ -247,6 +248,29 @@ TEST_F(ReviewWindowTest, ABadFileSaysWhatIsWrongAndKeepsThePicture) {
     EXPECT_EQ(Picture(), before);
   }
 }
+
+#ifdef KESTROVA_HAS_TRANSLATIONS
+
+// In English the reader's message is English throughout: the line, the
+// reason and the value read, in the translation's order; a note too.
+TEST_F(ReviewWindowTest, ABadFileSaysWhatIsWrongInTheWindowsLanguage) {
+  const Translation english(QStringLiteral("en"));
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {std::string(kCsvHeaderLine) + "0.000000, 1, x, 3, 4\r\n0.000040, 1, 2, 3, 4\r\n",
+       "Line 2: column 3 is not a number ('x')"},
+      {std::string(kCsvHeaderLine) + "0.000000, 1, 2, 3, 4\r\n0.000030, 1, 2, 3, 4\r\n",
+       "No time base matches the sample spacing of 0.000030 s: shown at the nearest, 2 ms/div"},
+  };
+  for (const auto& [bytes, message] : cases) {
+    const std::size_t count = prompts_.messages.size();
+    WriteBytesTo(File("capture.csv"), bytes);
+    Open(File("capture.csv"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return prompts_.messages.size() > count; }, 20000));
+    EXPECT_EQ(prompts_.messages.back(), message);
+  }
+}
+
+#endif
 
 }  // namespace
 }  // namespace kestrova

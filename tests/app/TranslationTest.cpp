@@ -126,6 +126,26 @@ TEST(OverwriteQuestions, PutThePathIntoTheWordingOnce) {
   EXPECT_EQ(RealSaveOverwriteQuestion("b.txt", "%1 exists; replace %1?"), "b.txt exists; replace b.txt?");
 }
 
+// A reader's message: untranslated, the Korean text as it always was; in
+// another language every marked part translated, nested ones too, each
+// value put where the translation puts its place, and a value that holds a
+// place mark of its own left as it is.
+TEST(ReaderMessages, ComposeInEitherLanguage) {
+  const LocalText message("%1번째 줄: %2", {LocalText::Plain(3LL),
+                                            LocalText("%1번째 열이 숫자가 아닙니다 ('%2')",
+                                                      {LocalText::Plain(2LL), LocalText::Plain("%1%2%")})});
+  EXPECT_EQ(message.Compose(), "3번째 줄: 2번째 열이 숫자가 아닙니다 ('%1%2%')");
+  const LocalText::Translate swapped = [](std::string_view source) -> std::string {
+    if (source == "%1번째 줄: %2") return "%2 at line %1";
+    if (source == "%1번째 열이 숫자가 아닙니다 ('%2')") return "'%2' in column %1";
+    return std::string(source);
+  };
+  EXPECT_EQ(message.Compose(swapped), "'%1%2%' in column 2 at line 3");
+  EXPECT_TRUE(LocalText().Empty());
+  EXPECT_FALSE(LocalText::Plain("").Empty());
+  EXPECT_EQ(WithArguments("%3 %1 %9 100%", {"a", "b", "c"}), "c a %9 100%");
+}
+
 #ifdef KESTROVA_HAS_TRANSLATIONS
 
 // The texts the window shows in one language.
