@@ -132,12 +132,13 @@ void BM_SrFirstPicture(benchmark::State& state) {
   for (auto _ : state) {
     OpenedCapture opened = OpenCaptureFile(files.sr);
     if (!opened.source) {
-      state.SkipWithError(opened.error.c_str());
+      state.SkipWithError(opened.error.Compose().c_str());
       return;
     }
     FrameBlock block;
-    std::string error;
-    if (!opened.source->ReadFrames(0, kScreenFrames, block, error)) state.SkipWithError(error.c_str());
+    LocalText error;
+    if (!opened.source->ReadFrames(0, kScreenFrames, block, error))
+      state.SkipWithError(error.Compose().c_str());
     benchmark::DoNotOptimize(PeakColumns(block));
   }
   Report(state, files.srMegabytes);
@@ -148,17 +149,18 @@ void BM_SrScrollStep(benchmark::State& state) {
   const HourFiles& files = Files();
   OpenedCapture opened = OpenCaptureFile(files.sr);
   if (!opened.source) {
-    state.SkipWithError(opened.error.c_str());
+    state.SkipWithError(opened.error.Compose().c_str());
     return;
   }
   const long long last = opened.source->Info().frameCount - kScreenFrames;
   long long position = 0;
   FrameBlock block;
-  std::string error;
+  LocalText error;
   for (auto _ : state) {
     // One frame on, through the whole file and round again.
     position = position >= last ? 0 : position + 1;
-    if (!opened.source->ReadFrames(position, kScreenFrames, block, error)) state.SkipWithError(error.c_str());
+    if (!opened.source->ReadFrames(position, kScreenFrames, block, error))
+      state.SkipWithError(error.Compose().c_str());
     benchmark::DoNotOptimize(PeakColumns(block));
   }
   Report(state, files.srMegabytes);
@@ -173,10 +175,11 @@ void BM_SrJump(benchmark::State& state) {
   const long long last = opened.source->Info().frameCount - kScreenFrames;
   long long position = 0;
   FrameBlock block;
-  std::string error;
+  LocalText error;
   for (auto _ : state) {
     position = (position + 7'919) % last;
-    if (!opened.source->ReadFrames(position, kScreenFrames, block, error)) state.SkipWithError(error.c_str());
+    if (!opened.source->ReadFrames(position, kScreenFrames, block, error))
+      state.SkipWithError(error.Compose().c_str());
     benchmark::DoNotOptimize(PeakColumns(block));
   }
   Report(state, files.srMegabytes);
@@ -189,12 +192,13 @@ void BM_CsvTenthFirstPicture(benchmark::State& state) {
   for (auto _ : state) {
     OpenedCapture opened = OpenCaptureFile(files.csv);
     if (!opened.source) {
-      state.SkipWithError(opened.error.c_str());
+      state.SkipWithError(opened.error.Compose().c_str());
       return;
     }
     FrameBlock block;
-    std::string error;
-    if (!opened.source->ReadFrames(0, kScreenFrames, block, error)) state.SkipWithError(error.c_str());
+    LocalText error;
+    if (!opened.source->ReadFrames(0, kScreenFrames, block, error))
+      state.SkipWithError(error.Compose().c_str());
     benchmark::DoNotOptimize(PeakColumns(block));
   }
   Report(state, files.csvMegabytes);
@@ -209,10 +213,11 @@ void BM_CsvScrollStep(benchmark::State& state) {
   const long long last = opened.source->Info().frameCount - kScreenFrames;
   long long position = 0;
   FrameBlock block;
-  std::string error;
+  LocalText error;
   for (auto _ : state) {
     position = position >= last ? 0 : position + 1;
-    if (!opened.source->ReadFrames(position, kScreenFrames, block, error)) state.SkipWithError(error.c_str());
+    if (!opened.source->ReadFrames(position, kScreenFrames, block, error))
+      state.SkipWithError(error.Compose().c_str());
     benchmark::DoNotOptimize(PeakColumns(block));
   }
   Report(state, files.csvMegabytes);

@@ -70,7 +70,7 @@ const HourFile& File() {
 void BM_ReviewScrollStepPainted(benchmark::State& state) {
   OpenedCapture opened = OpenCaptureFile(File().path);
   if (!opened.source) {
-    state.SkipWithError(opened.error.c_str());
+    state.SkipWithError(opened.error.Compose().c_str());
     return;
   }
   CaptureReview review(std::move(opened.source), File().path);
@@ -89,10 +89,10 @@ void BM_ReviewScrollStepPainted(benchmark::State& state) {
   const int n = FramesPerScreenFor(settings);
   const long long last = review.LastPosition(n);
   long long position = 0;
-  std::string error;
+  LocalText error;
   for (auto _ : state) {
     position = position >= last ? 0 : position + 1;
-    if (!review.Show(position, n, settings, buffer, error)) state.SkipWithError(error.c_str());
+    if (!review.Show(position, n, settings, buffer, error)) state.SkipWithError(error.Compose().c_str());
     benchmark::DoNotOptimize(
         PaintDisplayInto(frame, canvases, settings, buffer, display, ticked, /*acquisitionRunning=*/false));
   }

@@ -114,18 +114,7 @@ bool IsSrPath(std::string_view path) {
 CsvExportResult WriteSrExport(const std::string& path, const ScopeSettings& settings,
                               const SampleBuffer& buffer) {
   if (!HasCapture(buffer)) return CsvExportResult::NoData;
-  const int m = settings.Mode();
-  SrCaptureHeader header;
-  header.timePerDivision = buffer.captureTimePerDivision;
-  header.mode = m;
-  for (int c = 0; c < kChannelCount; ++c) {
-    const auto i = static_cast<std::size_t>(c);
-    if (settings.channelEnable[m][i] != 0) header.channels.push_back(c + 1);
-    header.scale[i] = settings.scale[m][i];
-    header.offset[i] = settings.offset[m][i];
-  }
-  // A session holds at least one channel: with none ticked, all four.
-  if (header.channels.empty()) header.channels = {1, 2, 3, 4};
+  const SrCaptureHeader header = SrHeaderOf(settings, buffer.captureTimePerDivision);
 
   LogFile file;
   if (!file.Create(path)) return CsvExportResult::CreateFailed;

@@ -238,6 +238,21 @@ std::string SrMetadata(const SrCaptureHeader& header) {
   return text;
 }
 
+SrCaptureHeader SrHeaderOf(const ScopeSettings& settings, int timePerDivision) {
+  const int m = settings.Mode();
+  SrCaptureHeader header;
+  header.timePerDivision = timePerDivision;
+  header.mode = m;
+  for (int c = 0; c < kChannelCount; ++c) {
+    const auto i = static_cast<std::size_t>(c);
+    if (settings.channelEnable[m][i] != 0) header.channels.push_back(c + 1);
+    header.scale[i] = settings.scale[m][i];
+    header.offset[i] = settings.offset[m][i];
+  }
+  if (header.channels.empty()) header.channels = {1, 2, 3, 4};
+  return header;
+}
+
 SrWriter::SrWriter(SrCaptureHeader header) : header_(std::move(header)), pending_(header_.channels.size()) {}
 
 std::string SrWriter::Begin() {

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "acquisition/ScopeSettings.h"
 #include "captures/Capture.h"
 #include "captures/Zip.h"
 
@@ -24,6 +25,11 @@ struct SrCaptureHeader {
   std::array<double, kChannelCount> scale{1.0, 1.0, 1.0, 1.0};
   std::array<double, kChannelCount> offset{};
 };
+
+// The header of a session of the current mode's ticked channels (all four
+// when none is: a session holds at least one channel), with that mode's
+// scale and offset, at the given time base (units of 100 us per division).
+SrCaptureHeader SrHeaderOf(const ScopeSettings& settings, int timePerDivision);
 
 // Writes a capture front to back as the bytes of a file: frames are
 // appended one after another (at the single-frame time bases each frame is

@@ -68,17 +68,7 @@ std::string JsonlFrameWriter::Frame(const StoredFrame& frame) {
 }
 
 std::string SrFrameWriter::Begin(const ScopeSettings& settings) {
-  const int m = settings.Mode();
-  SrCaptureHeader header;
-  header.timePerDivision = settings.timePerDivision;
-  header.mode = m;
-  for (int c = 0; c < kChannelCount; ++c) {
-    const auto i = static_cast<std::size_t>(c);
-    if (settings.channelEnable[m][i] != 0) header.channels.push_back(c + 1);
-    header.scale[i] = settings.scale[m][i];
-    header.offset[i] = settings.offset[m][i];
-  }
-  writer_ = std::make_unique<SrWriter>(std::move(header));
+  writer_ = std::make_unique<SrWriter>(SrHeaderOf(settings, settings.timePerDivision));
   return writer_->Begin();
 }
 
