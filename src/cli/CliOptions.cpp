@@ -184,7 +184,9 @@ class Reader {
     // next argument; it is an empty value. CLI11 wants the arguments last
     // first.
     std::vector<std::string> reversed;
-    for (const std::string& arg : std::views::reverse(arguments)) {
+    // (clang 14 cannot instantiate libstdc++ 12's views::reverse.)
+    for (auto at = arguments.rbegin(); at != arguments.rend(); ++at) {
+      const std::string& arg = *at;
       const bool emptyValue = arg.starts_with("--") && arg.find('=') == arg.size() - 1;
       if (emptyValue) reversed.emplace_back();
       reversed.push_back(emptyValue ? arg.substr(0, arg.size() - 1) : arg);
