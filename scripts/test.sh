@@ -31,7 +31,8 @@ sanitizer_options=(-G Ninja -DCMAKE_BUILD_TYPE=Debug
   -DCMAKE_C_FLAGS_DEBUG=-gline-tables-only -DCMAKE_CXX_FLAGS_DEBUG=-gline-tables-only
   -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
   -DKESTROVA_BUILD_BENCH=OFF -DKESTROVA_WERROR=ON "${launcher_options[@]}")
-tsan_targets=(kestrova_device_tests kestrova_simulator_tests kestrova_integration_tests)
+# kestrova-cli: the instrument server under PyVISA is among the threaded tests.
+tsan_targets=(kestrova_device_tests kestrova_simulator_tests kestrova_integration_tests kestrova-cli)
 
 build_asan() {
   cmake -S . -B build/asan "${sanitizer_options[@]}" \
