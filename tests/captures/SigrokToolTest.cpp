@@ -1,6 +1,7 @@
 // The sigrok tools as the real consumer and producer of session files:
 // sigrok-cli reads what Kestrova writes with the same channels, rate, length
 // and values, and what its demo device writes opens in Kestrova.
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <cstdlib>
@@ -34,7 +35,12 @@ class Scratch {
   [[nodiscard]] std::string operator/(const std::string& name) const { return (path_ / name).string(); }
 
  private:
-  static std::string Name() { return ::testing::UnitTest::GetInstance()->current_test_info()->name(); }
+  // A parameterised test's name holds a '/': one folder, not two.
+  static std::string Name() {
+    std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    std::replace(name.begin(), name.end(), '/', '-');
+    return name;
+  }
   fs::path path_;
 };
 
