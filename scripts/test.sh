@@ -2,14 +2,16 @@
 # Sets up, builds and runs every test in a Release build (what users get);
 # then builds and runs the suite again under AddressSanitizer +
 # UndefinedBehaviorSanitizer (with clang, which also builds the fuzz targets
-# and runs each briefly), and the threaded tests under ThreadSanitizer; last,
-# the Windows cross build and its tests under Wine.
+# and runs each briefly), then the Windows cross build and its tests under
+# Wine, and last the threaded tests under ThreadSanitizer.
 # Warnings are errors here; every test has a time limit (60 s unless its
 # suite sets more), and --timeout backs that up for anything without one.
 #
 # Tests leave the processors partly idle, so each later build runs in the
-# background, at low priority, while the tests before it run; the Windows
-# tests, which mostly wait for Wine, run beside the ThreadSanitizer tests.
+# background, at low priority, while the tests before it run: the
+# AddressSanitizer build beside the Release tests, the Windows build beside
+# the AddressSanitizer tests, and the ThreadSanitizer build beside the
+# Windows tests, which mostly wait for Wine.
 # At the end a table gives the wall and CPU time of each stage.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -40,10 +42,9 @@ build_asan() {
   cmake --build build/asan -j "$jobs"
 }
 
-build_tsan_and_windows() {
+build_tsan() {
   cmake -S . -B build/tsan "${sanitizer_options[@]}" -DKESTROVA_SANITIZE=thread
   cmake --build build/tsan -j "$jobs" --target "${tsan_targets[@]}"
-  bash scripts/windows-tests.sh build
 }
 
 echo "== Build and test (Release) =="
@@ -59,19 +60,21 @@ bash scripts/check-install.sh build/release
 stage_begin "AddressSanitizer: waiting for the build"
 stage_wait
 
-stage_background "ThreadSanitizer, Windows: build" build/logs/tsan-windows-build.log build_tsan_and_windows
+stage_background "Windows: build" build/logs/windows-build.log bash scripts/windows-tests.sh build
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer (clang) =="
 stage_begin "AddressSanitizer: tests"
 ASAN_OPTIONS=detect_leaks=1:strict_string_checks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --test-dir build/asan --output-on-failure -j "$jobs" --timeout 120
-stage_begin "ThreadSanitizer, Windows: waiting for the build"
+stage_begin "Windows: waiting for the build"
 stage_wait
 
-stage_background "Windows: tests under Wine" build/logs/windows-tests.log bash scripts/windows-tests.sh test
+stage_background "ThreadSanitizer: build" build/logs/tsan-build.log build_tsan
+stage_begin "Windows: tests under Wine"
+bash scripts/windows-tests.sh test
+stage_begin "ThreadSanitizer: waiting for the build"
+stage_wait
 echo "== ThreadSanitizer (threaded tests) =="
 stage_begin "ThreadSanitizer: tests"
 TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
   ctest --test-dir build/tsan --output-on-failure -j "$jobs" -L threads --timeout 120
-stage_begin "Windows: waiting for the tests under Wine"
-stage_wait
 stage_end
