@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <chrono>
+#include <iostream>
 #include <memory>
 #include <optional>
 #include <ostream>
@@ -12,6 +14,7 @@
 #include "cli/CaptureSettings.h"
 #include "cli/CliOptions.h"
 #include "cli/MeasureWriter.h"
+#include "cli/OutputSink.h"
 #include "cli/StopSignals.h"
 #include "cli/UnitLink.h"
 #include "device/CommandProtocol.h"
@@ -28,22 +31,60 @@ int Report(std::ostream& err, const Failure& failure) {
   return static_cast<int>(failure.code);
 }
 
+// The text a command prints on standard output, each piece flushed. A
+// reader that closed the pipe (`| head -1`) has had what it wanted: the rest
+// is dropped and the command ends as it would have, nothing said. Any other
+// refusal (a full disk) leaves the output incomplete, which is a failure.
+class PrintedText {
+ public:
+  explicit PrintedText(std::ostream& out) : out_(out) {}
+
+  // False once the output is gone.
+  bool Print(const std::string& text) {
+    if (!out_.good()) return false;
+    errno = 0;
+    out_ << text << std::flush;
+    if (out_.good()) return true;
+    readerClosed_ = errno == EPIPE;
+    if (readerClosed_ && &out_ == &std::cout) DropUnwrittenStandardOutput();
+    return false;
+  }
+
+  // The command's exit code, or OutputFailure when its output was refused.
+  [[nodiscard]] int Finish(std::ostream& err, int code) const {
+    if (out_.good() || readerClosed_ || code != 0) return code;
+    return Report(err, {ExitCode::OutputFailure, std::string(kStandardOutputFailed) + "; the output is incomplete"});
+  }
+
+ private:
+  std::ostream& out_;
+  bool readerClosed_ = false;
+};
+
 int RunList(const Options& options, UnitLink& link, std::ostream& out, std::ostream& err) {
   std::vector<std::string> serials;
   if (Failure failure = link.ListUnits(serials); failure.failed()) return Report(err, failure);
-  for (const std::string& serial : serials)
-    out << serial << '\t' << kUnitDescription << '\t' << BackendName(options.driver) << '\n';
-  out.flush();
-  return 0;
+  std::string lines;
+  for (const std::string& serial : serials) {
+    lines += serial;
+    lines += '\t';
+    lines += kUnitDescription;
+    lines += '\t';
+    lines += BackendName(options.driver);
+    lines += '\n';
+  }
+  PrintedText printed(out);
+  printed.Print(lines);
+  return printed.Finish(err, 0);
 }
 
 int RunCheck(const Options& options, UnitLink& link, std::ostream& out, std::ostream& err) {
   if (Failure failure = link.ChooseUnit(options.serial); failure.failed()) return Report(err, failure);
   std::string identification;
   if (Failure failure = link.CheckUnit(identification); failure.failed()) return Report(err, failure);
-  out << identification << '\n';
-  out.flush();
-  return 0;
+  PrintedText printed(out);
+  printed.Print(identification + '\n');
+  return printed.Finish(err, 0);
 }
 
 int RunSend(const Options& options, UnitLink& link, std::ostream& out, std::ostream& err) {
@@ -60,12 +101,14 @@ int RunSend(const Options& options, UnitLink& link, std::ostream& out, std::ostr
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(options.waitMs);
   const std::array<Event*, 2> waited = {&link.Events().linkLost, &link.Events().frameReady};
   Failure failure;
-  while (!StopSignals::Requested()) {
+  PrintedText printed(out);
+  bool printing = true;
+  while (printing && !StopSignals::Requested()) {
     const auto now = std::chrono::steady_clock::now();
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now);
     const int signalled = WaitAny(waited, std::clamp(left, std::chrono::milliseconds(0), std::chrono::milliseconds(50)));
     for (const std::vector<std::uint8_t>& payload : link.Events().TakeTerminalFrames())
-      out << PayloadText(payload) << '\n' << std::flush;
+      printing = printing && printed.Print(std::string(PayloadText(payload)) + '\n');
     if (signalled == 0) {
       failure = {ExitCode::UnitFailure, "the link to unit " + std::string(session.SerialNumber()) + " was lost"};
       break;
@@ -74,7 +117,7 @@ int RunSend(const Options& options, UnitLink& link, std::ostream& out, std::ostr
   }
   session.CloseSession();
   session.SetTerminalOpen(false);
-  return Report(err, failure);
+  return printed.Finish(err, Report(err, failure));
 }
 
 std::unique_ptr<FrameWriter> WriterFor(const Options& options) {
@@ -115,19 +158,18 @@ int RunAcquisition(const Options& options, UnitLink& link, std::ostream& err) {
 
 int RunCommandLine(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err,
                    const ServeCommand& serve) {
+  // From the start: even the help text may meet a pipe that has closed.
+  const StopSignals signals;
   const ParseResult parsed = ParseArguments(arguments);
   if (!parsed.ok()) {
     err << "kestrova-cli: " << parsed.error << "\nTry 'kestrova-cli --help'.\n";
     return static_cast<int>(ExitCode::Usage);
   }
   const Options& options = parsed.options;
-  if (options.help) {
-    out << HelpText(options.command);
-    return 0;
-  }
-  if (options.version) {
-    out << VersionText() << '\n';
-    return 0;
+  if (options.help || options.version) {
+    PrintedText printed(out);
+    printed.Print(options.help ? HelpText(options.command) : VersionText() + '\n');
+    return printed.Finish(err, 0);
   }
 
   DriverChoice driver = ChooseDriver(options.driver, [&options] {
@@ -138,7 +180,6 @@ int RunCommandLine(const std::vector<std::string>& arguments, std::ostream& out,
   if (driver.loader == nullptr) return Report(err, {ExitCode::UnitFailure, driver.description});
   Options chosen = options;
   chosen.driver = driver.backend;
-  const StopSignals signals;
   UnitLink link(std::move(driver.loader), driver.description);
   switch (options.command) {
     case Command::List: return RunList(chosen, link, out, err);

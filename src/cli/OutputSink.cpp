@@ -66,14 +66,9 @@ bool OutputSink::Write(std::string_view text) {
   if (std::fwrite(text.data(), 1, text.size(), stdout) == text.size() && std::fflush(stdout) == 0) return true;
   if (errno == EPIPE) {
     readerClosed_ = true;
-#if __has_include(<stdio_ext.h>)
-    // Nobody will read the rest: without this the flush at exit would try
-    // again, after SIGPIPE is no longer ignored, and the signal would end
-    // the program.
-    __fpurge(stdout);
-#endif
+    DropUnwrittenStandardOutput();
   }
-  error_ = "writing to standard output failed (was it closed?)";
+  error_ = kStandardOutputFailed;
   return false;
 }
 
@@ -82,6 +77,12 @@ bool OutputSink::Close() {
   if (file_.Close()) return true;
   error_ = "closing " + Name() + " failed: the system reported a write error";
   return false;
+}
+
+void DropUnwrittenStandardOutput() {
+#if __has_include(<stdio_ext.h>)
+  __fpurge(stdout);
+#endif
 }
 
 }  // namespace kestrova::cli

@@ -41,4 +41,12 @@ class OutputSink {
   bool readerClosed_ = false;
 };
 
+// Standard output's reader is gone: drops what stdio still holds for it, so
+// that the flush at exit does not try again (by then SIGPIPE may no longer
+// be ignored, and the signal would end the program).
+void DropUnwrittenStandardOutput();
+
+// Standard output refused text; the message for the user.
+inline constexpr const char* kStandardOutputFailed = "writing to standard output failed (is the disk full?)";
+
 }  // namespace kestrova::cli

@@ -393,6 +393,29 @@ TEST(CliCapture, ReaderClosingThePipeEndsTheRunQuietly) {
   EXPECT_GE(Lines(result.out).size(), 3U);
 }
 
+// Every command's standard output, refused by a full disk: exit 4 and the
+// reason; into a pipe whose reader has gone: the end the command would have
+// had, in silence.
+TEST(CliOutput, EveryCommandSaysWhenStandardOutputIsRefused) {
+  const std::vector<std::vector<std::string>> commands = {{"--simulate", "list"},
+                                                          {"--simulate", "check"},
+                                                          {"--simulate", "send", "?", "--wait", "300"},
+                                                          {"--simulate", "capture", "-o", "-"},
+                                                          {"--help"},
+                                                          {"--version"}};
+  for (const std::vector<std::string>& arguments : commands) {
+    SCOPED_TRACE(arguments.back());
+    ScratchFolder scratch;
+    const ProgramResult full = testing::RunProgramWritingTo(arguments, scratch, "/dev/full");
+    EXPECT_EQ(full.exitCode, 4);
+    EXPECT_EQ(full.err,
+              "kestrova-cli: writing to standard output failed (is the disk full?); the output is incomplete\n");
+    const ProgramResult closed = testing::RunIntoClosingPipe(arguments, scratch, 0);
+    EXPECT_EQ(closed.exitCode, 0);
+    EXPECT_EQ(closed.err, "");
+  }
+}
+
 // SIGTERM ends a long capture with the frames taken so far, each whole.
 TEST(CliCapture, TerminatedCaptureKeepsWholeFrames) {
   ScratchFolder scratch;

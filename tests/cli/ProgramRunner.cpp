@@ -139,6 +139,16 @@ ProgramResult RunIntoClosingPipe(const std::vector<std::string>& arguments, cons
   return result;
 }
 
+ProgramResult RunProgramWritingTo(const std::vector<std::string>& arguments, const ScratchFolder& scratch,
+                                  const std::filesystem::path& out) {
+  const std::filesystem::path err = scratch / "stderr.txt";
+  const int pid = Spawn(arguments, out, err);
+  ProgramResult result;
+  if (pid > 0) result.exitCode = WaitFor(pid);
+  result.err = ReadFile(err);
+  return result;
+}
+
 RunningProgram::RunningProgram(const std::vector<std::string>& arguments, const ScratchFolder& scratch)
     : out_(scratch / "stdout.txt"), err_(scratch / "stderr.txt") {
   pid_ = Spawn(arguments, out_, err_);

@@ -45,6 +45,11 @@ ProgramResult RunProgram(const std::vector<std::string>& arguments, const Scratc
 ProgramResult RunIntoClosingPipe(const std::vector<std::string>& arguments, const ScratchFolder& scratch,
                                  int lines);
 
+// Runs the program to its end with standard output into `out` (a file or a
+// device such as /dev/full); `out` in the result stays empty.
+ProgramResult RunProgramWritingTo(const std::vector<std::string>& arguments, const ScratchFolder& scratch,
+                                  const std::filesystem::path& out);
+
 // The program running in the background, for tests that signal it.
 class RunningProgram {
  public:
