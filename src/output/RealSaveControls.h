@@ -17,9 +17,7 @@ namespace kestrova {
 // The save dialog of the "..." button.
 inline constexpr std::string_view kRealSaveDialogTitle =
     KESTROVA_TR_NOOP("Kestrova", "실시간 데이터 기록 파일 저장");
-// The filter as a "description|pattern||" list.
-inline constexpr std::string_view kRealSaveDialogFilter = "실시간 데이터 기록 파일 (*.txt)|*.txt||";
-// The same filter as a Qt name filter.
+// The dialog's file filter.
 inline constexpr std::string_view kRealSaveDialogQtFilter =
     KESTROVA_TR_NOOP("Kestrova", "실시간 데이터 기록 파일 (*.txt)");
 // Added to a chosen file name that has no extension.
