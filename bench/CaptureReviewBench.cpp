@@ -127,100 +127,73 @@ void Report(benchmark::State& state, double fileMegabytes) {
   state.counters["peak_RSS_MB"] = PeakMegabytes();
 }
 
-void BM_SrFirstPicture(benchmark::State& state) {
-  const HourFiles& files = Files();
+// Reads the screen of frames from `first` and reduces it to the columns drawn.
+void ReadScreen(benchmark::State& state, CaptureSource& source, long long first, FrameBlock& block) {
+  LocalText error;
+  if (!source.ReadFrames(first, kScreenFrames, block, error)) state.SkipWithError(error.Compose().c_str());
+  benchmark::DoNotOptimize(PeakColumns(block));
+}
+
+// A file's first picture: opened (a CSV is checked and indexed whole
+// first), its first screen read and reduced.
+void FirstPicture(benchmark::State& state, const std::string& path) {
   for (auto _ : state) {
-    OpenedCapture opened = OpenCaptureFile(files.sr);
+    OpenedCapture opened = OpenCaptureFile(path);
     if (!opened.source) {
       state.SkipWithError(opened.error.Compose().c_str());
       return;
     }
     FrameBlock block;
-    LocalText error;
-    if (!opened.source->ReadFrames(0, kScreenFrames, block, error))
-      state.SkipWithError(error.Compose().c_str());
-    benchmark::DoNotOptimize(PeakColumns(block));
+    ReadScreen(state, *opened.source, 0, block);
   }
-  Report(state, files.srMegabytes);
 }
-BENCHMARK(BM_SrFirstPicture)->Unit(benchmark::kMillisecond);
 
-void BM_SrScrollStep(benchmark::State& state) {
-  const HourFiles& files = Files();
-  OpenedCapture opened = OpenCaptureFile(files.sr);
+// Screens `step` frames apart, through the whole file and round again: a
+// step of one is the scroll bar's arrow, a large one the thumb dragged
+// anywhere, with nothing cached.
+void Screens(benchmark::State& state, const std::string& path, long long step) {
+  OpenedCapture opened = OpenCaptureFile(path);
   if (!opened.source) {
     state.SkipWithError(opened.error.Compose().c_str());
     return;
   }
-  const long long last = opened.source->Info().frameCount - kScreenFrames;
+  const long long positions = opened.source->Info().frameCount - kScreenFrames + 1;
   long long position = 0;
   FrameBlock block;
-  LocalText error;
   for (auto _ : state) {
-    // One frame on, through the whole file and round again.
-    position = position >= last ? 0 : position + 1;
-    if (!opened.source->ReadFrames(position, kScreenFrames, block, error))
-      state.SkipWithError(error.Compose().c_str());
-    benchmark::DoNotOptimize(PeakColumns(block));
+    position = (position + step) % positions;
+    ReadScreen(state, *opened.source, position, block);
   }
-  Report(state, files.srMegabytes);
+}
+
+void BM_SrFirstPicture(benchmark::State& state) {
+  FirstPicture(state, Files().sr);
+  Report(state, Files().srMegabytes);
+}
+BENCHMARK(BM_SrFirstPicture)->Unit(benchmark::kMillisecond);
+
+void BM_SrScrollStep(benchmark::State& state) {
+  Screens(state, Files().sr, 1);
+  Report(state, Files().srMegabytes);
 }
 BENCHMARK(BM_SrScrollStep)->Unit(benchmark::kMillisecond);
 
-// Jumping anywhere (the scroll bar's thumb dragged): nothing cached.
 void BM_SrJump(benchmark::State& state) {
-  const HourFiles& files = Files();
-  OpenedCapture opened = OpenCaptureFile(files.sr);
-  if (!opened.source) return;
-  const long long last = opened.source->Info().frameCount - kScreenFrames;
-  long long position = 0;
-  FrameBlock block;
-  LocalText error;
-  for (auto _ : state) {
-    position = (position + 7'919) % last;
-    if (!opened.source->ReadFrames(position, kScreenFrames, block, error))
-      state.SkipWithError(error.Compose().c_str());
-    benchmark::DoNotOptimize(PeakColumns(block));
-  }
-  Report(state, files.srMegabytes);
+  Screens(state, Files().sr, 7'919);
+  Report(state, Files().srMegabytes);
 }
 BENCHMARK(BM_SrJump)->Unit(benchmark::kMillisecond);
 
-// The CSV is checked and indexed whole before its first picture.
 void BM_CsvTenthFirstPicture(benchmark::State& state) {
-  const HourFiles& files = Files();
-  for (auto _ : state) {
-    OpenedCapture opened = OpenCaptureFile(files.csv);
-    if (!opened.source) {
-      state.SkipWithError(opened.error.Compose().c_str());
-      return;
-    }
-    FrameBlock block;
-    LocalText error;
-    if (!opened.source->ReadFrames(0, kScreenFrames, block, error))
-      state.SkipWithError(error.Compose().c_str());
-    benchmark::DoNotOptimize(PeakColumns(block));
-  }
-  Report(state, files.csvMegabytes);
+  FirstPicture(state, Files().csv);
+  Report(state, Files().csvMegabytes);
   state.counters["frames"] = static_cast<double>(kCsvFrames);
 }
 BENCHMARK(BM_CsvTenthFirstPicture)->Unit(benchmark::kMillisecond)->Iterations(2);
 
 void BM_CsvScrollStep(benchmark::State& state) {
-  const HourFiles& files = Files();
-  OpenedCapture opened = OpenCaptureFile(files.csv);
-  if (!opened.source) return;
-  const long long last = opened.source->Info().frameCount - kScreenFrames;
-  long long position = 0;
-  FrameBlock block;
-  LocalText error;
-  for (auto _ : state) {
-    position = position >= last ? 0 : position + 1;
-    if (!opened.source->ReadFrames(position, kScreenFrames, block, error))
-      state.SkipWithError(error.Compose().c_str());
-    benchmark::DoNotOptimize(PeakColumns(block));
-  }
-  Report(state, files.csvMegabytes);
+  Screens(state, Files().csv, 1);
+  Report(state, Files().csvMegabytes);
 }
 BENCHMARK(BM_CsvScrollStep)->Unit(benchmark::kMillisecond);
 

@@ -24,6 +24,7 @@
 #include "output/CsvExport.h"
 #include "simulator/SimulatedDriver.h"
 #include "support/AnsweringPrompts.h"
+#include "WindowMenu.h"
 
 namespace kestrova {
 namespace {
@@ -73,22 +74,8 @@ class ReviewWindowTest : public ::testing::Test {
     QApplication::sendEvent(dialog_->Panel().Controls().Find(id), &press);
   }
 
-  // Right-clicks beside the controls, where the window's menu comes up, and
-  // types `mnemonic` into it.
   void ChooseFromMenu(Qt::Key mnemonic) {
-    bool chosen = false;
-    QTimer picker;
-    QObject::connect(&picker, &QTimer::timeout, [&] {
-      if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget()); menu != nullptr && !chosen) {
-        chosen = true;
-        QTest::keyClick(menu, mnemonic);
-      }
-    });
-    picker.start(10);
-    const QPoint outside =
-        dialog_->Panel().Controls().Find(ctl::StatusLine)->geometry().bottomRight() + QPoint(100, 40);
-    QTest::mouseClick(dialog_->windowHandle(), Qt::RightButton, Qt::NoModifier, outside);
-    EXPECT_TRUE(chosen) << "no menu came up";
+    EXPECT_TRUE(test::ChooseFromWindowMenu(*dialog_, mnemonic)) << "no menu came up";
   }
 
   // Ctrl+O (or the menu's item) with the dialog answered; waits for the

@@ -45,6 +45,7 @@
 #include "resources/DialogTemplate.h"
 #include "simulator/SimulatedDriver.h"
 #include "support/AnsweringPrompts.h"
+#include "WindowMenu.h"
 
 namespace kestrova {
 
@@ -210,18 +211,12 @@ class WindowLanguageTest : public ::testing::TestWithParam<LanguageCase> {
   // The texts of the menu a right click beside the controls brings up.
   std::vector<std::string> MenuTexts() {
     std::vector<std::string> texts;
-    QTimer reader;
-    QObject::connect(&reader, &QTimer::timeout, [&] {
-      auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-      if (menu == nullptr || !texts.empty()) return;
-      for (const QAction* action : menu->actions()) {
+    test::WithWindowMenu(*dialog_, [&texts](QMenu& menu) {
+      for (const QAction* action : menu.actions()) {
         if (!action->isSeparator()) texts.push_back(action->text().toStdString());
       }
-      menu->close();
+      menu.close();
     });
-    reader.start(10);
-    const QPoint beside = Control(ctl::StatusLine)->geometry().bottomRight() + QPoint(100, 40);
-    QTest::mouseClick(dialog_->windowHandle(), Qt::RightButton, Qt::NoModifier, beside);
     return texts;
   }
 
