@@ -99,10 +99,10 @@ Failure UnitLink::Open() {
 Failure UnitLink::CheckUnit(std::string& identification) {
   if (Failure failure = Open(); failure.failed()) return failure;
   CollectingListView view;
-  DeviceDiscovery(session_, view).UnitCheck();
+  DeviceDiscovery(session_, view).UnitCheck(1000);
   if (view.reply.empty()) {
     return {ExitCode::UnitFailure,
-            "unit " + std::string(session_.SerialNumber()) + " did not answer the identification query within 100 ms"};
+            "unit " + std::string(session_.SerialNumber()) + " did not answer the identification query within 1 s"};
   }
   identification = view.reply;
   return {};

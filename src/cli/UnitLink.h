@@ -70,8 +70,9 @@ class UnitLink {
   Failure Open();
 
   // The window's Unit Check on the chosen unit: opens it, asks for its
-  // identification, and closes it again. No answer within 100 ms is a
-  // unit failure.
+  // identification, and closes it again. No answer within a second is a
+  // unit failure: the window's 100 ms can pass on a busy machine before the
+  // receive thread has had a turn, and a script cannot click again.
   Failure CheckUnit(std::string& identification);
 
   // After a lost link, as the window reconnects: closes the session, binds

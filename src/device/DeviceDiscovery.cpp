@@ -62,14 +62,14 @@ void DeviceDiscovery::OnDeviceSelected() {
   session_.SetSerialNumber(view_.SelectedDevice());
 }
 
-void DeviceDiscovery::UnitCheck() {
+void DeviceDiscovery::UnitCheck(int replyWaitMs) {
   view_.SetReplyText("");
   if (!session_.EnsureOpen()) return;
   std::this_thread::sleep_for(std::chrono::milliseconds(10));
   FrameHandoff& frames = session_.Frames();
   frames.ClearLatestLength();
   session_.QueueCommand(IdentificationQuery());
-  if (session_.WaitForReply(100)) view_.SetReplyText(frames.LatestText());
+  if (session_.WaitForReply(replyWaitMs)) view_.SetReplyText(frames.LatestText());
   session_.CloseSession();
 }
 

@@ -42,8 +42,11 @@ class DeviceDiscovery {
   // The selected entry becomes the session's serial number.
   void OnDeviceSelected();
   // Opens the unit, sends the identification query, shows the reply (if one
-  // arrives within 100 ms) and closes the session again.
-  void UnitCheck();
+  // arrives within `replyWaitMs`, the window's 100 ms unless a caller that
+  // cannot click again asks for longer) and closes the session again.
+  void UnitCheck(int replyWaitMs = kUnitCheckReplyWaitMs);
+
+  static constexpr int kUnitCheckReplyWaitMs = 100;
 
  private:
   DeviceSession& session_;

@@ -93,7 +93,9 @@ TEST(DeviceDiscoveryTest, UnitCheckShowsTheReplyAndClosesTheSession) {
   DiscoveryRig rig("KV0001");
   rig.driver.AddDevice("KV0001", kUnit);
   rig.driver.ReplyTo("\x02?\x03", fakes::Framed("KV-4 scope 1.2"));
-  rig.discovery.UnitCheck();
+  // The window's 100 ms can pass on a busy machine before the receive
+  // thread has had a turn; the reply ends the wait as soon as it is there.
+  rig.discovery.UnitCheck(20000);
   EXPECT_EQ(rig.view.reply, "KV-4 scope 1.2");
   EXPECT_EQ(rig.view.replyWrites.front(), "");
   EXPECT_THAT(rig.driver.Writes(), ElementsAre(Bytes("\x02?\x03")));

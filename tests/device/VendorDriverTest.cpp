@@ -335,7 +335,7 @@ TEST(VendorDriverTest, DiscoveryAndUnitCheckThroughTheLibrary) {
   EXPECT_THAT(view.entries, ElementsAre("KV0001", "KV0002"));
   EXPECT_EQ(view.selected, 1);
 
-  discovery.UnitCheck();
+  discovery.UnitCheck(20000);  // the reply ends the wait; 100 ms can pass on a busy machine
   EXPECT_EQ(view.reply, "Orvanta KV-4");
   EXPECT_FALSE(rig.session.IsOpen());
   EXPECT_THAT(lib.Log(), Contains("FT_Write #1 <02>?<03>"));
