@@ -17,6 +17,7 @@
 #include "captures/CsvCapture.h"
 #include "captures/SrFile.h"
 #include "captures/Zip.h"
+#include "support/ScratchFolder.h"
 
 namespace kestrova {
 namespace {
@@ -379,11 +380,9 @@ TEST(SrExport, SessionGivesBackFileSavesCsv) {
     buffer.captureTimePerDivision = perDivision;
     buffer.captureEnd = end;
     buffer.captureFrames = frames;
-    const auto folder =
-        std::filesystem::temp_directory_path() / ("kestrova-srexport-" + std::to_string(perDivision));
-    std::filesystem::create_directories(folder);
-    const std::string sr = (folder / "capture.SR").string();
-    const std::string csv = (folder / "capture.csv").string();
+    const test::ScratchFolder folder;
+    const std::string sr = folder.File("capture.SR");
+    const std::string csv = folder.File("capture.csv");
     ASSERT_TRUE(IsSrPath(sr));
     ASSERT_EQ(WriteSrExport(sr, settings, buffer), CsvExportResult::Saved);
     ASSERT_EQ(WriteCsvExport(csv, settings, buffer), CsvExportResult::Saved);
@@ -395,7 +394,6 @@ TEST(SrExport, SessionGivesBackFileSavesCsv) {
     in.close();
     EXPECT_EQ(CsvOf(*opened.source), expected);
     opened.source.reset();  // Windows removes no file that is open
-    std::filesystem::remove_all(folder);
   }
 }
 

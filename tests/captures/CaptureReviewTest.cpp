@@ -13,6 +13,7 @@
 #include "captures/SrFile.h"
 #include "captures/Zip.h"
 #include "display/HistoryWindow.h"
+#include "support/ScratchFolder.h"
 
 namespace kestrova {
 namespace {
@@ -44,8 +45,8 @@ std::string FileSaveCsv(long long stepMicroseconds, bool restart, int lines) {
 // as a session: the CSV is the file's own bytes, and so is the session's
 // CSV.
 TEST(CaptureExport, WritesEveryFrameOfWhatIsOpen) {
-  const auto folder = std::filesystem::temp_directory_path() / "kestrova-review-export";
-  std::filesystem::create_directories(folder);
+  const test::ScratchFolder scratch;
+  const std::filesystem::path& folder = scratch.Path();
   for (const auto& [step, restart] : std::vector<std::tuple<long long, bool>>{{200, false}, {40, true}}) {
     SCOPED_TRACE(step);
     const std::string text = FileSaveCsv(step, restart, 1200);
@@ -66,7 +67,6 @@ TEST(CaptureExport, WritesEveryFrameOfWhatIsOpen) {
     session.source.reset();  // Windows removes no file that is open
     EXPECT_EQ(ReadAll(folder / "again.csv"), text);
   }
-  std::filesystem::remove_all(folder);
 }
 
 // A window of frames in the ring: clipped to the file, slots from 0 as the

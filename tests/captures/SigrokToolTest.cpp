@@ -13,36 +13,10 @@
 #include <gtest/gtest.h>
 
 #include "captures/SrFile.h"
+#include "support/ScratchFolder.h"
 
 namespace kestrova {
 namespace {
-
-namespace fs = std::filesystem;
-
-// A folder of its own for one test, removed when it goes.
-class Scratch {
- public:
-  Scratch()
-      : path_(fs::temp_directory_path() / ("kestrova-sigrok-" + std::to_string(::getpid()) + "-" + Name())) {
-    fs::create_directories(path_);
-  }
-  ~Scratch() {
-    std::error_code ignored;
-    fs::remove_all(path_, ignored);
-  }
-  Scratch(const Scratch&) = delete;
-  Scratch& operator=(const Scratch&) = delete;
-  [[nodiscard]] std::string operator/(const std::string& name) const { return (path_ / name).string(); }
-
- private:
-  // A parameterised test's name holds a '/': one folder, not two.
-  static std::string Name() {
-    std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
-    std::replace(name.begin(), name.end(), '/', '-');
-    return name;
-  }
-  fs::path path_;
-};
 
 // sigrok-cli's standard output; the test fails when it does not exit with 0.
 // Its analog output ends with a failed reference-count assertion in the tool
@@ -102,7 +76,7 @@ std::vector<std::vector<double>> ReadAll(CaptureSource& source) {
 constexpr double kPrinted = 0.0051;
 
 TEST(SigrokCli, ReadsKestrovasFile) {
-  Scratch scratch;
+  test::ScratchFolder scratch;
   SrCaptureHeader header;
   header.timePerDivision = 20;  // 2 ms/div: 40 us a sample, 25 kHz
   header.channels = {1, 3};
@@ -120,7 +94,7 @@ TEST(SigrokCli, ReadsKestrovasFile) {
     file += writer.AddFrame(spans);
   }
   file += writer.Finish();
-  const std::string path = scratch / "kestrova.sr";
+  const std::string path = scratch.File("kestrova.sr");
   std::FILE* out = std::fopen(path.c_str(), "wb");
   ASSERT_NE(out, nullptr);
   ASSERT_EQ(std::fwrite(file.data(), 1, file.size(), out), file.size());
@@ -153,8 +127,8 @@ class DemoFile : public ::testing::TestWithParam<DemoCase> {};
 
 TEST_P(DemoFile, OpensWithItsChannelsAndValues) {
   const DemoCase& c = GetParam();
-  Scratch scratch;
-  const std::string path = scratch / "demo.sr";
+  test::ScratchFolder scratch;
+  const std::string path = scratch.File("demo.sr");
   Sigrok("-d demo --channels " + c.channels + " --samples " + std::to_string(c.samples) + " -o " + path);
   OpenedCapture opened = OpenCaptureFile(path);
   ASSERT_TRUE(opened.source) << opened.error.Compose();

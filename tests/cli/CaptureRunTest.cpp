@@ -98,22 +98,28 @@ TEST_F(CaptureRunTest, TheTimeoutCountsFromTheLastFrame) {
 }
 
 // A driver call that fails once loses the link; the run reconnects as the
-// window does, says so, and keeps the frames of both sides.
+// window does, says so, and keeps the frames of both sides. The fault comes
+// at the first look that finds a frame written: a busy machine may hand the
+// run several frames at once, so no exact count can be waited for, and the
+// frames asked for are many more than can come in one hand-off.
 TEST_F(CaptureRunTest, LostLinkIsReconnectedAndTheFramesKept) {
+  constexpr int kFrames = 8;
   bool failed = false;
-  const Failure failure = Run({.frames = 4, .seconds = {}, .timeout = {}}, {}, [this, &failed] {
-    if (writer_.types.size() == 2 && !failed) {
+  const Failure failure = Run({.frames = kFrames, .seconds = {}, .timeout = {}}, {}, [this, &failed] {
+    if (!writer_.types.empty() && !failed) {
       failed = true;
       bench_->FailCall(DriverCall::GetStatus, FaultRepeat::Once);
     }
     return false;
   });
   EXPECT_FALSE(failure.failed()) << failure.message;
-  EXPECT_EQ(writer_.types.size(), 4U);
+  EXPECT_EQ(writer_.types.size(), static_cast<std::size_t>(kFrames));
   ASSERT_EQ(notes_.size(), 2U);
   EXPECT_EQ(notes_[0], "the link to unit SIM00001 was lost; reconnecting");
   EXPECT_EQ(notes_[1], "reconnected to unit SIM00001");
-  EXPECT_EQ(Output(), "begin\nframe 0\nframe 1\nframe 2\nframe 3\n");
+  std::string frames = "begin\n";
+  for (int k = 0; k < kFrames; ++k) frames += "frame " + std::to_string(k) + "\n";
+  EXPECT_EQ(Output(), frames);
 }
 
 // Wrong checksums are counted and skipped, and the last line says so.
