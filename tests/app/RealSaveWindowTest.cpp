@@ -293,7 +293,9 @@ TEST_F(RealSaveWindowTest, AFullDiskEndsLoggingForTheRunWithOneMessage) {
   ChooseLog(path_);
   Press(Qt::Key_F2);
   ASSERT_TRUE(dialog_->Running());
-  ASSERT_TRUE(WaitForFrames(3)) << "the unit sent no frames";
+  // The message is posted once the failed frame's step is done.
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !prompts_.messages.empty(); }, 20000)) << "no message";
+  ASSERT_TRUE(WaitForFrames(3)) << "the run did not go on";
   EXPECT_EQ(prompts_.messages, std::vector<std::string>{std::string(kRealSaveWriteFailedMessage)});
   EXPECT_EQ(prompts_.icons.front(), PromptIcon::Stop);
   EXPECT_FALSE(Ticked(ctl::RealSaveEnable));
