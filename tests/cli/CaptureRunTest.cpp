@@ -60,7 +60,13 @@ class CaptureRunTest : public ::testing::Test {
 TEST_F(CaptureRunTest, StopRequestParksTheUnitAndKeepsWholeFrames) {
   const Failure failure = Run({}, {}, [this] { return writer_.types.size() >= 2; });
   EXPECT_FALSE(failure.failed()) << failure.message;
-  EXPECT_EQ(Output(), "begin\nframe 0\nframe 1\n");
+  // A busy machine may hand the run several frames between two looks: all
+  // of them are kept, whole and in order.
+  const std::size_t frames = writer_.types.size();
+  EXPECT_GE(frames, 2U);
+  std::string expected = "begin\n";
+  for (std::size_t k = 0; k < frames; ++k) expected += "frame " + std::to_string(k) + "\n";
+  EXPECT_EQ(Output(), expected);
   const UnitStatus unit = Unit();
   EXPECT_FALSE(unit.streaming);
   EXPECT_EQ(unit.configuration.controlWord, 0x4000);
